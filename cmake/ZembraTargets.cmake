@@ -1,0 +1,22 @@
+# Settings shared by every target of our own: warnings on, symbols hidden by default.
+function(zembra_target_defaults target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+        -Wnon-virtual-dtor -Wcast-align -Wnull-dereference)
+    if(ZEMBRA_WERROR)
+        target_compile_options(${target} PRIVATE -Werror)
+    endif()
+    set_target_properties(${target} PROPERTIES
+        CXX_VISIBILITY_PRESET hidden
+        C_VISIBILITY_PRESET hidden
+        VISIBILITY_INLINES_HIDDEN ON)
+endfunction()
+
+# One GoogleTest binary per unit, registered with ctest case by case.
+function(zembra_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    zembra_target_defaults(${name})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "ZEMBRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()

@@ -1,0 +1,48 @@
+// The blend followed by the room, over one engine instance.
+#include "ZembraProcessor.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace zembra {
+
+void Processor::FreeRecord::operator()(RTzembraInstance* p) const {
+    std::free(p);
+}
+
+Processor::Processor()
+    : mInstance(static_cast<RTzembraInstance*>(
+          std::calloc(1, static_cast<size_t>(RTzembraGetStructSize())))),
+      mRoomInL(), mRoomInR() {
+    if (!mInstance) throw std::bad_alloc();
+    // The first parameter call builds the instance's tables with every default in place.
+    RTzembraSetParameter(kParamMixA, RTzembraGetParameter(kParamMixA, mInstance.get()),
+                         mInstance.get());
+}
+
+Processor::~Processor() = default;
+
+void Processor::setParameter(int id, float value) {
+    RTzembraSetParameter(id, value, mInstance.get());
+}
+
+float Processor::parameter(int id) const {
+    return RTzembraGetParameter(id, mInstance.get());
+}
+
+void Processor::process(const float* inA, const float* inB, float* outL, float* outR, long frames) {
+    for (long done = 0; done < frames;) {
+        const long n = std::min(kChunk, frames - done);
+        RTzembra(inA + done, inB + done, outL + done, outR + done, n, mInstance.get(), 1);
+        // The room listens to the blend and adds its wet signal on top of it; it sanitises
+        // its inputs in place, so it gets copies.
+        std::memcpy(mRoomInL, outL + done, sizeof(float) * static_cast<size_t>(n));
+        std::memcpy(mRoomInR, outR + done, sizeof(float) * static_cast<size_t>(n));
+        RTzembraRoomSimul(mRoomInL, mRoomInR, outL + done, outR + done, n, mInstance.get());
+        done += n;
+    }
+}
+
+} // namespace zembra

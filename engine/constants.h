@@ -1,0 +1,13 @@
+// Sizes of the engine's analysis and resynthesis, shared by every part of the engine.
+#pragma once
+
+namespace zembra {
+
+constexpr long kLog2FrameSize = 11;
+constexpr long kFrameSize = 1L << kLog2FrameSize; // samples per analysis frame
+constexpr long kHop = kFrameSize / 2;             // samples between frames
+constexpr long kBlendBins = kFrameSize / 2;       // bins 0..1023 carry the blend
+constexpr long kCosTableSize = kFrameSize / 4 + 1;
+constexpr long kEnvelopeWindowType = 5; // Blackman lag window for the spectral envelopes
+
+} // namespace zembra

@@ -1,0 +1,62 @@
+// Small helpers the engine's tests share: a calloc'ed instance and signal builders.
+#pragma once
+
+#include "RTzembra.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+namespace zembra::test {
+
+struct FreeRecord {
+    void operator()(RTzembraInstance* p) const { std::free(p); }
+};
+using Instance = std::unique_ptr<RTzembraInstance, FreeRecord>;
+
+// A zero-filled record, not yet initialised.
+inline Instance freshInstance() {
+    return Instance(static_cast<RTzembraInstance*>(
+        std::calloc(1, static_cast<size_t>(RTzembraGetStructSize()))));
+}
+
+// An initialised record with the given parameters on top of the defaults.
+inline Instance instanceWith(std::initializer_list<std::pair<int, float>> params) {
+    Instance inst = freshInstance();
+    RTzembraSetParameter(kParamMixA, 0.0f, inst.get());
+    for (auto [id, value] : params)
+        RTzembraSetParameter(id, value, inst.get());
+    return inst;
+}
+
+struct Stereo {
+    std::vector<float> left, right;
+};
+
+// Runs RTzembra over whole signals in one call, outputs replaced.
+inline Stereo blend(RTzembraInstance* inst, const std::vector<float>& a,
+                    const std::vector<float>& b) {
+    Stereo out{std::vector<float>(a.size()), std::vector<float>(a.size())};
+    RTzembra(a.data(), b.data(), out.left.data(), out.right.data(), static_cast<long>(a.size()),
+             inst, 1);
+    return out;
+}
+
+inline std::vector<float> impulse(size_t length, size_t at, float height) {
+    std::vector<float> v(length, 0.0f);
+    v[at] = height;
+    return v;
+}
+
+// The cosine table the engine builds for an n-point transform.
+inline std::vector<float> quarterCosTable(long n) {
+    std::vector<float> t(static_cast<size_t>(n / 4 + 1));
+    t[0] = 1.0f;
+    for (long k = 1; k <= n / 4; ++k)
+        t[static_cast<size_t>(k)] = static_cast<float>(
+            std::cos(2.0 * M_PI * static_cast<double>(k) / static_cast<double>(n)));
+    return t;
+}
+
+} // namespace zembra::test

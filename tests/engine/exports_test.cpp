@@ -1,0 +1,48 @@
+// The shared engine library exports its C entry points and nothing else.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <memory>
+
+namespace {
+struct CloseLibrary {
+    void operator()(void* handle) const { dlclose(handle); }
+};
+} // namespace
+
+TEST(EngineLibrary, ExportsTheEntryPointsAndHidesTheRest) {
+    std::unique_ptr<void, CloseLibrary> lib(dlopen(ZEMBRA_ENGINE_LIBRARY, RTLD_NOW | RTLD_LOCAL));
+    ASSERT_TRUE(lib) << dlerror();
+    for (const char* name : {"RTzembraGetStructSize",
+                             "RTzembraGetVersion",
+                             "RTzembraGetProcessingLatency",
+                             "RTzembraGetParameter",
+                             "RTzembraSetParameter",
+                             "RTnoteOn",
+                             "RTnoteOff",
+                             "RTallNotesOff",
+                             "RTsetPitchWheel",
+                             "RTsetModWheel",
+                             "RTsetPedal",
+                             "RTsetSustainPedal",
+                             "RTsetChannelAfterTouch",
+                             "RTseqStartStop",
+                             "RTzembra",
+                             "RTzembraRoomSimul",
+                             "erase_NaN_Infinity_And_Denormal",
+                             "erase_All_NaNs_Infinities_And_Denormals",
+                             "fftForward",
+                             "fftInverse",
+                             "fftTwoReal",
+                             "smoothSpectrum",
+                             "makeTrapezoidWindow",
+                             "makeWelchWindow"})
+        EXPECT_NE(dlsym(lib.get(), name), nullptr) << name;
+    EXPECT_EQ(dlsym(lib.get(), "_ZN6zembra10forcePortableEb"), nullptr);
+    EXPECT_EQ(dlsym(lib.get(), "updateRoomSettings"), nullptr);
+
+    using Version = const char* (*)();
+    auto version = reinterpret_cast<Version>(dlsym(lib.get(), "RTzembraGetVersion"));
+    EXPECT_STREQ(version(), "1.2.9 [1112021500]");
+}

@@ -1,0 +1,147 @@
+// The two-real split, the spectral smoother, the windows and the phase approximation.
+#include "engine_test_support.h"
+#include "fast_atan2.h"
+#include "smooth_spectrum.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <numeric>
+#include <random>
+
+using namespace zembra;
+using namespace zembra::test;
+
+namespace {
+constexpr long kN = 2048;
+constexpr long kLog2N = 11;
+} // namespace
+
+TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
+    const auto table = quarterCosTable(kN);
+    std::vector<float> data(2 * kN), second(2 * kN, 7.0f);
+    for (long m = 0; m < kN; ++m) {
+        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
+        data[2 * m + 1] = static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN));
+    }
+    fftTwoReal(data.data(), second.data(), kN, table.data(), kLog2N);
+    for (long k = 0; k < kN; ++k) {
+        const bool tone = k == 5 || k == kN - 5;
+        EXPECT_NEAR(data[2 * k], tone ? kN / 2.0f : 0.0f, 2e-3f) << k;
+        EXPECT_NEAR(data[2 * k + 1], 0.0f, 2e-3f) << k;
+        EXPECT_NEAR(second[2 * k], 0.0f, 2e-3f) << k;
+        const float im = k == 5 ? -kN / 2.0f : k == kN - 5 ? kN / 2.0f : 0.0f;
+        EXPECT_NEAR(second[2 * k + 1], im, 2e-3f) << k;
+    }
+
+    for (long m = 0; m < kN; ++m) { // b = 0
+        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
+        data[2 * m + 1] = 0.0f;
+    }
+    fftTwoReal(data.data(), second.data(), kN, table.data(), kLog2N);
+    for (float v : second)
+        EXPECT_NEAR(v, 0.0f, 1e-4f);
+}
+
+TEST(SmoothSpectrum, ConstantMagnitudeAtFullWidth) {
+    const auto table = quarterCosTable(kN);
+    std::vector<float> mag(kN / 2 + 1, 1.0f), env(kN / 2 + 1);
+    smoothSpectrum(mag.data(), kN, 2048, env.data(), 5, table.data(), kLog2N);
+    for (long k = 5; k <= 1020; ++k)
+        EXPECT_NEAR(env[k], 1.0f, 1e-3f) << k;
+    EXPECT_NEAR(env[0], 1.42f, 5e-3f);
+    EXPECT_NEAR(env[1], 1.25f, 5e-3f);
+    EXPECT_NEAR(env[1023], 0.75f, 5e-3f);
+    EXPECT_NEAR(env[1024], 0.58f, 5e-3f);
+
+    smoothSpectrum(mag.data(), kN, 16, env.data(), 5, table.data(), kLog2N);
+    for (long k = 0; k <= kN / 2; ++k)
+        EXPECT_NEAR(env[k], 1.0f, 4e-3f) << k;
+}
+
+TEST(SmoothSpectrum, NarrowestWindowGivesTheMean) {
+    const auto table = quarterCosTable(kN);
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> u(0.0f, 2.0f);
+    std::vector<float> mag(kN / 2 + 1), env(kN / 2 + 1);
+    for (float& m : mag)
+        m = u(rng);
+    const double mean = std::accumulate(mag.begin(), mag.begin() + kN / 2, 0.0) / (kN / 2);
+    for (long width : {2L, 3L}) {
+        smoothSpectrum(mag.data(), kN, width, env.data(), 5, table.data(), kLog2N);
+        for (long k = 0; k <= kN / 2; ++k)
+            ASSERT_NEAR(env[k], mean, 1e-4) << width << " " << k;
+    }
+}
+
+TEST(SmoothSpectrum, OutOfRangeWidthsStayInsideTheWindow) {
+    const auto table = quarterCosTable(kN);
+    std::vector<float> mag(kN / 2 + 1, 1.0f), env(kN / 2 + 1);
+    for (long width : {0L, 1L, 5000L, -7L}) {
+        smoothSpectrum(mag.data(), kN, width, env.data(), 5, table.data(), kLog2N);
+        for (float v : env)
+            ASSERT_TRUE(std::isfinite(v)) << width;
+    }
+}
+
+TEST(SmoothSpectrum, InstancesKeepTheirOwnCaches) {
+    // Two smoothers at different widths, interleaved, each match a smoother used alone.
+    const auto table = quarterCosTable(kN);
+    auto plan = std::make_unique<FftPlan>();
+    ASSERT_TRUE(fftPlanInit(*plan, kLog2N, table.data()));
+    auto one = std::make_unique<SmoothingCache>(), two = std::make_unique<SmoothingCache>();
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<float> u(0.0f, 1.0f);
+    std::vector<float> mag(kN / 2 + 1), envOne(kN / 2 + 1), envTwo(kN / 2 + 1), alone(kN / 2 + 1);
+    for (float& m : mag)
+        m = u(rng);
+    smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
+    smoothSpectrumCached(mag.data(), 40, envTwo.data(), 5, *plan, *two);
+    smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
+    smoothSpectrum(mag.data(), kN, 256, alone.data(), 5, table.data(), kLog2N);
+    EXPECT_EQ(envOne, alone);
+    smoothSpectrum(mag.data(), kN, 40, alone.data(), 5, table.data(), kLog2N);
+    EXPECT_EQ(envTwo, alone);
+}
+
+TEST(Windows, Trapezoid) {
+    std::vector<float> w(16, -1.0f);
+    makeTrapezoidWindow(w.data(), 16, 0);
+    for (float v : w)
+        EXPECT_EQ(v, -1.0f);
+    makeTrapezoidWindow(w.data(), 16, 4);
+    const std::vector<float> expected = {0, 0.25f, 0.5f, 0.75f, 1, 1,     1,    1,
+                                         1, 1,     1,    1,     1, 0.75f, 0.5f, 0.25f};
+    EXPECT_EQ(w, expected);
+    std::vector<float> five(5);
+    makeTrapezoidWindow(five.data(), 5, 5); // overlapping ramps: the rising one wins
+    EXPECT_EQ(five, (std::vector<float>{0, 0.2f, 0.4f, 0.6f, 0.8f}));
+}
+
+TEST(Windows, Welch) {
+    std::vector<float> w(8);
+    const double mean = makeWelchWindow(w.data(), 8);
+    const float expected[] = {0, 0.4898f, 0.8163f, 0.9796f, 0.9796f, 0.8163f, 0.4898f, 0};
+    for (int k = 0; k < 8; ++k)
+        EXPECT_NEAR(w[k], expected[k], 1e-4f) << k;
+    EXPECT_NEAR(mean, 0.5714, 1e-4);
+    EXPECT_EQ(makeWelchWindow(w.data(), 8), mean);
+    EXPECT_EQ(makeWelchWindow(w.data(), 9000), 0.0);
+    EXPECT_EQ(makeWelchWindow(w.data(), 1), 0.0); // no division by zero
+}
+
+TEST(FastAtan2, WithinFiveThousandthsOfARadianAroundTheCircle) {
+    for (int i = 0; i < 3600; ++i) {
+        const double angle = -M_PI + (i + 0.5) * (2.0 * M_PI / 3600.0);
+        const auto re = static_cast<float>(std::cos(angle) * 3.0);
+        const auto im = static_cast<float>(std::sin(angle) * 3.0);
+        const float phi = fastAtan2(im, re);
+        ASSERT_NEAR(phi, std::atan2(im, re), 0.005) << angle;
+        ASSERT_LE(std::fabs(phi), 3.1415927f);
+    }
+    EXPECT_EQ(fastAtan2(1.0f, 0.0f), 1.5707964f);
+    EXPECT_EQ(fastAtan2(-1.0f, 0.0f), -1.5707964f);
+    EXPECT_EQ(fastAtan2(0.0f, 0.0f), 0.0f);
+    EXPECT_EQ(fastAtan2(2.0f, std::nanf("")), 1.5707964f);
+}
