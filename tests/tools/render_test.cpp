@@ -1,0 +1,513 @@
+// zembra-render: the parser, the render loop on real files, the spectrogram, and the real
+// binary's behaviour on bad input (exit status 2, one line, nothing left behind).
+#include "demo_material.h"
+#include "errors.h"
+#include "options.h"
+#include "render.h"
+#include "sound_io.h"
+#include "spectrogram.h"
+#include "spectrogram_image.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <set>
+#include <sndfile.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace zembra;
+using namespace zembra::render;
+namespace render = zembra::render;
+
+namespace {
+
+constexpr int kRate = 48000;
+
+ParseResult parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "zembra-render");
+    std::vector<const char*> argv;
+    for (const auto& a : args)
+        argv.push_back(a.c_str());
+    return parseOptions(static_cast<int>(argv.size()), argv.data());
+}
+
+struct Sound {
+    int rate = 0;
+    int channels = 0;
+    std::vector<float> samples; // interleaved
+    long frames() const { return channels ? long(samples.size()) / channels : 0; }
+    float at(long frame, int channel = 0) const { return samples[frame * channels + channel]; }
+};
+
+void writeSound(const fs::path& path, const Sound& sound) {
+    SF_INFO info{};
+    info.samplerate = sound.rate;
+    info.channels = sound.channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+    sf_writef_float(f, sound.samples.data(), sound.frames());
+    sf_close(f);
+}
+
+Sound readSound(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (f == nullptr) return {};
+    Sound sound{info.samplerate, info.channels,
+                std::vector<float>(std::size_t(info.frames * info.channels))};
+    sf_readf_float(f, sound.samples.data(), info.frames);
+    sf_close(f);
+    return sound;
+}
+
+Sound mono(std::vector<float> samples, int rate = kRate) {
+    return Sound{rate, 1, std::move(samples)};
+}
+
+std::vector<float> sine(long frames, double hz, float amplitude) {
+    std::vector<float> v(static_cast<std::size_t>(frames));
+    for (long i = 0; i < frames; ++i)
+        v[i] = amplitude * float(std::sin(2.0 * std::numbers::pi * hz * i / kRate));
+    return v;
+}
+
+struct ToolRun {
+    int status = -1;
+    std::string err;
+};
+
+class RenderFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zembra-render-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::set<std::string> listing() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir))
+            names.insert(entry.path().filename());
+        return names;
+    }
+
+    // Runs the real binary in the temporary folder; stdout is discarded.
+    ToolRun tool(const std::vector<std::string>& args) const {
+        const fs::path errPath = fs::temp_directory_path() / (dir.filename().string() + ".err");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+        std::vector<std::string> all = {ZEMBRA_RENDER_BINARY};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ToolRun run;
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(pid, &status, 0);
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        if (FILE* in = std::fopen(errPath.c_str(), "r")) {
+            char buffer[4096];
+            run.err.assign(buffer, std::fread(buffer, 1, sizeof buffer, in));
+            std::fclose(in);
+        }
+        fs::remove(errPath);
+        return run;
+    }
+
+    fs::path dir;
+};
+
+// Collects a render in memory.
+struct Capture final : OutputSink {
+    std::vector<float> left, right;
+    void write(const float* l, const float* r, long frames) override {
+        left.insert(left.end(), l, l + frames);
+        right.insert(right.end(), r, r + frames);
+    }
+};
+
+struct VectorSources final : SourceStream {
+    std::vector<float> a, b;
+    long position = 0;
+    long read(float* outA, float* outB, long frames) override {
+        const long count = std::min(frames, long(a.size()) - position);
+        std::copy_n(a.begin() + position, count, outA);
+        std::copy_n(b.begin() + position, count, outB);
+        position += count;
+        return count;
+    }
+    long totalFrames() const override { return long(a.size()); }
+    double sampleRate() const override { return kRate; }
+};
+
+} // namespace
+
+TEST(RenderOptions, AcceptsEveryOptionInBothSpellings) {
+    const ParseResult r = parse({"a.wav",
+                                 "b.flac",
+                                 "-o",
+                                 "out.wav",
+                                 "--spectrogram=s.png",
+                                 "--raw",
+                                 "--mix-a",
+                                 "0.25",
+                                 "--mix-b=1",
+                                 "--volume",
+                                 "0",
+                                 "--x",
+                                 "1",
+                                 "--y=0.125",
+                                 "--wet-dry",
+                                 "0.5",
+                                 "--room",
+                                 "0.75",
+                                 "--x-control",
+                                 "pitch-wheel",
+                                 "--y-control=sustain",
+                                 "--stereo",
+                                 "--solo-a",
+                                 "--solo-b",
+                                 "--mod-wheel",
+                                 "127",
+                                 "--pitch-wheel=0",
+                                 "--pedal",
+                                 "64",
+                                 "--aftertouch",
+                                 "1",
+                                 "--note",
+                                 "28",
+                                 "--sustain",
+                                 "100"});
+    ASSERT_EQ(r.error, "");
+    const Options& o = r.options;
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.wav", "b.flac"}));
+    EXPECT_EQ(o.output, "out.wav");
+    EXPECT_EQ(o.spectrogram, "s.png");
+    EXPECT_TRUE(o.raw);
+    const float expected[kZembraParameterCount] = {0.25f, 1, 0, 1, 0.125f, 0.5f,
+                                                   0.75f, 2, 6, 1, 1,      1};
+    for (int id = 0; id < kZembraParameterCount; ++id) {
+        ASSERT_TRUE(o.parameters[id].has_value()) << id;
+        EXPECT_EQ(*o.parameters[id], expected[id]) << id;
+    }
+    const long controllers[kControllerInputCount] = {127, 0, 64, 1, 28, 100};
+    for (int i = 0; i < kControllerInputCount; ++i)
+        EXPECT_EQ(o.controllers[i], controllers[i]);
+
+    // Nothing given: the demo, every parameter left to the engine.
+    const ParseResult demo = parse({});
+    EXPECT_EQ(demo.error, "");
+    EXPECT_TRUE(demo.options.inputs.empty());
+    EXPECT_FALSE(demo.options.parameters[kParamX].has_value());
+    const ParseResult dashed = parse({"-o", "x.wav", "--", "-a.wav", "-o"});
+    EXPECT_EQ(dashed.options.inputs, (std::vector<std::string>{"-a.wav", "-o"}));
+    EXPECT_EQ(dashed.options.output, "x.wav");
+    EXPECT_EQ(parse({"a", "--version", "--bogus"}).options.action, Action::Version);
+}
+
+TEST(RenderOptions, RejectsEachKindOfBadValue) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--x", "1.5"}, "out of range"},
+        {{"--mix-a", "-0.1"}, "out of range"},
+        {{"--note", "27"}, "out of range"},
+        {{"--note", "109"}, "out of range"},
+        {{"--mod-wheel", "128"}, "out of range"},
+        {{"--y", "abc"}, "wants a number"},
+        {{"--x", "0.5x"}, "wants a number"},
+        {{"--x", ""}, "wants a number"},
+        {{"--volume", "nan"}, "wants a number"},
+        {{"--room", "inf"}, "wants a number"},
+        {{"--pedal", "64.5"}, "whole number"},
+        {{"--x-control", "sideways"}, "wants one of none, mod-wheel"},
+        {{"--wet-dry"}, "needs a value"},
+        {{"-o"}, "needs a value"},
+        {{"--frobnicate"}, "unknown option '--frobnicate'"},
+        {{"-q"}, "unknown option '-q'"},
+        {{"--stereo=1"}, "takes no value"},
+        {{"a.wav"}, "only one input"},
+        {{"a.wav", "b.wav", "c.wav"}, "too many input files (3)"},
+    };
+    for (const auto& [args, message] : cases) {
+        const std::string error = parse(args).error;
+        EXPECT_NE(error.find(message), std::string::npos)
+            << "args " << args[0] << ": got '" << error << "'";
+    }
+}
+
+TEST(RenderOptions, HelpNamesEveryOptionWithItsDefault) {
+    const std::string help = helpText();
+    for (const char* name :
+         {"--mix-a",     "--mix-b",       "--volume",    "--x ",         "--y ",     "--wet-dry",
+          "--room",      "--x-control",   "--y-control", "--stereo",     "--solo-a", "--solo-b",
+          "--mod-wheel", "--pitch-wheel", "--pedal",     "--aftertouch", "--note",   "--sustain",
+          "--raw",       "--spectrogram", "--version"})
+        EXPECT_NE(help.find(name), std::string::npos) << name;
+    EXPECT_NE(help.find("mixed to mono"), std::string::npos);
+    // The defaults come from the engine itself.
+    EXPECT_NE(help.find("gain of the blended signal (linear 0..1, default 1)\n"),
+              std::string::npos);
+    EXPECT_NE(help.find("default 0.5"), std::string::npos);
+}
+
+TEST_F(RenderFiles, MultiChannelSourcesMixToMonoAndTheShorterIsPadded) {
+    Sound three{kRate, 3, {}};
+    for (int i = 0; i < 100; ++i)
+        three.samples.insert(three.samples.end(), {0.6f, 0.3f, -0.3f});
+    writeSound(dir / "a.wav", three);
+    writeSound(dir / "b.wav", mono(std::vector<float>(250, 0.5f)));
+
+    FileSources sources((dir / "a.wav").string(), (dir / "b.wav").string());
+    EXPECT_EQ(sources.totalFrames(), 250);
+    std::vector<float> a(300, 9.0f), b(300, 9.0f);
+    // Odd chunks cross the shorter source's end inside a read.
+    long got = sources.read(a.data(), b.data(), 70);
+    got += sources.read(a.data() + got, b.data() + got, 230);
+    EXPECT_EQ(got, 250);
+    for (int i = 0; i < 250; ++i) {
+        ASSERT_NEAR(a[i], i < 100 ? 0.2f : 0.0f, 1e-6f) << i;
+        ASSERT_EQ(b[i], 0.5f) << i;
+    }
+    EXPECT_EQ(sources.read(a.data(), b.data(), 10), 0);
+}
+
+TEST_F(RenderFiles, SourcesAtDifferentRatesAndUnknownFormatsAreRefused) {
+    writeSound(dir / "a.wav", mono(std::vector<float>(10, 0.1f), 48000));
+    writeSound(dir / "b.wav", mono(std::vector<float>(10, 0.1f), 44100));
+    try {
+        FileSources sources((dir / "a.wav").string(), (dir / "b.wav").string());
+        FAIL() << "different rates accepted";
+    } catch (const InputError& e) {
+        EXPECT_NE(std::string(e.what()).find("44100"), std::string::npos);
+    }
+    EXPECT_EQ(outputFormatFor("x.wav", kRate), SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    EXPECT_EQ(outputFormatFor("x.FLAC", kRate), SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    EXPECT_EQ(outputFormatFor("x.aif", kRate) & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
+    EXPECT_EQ(outputFormatFor("x.ogg", kRate), SF_FORMAT_OGG | SF_FORMAT_VORBIS);
+    EXPECT_EQ(outputFormatFor("x.caf", kRate), SF_FORMAT_CAF | SF_FORMAT_FLOAT);
+    EXPECT_THROW(outputFormatFor("x.xyz", kRate), InputError);
+    EXPECT_THROW(outputFormatFor("x.raw", kRate), InputError);
+    EXPECT_THROW(outputFormatFor("dir.v2/x", kRate), InputError);
+}
+
+// At x 0, y 0 the blend is source A itself (less its mean, which the engine removes), so a
+// compensated render must line up with A sample for sample.
+TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
+    const long frames = 12000;
+    std::vector<float> a = sine(frames, 440.0, 0.25f);
+    a[5000] += 0.5f;
+    writeSound(dir / "a.wav", mono(a));
+    writeSound(dir / "b.wav", mono(sine(frames / 2, 3000.0, 0.4f)));
+
+    ToolRun run = tool({"a.wav", "b.wav", "-o", "out.wav", "--x", "0", "--y", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const Sound out = readSound(dir / "out.wav");
+    ASSERT_EQ(out.channels, 2);
+    EXPECT_EQ(out.rate, kRate);
+    // Without a room the tail is only the last frame dying away.
+    EXPECT_GE(out.frames(), frames);
+    EXPECT_LT(out.frames(), frames + kRate / 10);
+    for (long i = 0; i < frames; ++i) {
+        ASSERT_NEAR(out.at(i, 0), a[i], 0.01f) << i;
+        ASSERT_EQ(out.at(i, 0), out.at(i, 1)) << i;
+    }
+
+    // --raw: as long as the input, with the engine's delay still in it.
+    run = tool({"a.wav", "b.wav", "-o", "raw.wav", "--x", "0", "--y", "0", "--raw"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Sound raw = readSound(dir / "raw.wav");
+    ASSERT_EQ(raw.frames(), frames);
+    EXPECT_NEAR(raw.at(5000 + Processor::kLatency), out.at(5000), 1e-6f);
+
+    // The mod wheel, routed to x, carries the blend over to the reversed cross-fade: B.
+    run = tool({"a.wav", "b.wav", "-o", "wheel.wav", "--x", "0", "--y", "0", "--x-control",
+                "mod-wheel", "--mod-wheel", "127"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Sound wheel = readSound(dir / "wheel.wav");
+    const std::vector<float> b = sine(frames / 2, 3000.0, 0.4f);
+    for (long i = 0; i < frames / 2 - 1024; ++i)
+        ASSERT_NEAR(wheel.at(i, 1), b[i], 0.01f) << i;
+
+    // A solo bypasses the analysis: nothing to compensate.
+    run = tool({"a.wav", "b.wav", "-o", "solo.wav", "--solo-a"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Sound solo = readSound(dir / "solo.wav");
+    for (long i = 0; i < frames; ++i)
+        ASSERT_NEAR(solo.at(i, 0), a[i] + 0.001f, 1e-5f) << i;
+}
+
+TEST_F(RenderFiles, RoomTailIsRenderedUntilItDiesAwayAndCapped) {
+    VectorSources sources;
+    sources.a = sine(4800, 220.0, 0.5f);
+    sources.b.assign(4800, 0.0f);
+    Processor processor;
+    processor.setParameter(kParamX, 0.0f);
+    processor.setParameter(kParamY, 0.0f);
+    processor.setParameter(kParamWetDry, 0.5f);
+    Capture out;
+    const RenderResult result = render::render(sources, processor, out, RenderSettings{});
+    EXPECT_EQ(result.sourceFrames, 4800);
+    EXPECT_EQ(long(out.left.size()), result.outputFrames());
+    EXPECT_GT(result.tailFrames, kRate / 5); // the room rings on after the sine
+    EXPECT_LT(result.tailFrames, 10 * kRate);
+    // The cut falls where it has gone quiet, not in the middle of the reverb.
+    for (std::size_t i = out.left.size() - 200; i < out.left.size(); ++i)
+        ASSERT_LT(std::abs(out.left[i]), 0.002f) << i;
+
+    VectorSources again;
+    again.a = sources.a;
+    again.b = sources.b;
+    Processor second;
+    second.setParameter(kParamWetDry, 0.5f);
+    RenderSettings capped;
+    capped.tailMaxSeconds = 0.05;
+    Capture short_;
+    EXPECT_EQ(render::render(again, second, short_, capped).tailFrames, kRate / 20);
+}
+
+TEST(RenderLoop, BlockSizeDoesNotChangeTheResult) {
+    const auto renderWith = [](long block) {
+        VectorSources sources;
+        sources.a = sine(7777, 300.0, 0.4f);
+        sources.b = sine(7777, 1250.0, 0.3f);
+        Processor processor;
+        processor.setParameter(kParamWetDry, 0.3f);
+        RenderSettings settings;
+        settings.blockSize = block;
+        Capture out;
+        render::render(sources, processor, out, settings);
+        return out.left;
+    };
+    const std::vector<float> reference = renderWith(1024);
+    EXPECT_EQ(renderWith(333), reference);
+    EXPECT_EQ(renderWith(4096), reference);
+}
+
+TEST(RenderDemo, MaterialFillsTwelveSecondsAtAHealthyLevel) {
+    DemoSources demo;
+    std::vector<float> a(1000), b(1000);
+    long total = 0;
+    float peakA = 0.0f, peakB = 0.0f;
+    for (long got; (got = demo.read(a.data(), b.data(), 1000)) > 0; total += got) {
+        for (long i = 0; i < got; ++i) {
+            ASSERT_TRUE(std::isfinite(a[i]) && std::isfinite(b[i]));
+            peakA = std::max(peakA, std::abs(a[i]));
+            peakB = std::max(peakB, std::abs(b[i]));
+        }
+    }
+    EXPECT_EQ(total, 12 * 48000);
+    EXPECT_EQ(demo.totalFrames(), total);
+    EXPECT_GT(peakA, 0.2f);
+    EXPECT_LT(peakA, 0.95f);
+    EXPECT_GT(peakB, 0.2f);
+    EXPECT_LT(peakB, 0.95f);
+}
+
+TEST(RenderSpectrogram, ToneLandsInItsRowAtItsLevel) {
+    const long frames = kRate; // 1 s
+    Spectrogram s(kRate, frames, 200, 120);
+    const std::vector<float> tone = sine(frames, 1000.0, 0.5f);
+    s.push(tone.data(), frames);
+    s.finish();
+    EXPECT_NEAR(s.duration(), 1.0, 1e-9);
+    EXPECT_NEAR(s.columns() * s.secondsPerColumn(), 1.0, 0.02);
+
+    const int column = s.columns() / 2;
+    int loudest = 0;
+    for (int r = 0; r < s.rows(); ++r)
+        if (s.levelDb(column, r) > s.levelDb(column, loudest)) loudest = r;
+    const double rowHz =
+        s.lowestHz() * std::pow(s.highestHz() / s.lowestHz(), (loudest + 0.5) / s.rows());
+    EXPECT_NEAR(std::log2(rowHz / 1000.0), 0.0, 0.05);
+    EXPECT_NEAR(s.levelDb(column, loudest), -6.0, 1.5); // half of full scale
+    EXPECT_LT(s.levelDb(column, s.rows() / 8), -60.0);
+}
+
+TEST(RenderSpectrogram, LongStreamsStayWithinTwiceTheTargetWidth) {
+    Spectrogram s(kRate, kRate, 100, 16); // told 1 s, given 9 s
+    const std::vector<float> noise = sine(9 * kRate, 700.0, 0.1f);
+    s.push(noise.data(), long(noise.size()));
+    s.finish();
+    EXPECT_LE(s.columns(), 200);
+    EXPECT_GE(s.columns(), 100);
+    EXPECT_NEAR(s.columns() * s.secondsPerColumn(), 9.0, 9.0 / 100);
+}
+
+TEST_F(RenderFiles, SpectrogramPictureHasTheLayoutSize) {
+    writeSound(dir / "a.wav", mono(sine(9600, 440.0, 0.3f)));
+    writeSound(dir / "b.wav", mono(sine(9600, 2000.0, 0.3f)));
+    const ToolRun run = tool({"a.wav", "b.wav", "-o", "out.flac", "--spectrogram", "pic.png"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(listing(), (std::set<std::string>{"a.wav", "b.wav", "out.flac", "pic.png"}));
+    EXPECT_EQ(readSound(dir / "out.flac").channels, 2);
+
+    std::ifstream png(dir / "pic.png", std::ios::binary);
+    unsigned char header[24] = {};
+    png.read(reinterpret_cast<char*>(header), sizeof header);
+    ASSERT_EQ(std::string(reinterpret_cast<char*>(header) + 1, 3), "PNG");
+    const auto be32 = [&](int at) {
+        return header[at] << 24 | header[at + 1] << 16 | header[at + 2] << 8 | header[at + 3];
+    };
+    EXPECT_EQ(be32(16), SpectrogramLayout::kWidth);
+    EXPECT_EQ(be32(20), SpectrogramLayout::height(3));
+}
+
+TEST_F(RenderFiles, BadInputFailsWithOneLineAndLeavesNothingBehind) {
+    writeSound(dir / "a.wav", mono(sine(4800, 440.0, 0.3f)));
+    writeSound(dir / "b.wav", mono(sine(4800, 880.0, 0.3f)));
+    writeSound(dir / "slow.wav", mono(sine(4410, 440.0, 0.3f), 44100));
+    fs::create_directory(dir / "sub");
+    const auto before = listing();
+    const auto sizeOfA = fs::file_size(dir / "a.wav");
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"a.wav", "missing.wav", "-o", "out.wav"}, "missing.wav"},
+        {{"a.wav", "sub", "-o", "out.wav"}, "folder"},
+        {{"a.wav", "-o", "out.wav"}, "only one input"},
+        {{"a.wav", "b.wav", "-o", "out.wav", "--bogus"}, "unknown option"},
+        {{"a.wav", "b.wav", "-o", "out.wav", "--room", "2"}, "out of range"},
+        {{"a.wav", "slow.wav", "-o", "out.wav"}, "sample rates differ"},
+        {{"a.wav", "b.wav", "-o", "./sub/../a.wav"}, "is the source"},
+        {{"a.wav", "b.wav"}, "no output file"},
+        {{"a.wav", "b.wav", "-o", "out.xyz"}, "unknown output format"},
+        {{"a.wav", "b.wav", "-o", "nowhere/out.wav"}, "nowhere/out.wav"},
+        // Fails after the sound file has been started: its temporary file must go too.
+        {{"a.wav", "b.wav", "-o", "out.wav", "--spectrogram", "nowhere/s.png"}, "s.png"},
+        {{"a.wav", "b.wav", "-o", "out.wav", "--spectrogram", "s.jpg"}, "must be a .png"},
+        {{"a.wav", "b.wav", "-o", "sub"}, "folder"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ToolRun run = tool(args);
+        const std::string what = args.back();
+        EXPECT_EQ(run.status, 2) << what;
+        EXPECT_EQ(run.err.rfind("zembra-render: error: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(listing(), before) << what;
+    }
+    EXPECT_EQ(fs::file_size(dir / "a.wav"), sizeOfA);
+}

@@ -1,0 +1,317 @@
+// Hand-rolled parsing: every option is described once in a table below, which the parser and
+// --help both read, so the documentation cannot drift from what is accepted.
+#include "options.h"
+
+#include "ZembraProcessor.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string_view>
+
+namespace zembra::render {
+
+namespace {
+
+enum class Kind { Gain, Unit, Source, Flag };
+
+struct ParameterOption {
+    const char* name;
+    int id;
+    Kind kind;
+    const char* help;
+};
+
+constexpr ParameterOption kParameterOptions[] = {
+    {"mix-a", kParamMixA, Kind::Gain, "gain of dry A on both outputs"},
+    {"mix-b", kParamMixB, Kind::Gain, "gain of dry B on both outputs"},
+    {"volume", kParamVolume, Kind::Gain, "gain of the blended signal"},
+    {"x", kParamX, Kind::Unit, "blend position, 0.5 = cross-synthesis"},
+    {"y", kParamY, Kind::Unit, "blend position, at x 0: 0 = A, 1 = B"},
+    {"wet-dry", kParamWetDry, Kind::Unit, "room level, 0.001 or less = off"},
+    {"room", kParamRoom, Kind::Unit, "room size"},
+    {"x-control", kParamXControl, Kind::Source, "controller added to x"},
+    {"y-control", kParamYControl, Kind::Source, "controller added to y"},
+    {"stereo", kParamStereoMode, Kind::Flag, "pseudo-stereo blend"},
+    {"solo-a", kParamSoloA, Kind::Flag, "A straight to both outputs, undelayed"},
+    {"solo-b", kParamSoloB, Kind::Flag, "B added straight to both outputs, undelayed"},
+};
+
+// Indexed by RTzembraSource.
+constexpr const char* kSourceNames[kSourceCount] = {
+    "none", "mod-wheel", "pitch-wheel", "pedal", "aftertouch", "note", "sustain"};
+
+struct ControllerOption {
+    const char* name;
+    ControllerInput input;
+    long min;
+    long max;
+    const char* help;
+    const char* unset; // what the engine holds when the option is not given
+};
+
+constexpr ControllerOption kControllerOptions[] = {
+    {"mod-wheel", kInputModWheel, 0, 127, "modulation wheel, adds N/127", "0"},
+    {"pitch-wheel", kInputPitchWheel, 0, 127, "pitch wheel, adds N/127", "centre, adds 0.5"},
+    {"pedal", kInputPedal, 0, 127, "expression pedal, adds N/127", "0"},
+    {"aftertouch", kInputAftertouch, 0, 127, "channel aftertouch, adds N/127", "0"},
+    {"note", kInputNote, 28, 108, "held note number, adds N/128", "none, adds 0"},
+    {"sustain", kInputSustain, 0, 127, "sustain pedal, adds 1 from 64 up", "0"},
+};
+
+std::string quoted(std::string_view s) {
+    return "'" + std::string(s) + "'";
+}
+
+std::optional<float> parseNumber(std::string_view text) {
+    float value = 0.0f;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::optional<long> parseWhole(std::string_view text) {
+    long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// Fills in value for the parameter option or returns an error message.
+std::string parseParameter(const ParameterOption& option, std::string_view text, float& value) {
+    const std::string flag = quoted(std::string("--") + option.name);
+    if (option.kind == Kind::Source) {
+        for (int source = 0; source < kSourceCount; ++source) {
+            if (text == kSourceNames[source]) {
+                value = static_cast<float>(source);
+                return {};
+            }
+        }
+        std::string names;
+        for (const char* name : kSourceNames)
+            names += std::string(names.empty() ? "" : ", ") + name;
+        return flag + " wants one of " + names + ", got " + quoted(text);
+    }
+    const auto number = parseNumber(text);
+    if (!number) return flag + " wants a number from 0 to 1, got " + quoted(text);
+    if (*number < 0.0f || *number > 1.0f)
+        return flag + " value " + std::string(text) + " is out of range 0 to 1";
+    value = *number;
+    return {};
+}
+
+std::string parseController(const ControllerOption& option, std::string_view text, long& value) {
+    const std::string flag = quoted(std::string("--") + option.name);
+    const std::string range = std::to_string(option.min) + " to " + std::to_string(option.max);
+    const auto number = parseWhole(text);
+    if (!number) return flag + " wants a whole number from " + range + ", got " + quoted(text);
+    if (*number < option.min || *number > option.max)
+        return flag + " value " + std::string(text) + " is out of range " + range;
+    value = *number;
+    return {};
+}
+
+std::string defaultText(const ParameterOption& option, float value) {
+    char buffer[32];
+    switch (option.kind) {
+    case Kind::Source:
+        return sourceName(static_cast<int>(value));
+    case Kind::Flag:
+        return value >= 1.0f ? "on" : "off";
+    case Kind::Gain:
+    case Kind::Unit:
+        break;
+    }
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(value));
+    return buffer;
+}
+
+std::string padded(std::string s, std::size_t width) {
+    if (s.size() < width)
+        s.append(width - s.size(), ' ');
+    else
+        s += "  ";
+    return s;
+}
+
+} // namespace
+
+const char* sourceName(int source) {
+    return source >= 0 && source < kSourceCount ? kSourceNames[source] : "?";
+}
+
+ParseResult parseOptions(int argc, const char* const* argv) {
+    ParseResult result;
+    Options& options = result.options;
+    bool onlyFiles = false;
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (onlyFiles || arg.size() < 2 || arg[0] != '-') {
+            options.inputs.emplace_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            onlyFiles = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            options.action = Action::Help;
+            return result;
+        }
+        if (arg == "-V" || arg == "--version") {
+            options.action = Action::Version;
+            return result;
+        }
+
+        // "--name value" or "--name=value"; "-o" is the one short option taking a value.
+        std::string_view name = arg;
+        std::optional<std::string_view> inlineValue;
+        if (arg == "-o") {
+            name = "output";
+        } else if (arg.starts_with("--")) {
+            name = arg.substr(2);
+            if (const auto eq = name.find('='); eq != std::string_view::npos) {
+                inlineValue = name.substr(eq + 1);
+                name = name.substr(0, eq);
+            }
+        } else {
+            result.error = "unknown option " + quoted(arg);
+            return result;
+        }
+        const std::string display = quoted(arg == "-o" ? arg : "--" + std::string(name));
+
+        const auto takeValue = [&]() -> std::optional<std::string_view> {
+            if (inlineValue) return inlineValue;
+            if (i + 1 >= argc) return std::nullopt;
+            return std::string_view(argv[++i]);
+        };
+        const auto needsValue = [&] { result.error = "option " + display + " needs a value"; };
+
+        if (name == "raw" || name == "output" || name == "spectrogram") {
+            if (name == "raw") {
+                if (inlineValue) {
+                    result.error = "option " + display + " takes no value";
+                    return result;
+                }
+                options.raw = true;
+                continue;
+            }
+            const auto value = takeValue();
+            if (!value || value->empty()) {
+                needsValue();
+                return result;
+            }
+            (name == "output" ? options.output : options.spectrogram) = std::string(*value);
+            continue;
+        }
+
+        bool known = false;
+        for (const ParameterOption& option : kParameterOptions) {
+            if (name != option.name) continue;
+            known = true;
+            if (option.kind == Kind::Flag) {
+                if (inlineValue) {
+                    result.error = "option " + display + " takes no value";
+                    return result;
+                }
+                options.parameters[option.id] = 1.0f;
+                break;
+            }
+            const auto value = takeValue();
+            if (!value) {
+                needsValue();
+                return result;
+            }
+            float number = 0.0f;
+            result.error = parseParameter(option, *value, number);
+            if (!result.error.empty()) return result;
+            options.parameters[option.id] = number;
+            break;
+        }
+        for (const ControllerOption& option : kControllerOptions) {
+            if (known || name != option.name) continue;
+            known = true;
+            const auto value = takeValue();
+            if (!value) {
+                needsValue();
+                return result;
+            }
+            long number = 0;
+            result.error = parseController(option, *value, number);
+            if (!result.error.empty()) return result;
+            options.controllers[option.input] = number;
+        }
+        if (!known) {
+            result.error = "unknown option " + display;
+            return result;
+        }
+    }
+
+    if (options.inputs.size() == 1) {
+        result.error = "only one input file given: name two sources, A and B (or none for "
+                       "the built-in demo)";
+    } else if (options.inputs.size() > 2) {
+        result.error = "too many input files (" + std::to_string(options.inputs.size()) +
+                       "): name two sources, A and B";
+    }
+    return result;
+}
+
+std::string helpText() {
+    std::string text =
+        "Usage: zembra-render A.wav B.wav -o OUT.wav [options]\n"
+        "       zembra-render [-o OUT.wav] [options]     (built-in demo material)\n"
+        "\n"
+        "Blends source A and source B through the Zembra engine and writes a stereo file at\n"
+        "the sources' sample rate. Any format libsndfile reads is accepted; a source with\n"
+        "several channels is mixed to mono (the average of its channels). A shorter source is\n"
+        "padded with silence; sources at different sample rates are refused.\n"
+        "\n"
+        "The output format follows the extension of OUT: .wav is 32-bit float, .flac 24-bit;\n"
+        ".aiff/.aif, .caf, .w64, .rf64, .ogg, .opus and the other formats libsndfile writes\n"
+        "are accepted too. Without input files a 12 s demo is rendered at 48 kHz (a sung\n"
+        "voice as A, a saw chord as B) while x sweeps 0 -> 0.5 -> 1 and y 0 -> 1 -> 0, with a\n"
+        "little room; OUT defaults to zembra-demo.wav in the current folder.\n"
+        "\n"
+        "Files:\n"
+        "  -o, --output FILE      the stereo result (required with input files)\n"
+        "  --spectrogram FILE.png also draw the spectrograms of A, B and the result\n"
+        "  --raw                  keep the engine's delay of 2048 samples and stop when the\n"
+        "                         sources end (output as long as the input). By default the\n"
+        "                         delay is removed and the room's tail is rendered until it\n"
+        "                         stays below -90 dBFS for 0.5 s (at most 10 s)\n"
+        "\n"
+        "Engine parameters, in the engine's units (gains linear, 1 = unity):\n";
+
+    Processor defaults;
+    for (const ParameterOption& option : kParameterOptions) {
+        static constexpr const char* kArgument[] = {" G", " V", " SRC", ""};
+        static constexpr const char* kUnit[] = {"linear 0..1, ", "0..1, ", "", "flag, "};
+        const auto kind = static_cast<std::size_t>(option.kind);
+        text += padded(std::string("  --") + option.name + kArgument[kind], 25) + option.help +
+                " (" + kUnit[kind] + "default " +
+                defaultText(option, defaults.parameter(option.id)) + ")\n";
+    }
+    text += "  SRC is one of:";
+    for (const char* name : kSourceNames)
+        text += std::string(" ") + name;
+    text += "\n\nController inputs, held for the whole render; they move x or y when\n"
+            "--x-control or --y-control selects them (the sum is clamped to 0..1):\n";
+    for (const ControllerOption& option : kControllerOptions) {
+        text += padded(std::string("  --") + option.name + " N", 25) + option.help + " (" +
+                std::to_string(option.min) + ".." + std::to_string(option.max) + ", default " +
+                option.unset + ")\n";
+    }
+    text += "\n"
+            "  -h, --help             this text\n"
+            "  -V, --version          the tool's and the engine's versions\n"
+            "\n"
+            "A progress bar is shown on stderr when it is a terminal.\n"
+            "Exit status: 0 done, 1 failure while rendering or writing, 2 bad usage or input\n"
+            "(nothing is left behind on failure).\n";
+    return text;
+}
+
+} // namespace zembra::render
