@@ -1,0 +1,69 @@
+// Bundles: registration, the module directory from dladdr, resource lookup and Info.plist.
+#include "TestDirectory.h"
+
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using fnd::Bundle;
+using testing_support::TestDirectory;
+using testing_support::writeFile;
+
+TEST(Bundle, InfoDictionaryComesFromTheGeneratedInfoPlist) {
+    const Bundle& bundle =
+        Bundle::registerBundle("org.zembra.test.info", ZEMBRA_TEST_RESOURCES_DIR);
+    EXPECT_EQ(Bundle::withIdentifier("org.zembra.test.info"), &bundle);
+    EXPECT_EQ(bundle.infoString("CFBundleVersion"), ZEMBRA_TEST_VERSION);
+    EXPECT_EQ(bundle.infoString("CFBundleName"), "Zembra");
+    EXPECT_EQ(bundle.infoString("NoSuchKey"), std::nullopt);
+    EXPECT_EQ(Bundle::withIdentifier("org.zembra.test.unknown"), nullptr);
+}
+
+TEST(Bundle, ResourcesAreFoundInTheBundleAndItsResourceDirectoriesOnly) {
+    TestDirectory root;
+    const auto module = root / "Contents" / "x86_64-linux";
+    writeFile(module / "top.png", "x");
+    writeFile(module / "resources" / "131.png", "x");
+    writeFile(root / "Contents" / "Resources" / "ChangeLog.txt", "x");
+    writeFile(root / "Contents" / "secret.txt", "x");
+    const Bundle& bundle = Bundle::registerBundle("org.zembra.test.resources", module);
+
+    EXPECT_EQ(bundle.pathForResource("top", "png"), module / "top.png");
+    EXPECT_EQ(bundle.pathForResource("131", "png"), module / "resources" / "131.png");
+    EXPECT_EQ(bundle.pathForResource("ChangeLog", "txt"),
+              root / "Contents" / "Resources" / "ChangeLog.txt");
+    EXPECT_EQ(bundle.pathForResource("ChangeLog", ""), std::nullopt);
+    EXPECT_EQ(bundle.pathForResource("missing", "png"), std::nullopt);
+    // Names are names, not paths: nothing outside the resource directories is reachable.
+    EXPECT_EQ(bundle.pathForResource("../secret", "txt"), std::nullopt);
+    EXPECT_EQ(bundle.pathForResource("..", ""), std::nullopt);
+    EXPECT_EQ(bundle.pathForResource("resources", ""), std::nullopt); // a directory
+}
+
+TEST(Bundle, AMissingOrDamagedInfoPlistGivesAnEmptyDictionaryAndALogLine) {
+    TestDirectory empty, damaged;
+    writeFile(damaged / "Info.plist", "<plist><dict><key>CFBundleVersion</key>");
+    fnd::LogCapture capture;
+    const Bundle& a = Bundle::registerBundle("org.zembra.test.noinfo", empty.path());
+    const Bundle& b = Bundle::registerBundle("org.zembra.test.badinfo", damaged.path());
+    EXPECT_TRUE(a.infoDictionary().empty());
+    EXPECT_EQ(b.infoString("CFBundleVersion"), std::nullopt);
+    EXPECT_EQ(b.infoString("CFBundleVersion"), std::nullopt); // read, and reported, once
+    EXPECT_EQ(capture.lines().size(), 2u);
+}
+
+TEST(Bundle, TheModuleDirectoryIsFoundFromAnAddressInsideIt) {
+    char exe[4096] = {};
+    ASSERT_GT(::readlink("/proc/self/exe", exe, sizeof exe - 1), 0);
+    static const int anchor = 0;
+    EXPECT_EQ(Bundle::directoryOfModuleContaining(&anchor),
+              std::filesystem::canonical(exe).parent_path());
+    EXPECT_EQ(Bundle::directoryOfModuleContaining(nullptr), std::nullopt);
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+// The notification centre: matching and order, re-entrant handlers, and the promise that
+// a removed observer is never called again while other threads post.
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/Log.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <latch>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using fnd::Notification;
+using fnd::NotificationCenter;
+
+TEST(NotificationCenter, DeliversSynchronouslyToMatchingObserversInRegistrationOrder) {
+    NotificationCenter center;
+    int pad = 0, editor = 0, other = 0;
+    std::vector<std::string> calls;
+    std::thread::id deliveredOn;
+    center.addObserver(&editor, "Gesture", nullptr, [&](const Notification& n) {
+        calls.push_back("any");
+        deliveredOn = std::this_thread::get_id();
+        EXPECT_EQ(fnd::floatValue(n.userInfo, "X-Value"), 0.25f);
+    });
+    center.addObserver(&other, "Gesture", &pad,
+                       [&](const Notification&) { calls.push_back("pad"); });
+    center.addObserver(&other, "Unrelated", nullptr,
+                       [&](const Notification&) { calls.push_back("x"); });
+
+    center.post("Gesture", &pad, {{"X-Value", 0.25f}});
+    EXPECT_EQ(calls, (std::vector<std::string>{"any", "pad"}));
+    EXPECT_EQ(deliveredOn, std::this_thread::get_id());
+
+    calls.clear();
+    center.post("Gesture", &editor, {{"X-Value", 0.25f}}); // the object filter rejects this one
+    center.post("Nobody listens");
+    EXPECT_EQ(calls, (std::vector<std::string>{"any"}));
+
+    calls.clear();
+    center.removeObserver(&other); // every registration of it, for every name
+    center.post("Gesture", &pad, {{"X-Value", 0.25f}});
+    center.post("Unrelated");
+    EXPECT_EQ(calls, (std::vector<std::string>{"any"}));
+}
+
+TEST(NotificationCenter, HandlersMayPostAddAndRemoveDuringDelivery) {
+    NotificationCenter center;
+    int self = 0, victim = 0, late = 0, nested = 0;
+    std::vector<std::string> calls;
+    center.addObserver(&self, "go", nullptr, [&](const Notification&) {
+        calls.push_back("self");
+        center.post("inner");         // nested post on the same thread
+        center.removeObserver(&self); // removing oneself mid-delivery must not deadlock
+        center.removeObserver(&victim);
+        center.addObserver(&late, "go", nullptr,
+                           [&](const Notification&) { calls.push_back("late"); });
+    });
+    center.addObserver(&victim, "go", nullptr,
+                       [&](const Notification&) { calls.push_back("victim"); });
+    center.addObserver(&nested, "inner", nullptr,
+                       [&](const Notification&) { calls.push_back("inner"); });
+
+    center.post("go");
+    EXPECT_EQ(calls, (std::vector<std::string>{"self", "inner"}));
+    calls.clear();
+    center.post("go");
+    EXPECT_EQ(calls, (std::vector<std::string>{"late"}));
+}
+
+TEST(NotificationCenter, AHandlerThatThrowsIsLoggedAndTheOthersStillRun) {
+    NotificationCenter center;
+    fnd::LogCapture capture;
+    int a = 0, b = 0;
+    bool bRan = false;
+    center.addObserver(&a, "n", nullptr,
+                       [](const Notification&) { throw std::runtime_error("boom"); });
+    center.addObserver(&b, "n", nullptr, [&](const Notification&) { bRan = true; });
+    center.post("n");
+    EXPECT_TRUE(bRan);
+    EXPECT_EQ(capture.count("boom"), 1u);
+}
+
+TEST(NotificationCenter, UserInfoNumbersReadBackAsTheWidthAsked) {
+    const fnd::UserInfo info{{"f", 2.75f},
+                             {"i", int32_t{-7}},
+                             {"s", std::string("text")},
+                             {"huge", 3e9f},
+                             {"nan", std::numeric_limits<float>::quiet_NaN()}};
+    EXPECT_EQ(fnd::floatValue(info, "i"), -7.0f);
+    EXPECT_EQ(fnd::int32Value(info, "f"), 2);
+    EXPECT_EQ(fnd::int32Value(info, "huge"), std::nullopt);
+    EXPECT_EQ(fnd::int32Value(info, "nan"), std::nullopt);
+    EXPECT_EQ(fnd::floatValue(info, "s"), std::nullopt);
+    EXPECT_EQ(fnd::floatValue(info, "absent"), std::nullopt);
+    ASSERT_NE(fnd::stringValue(info, "s"), nullptr);
+    EXPECT_EQ(*fnd::stringValue(info, "s"), "text");
+    EXPECT_EQ(fnd::stringValue(info, "f"), nullptr);
+}
+
+// An editor torn down on the main thread while the controller and the audio side keep
+// posting: after removeObserver returns, its handler must never run again.
+TEST(NotificationCenter, RemovedObserversAreNeverCalledWhileOtherThreadsPost) {
+    NotificationCenter center;
+    struct Observer {
+        std::atomic<bool> removed{false};
+    };
+    std::atomic<int> lateCalls{0};
+    std::atomic<int> deliveries{0};
+    std::atomic<bool> done{false};
+
+    std::vector<std::thread> posters;
+    for (int t = 0; t < 3; ++t)
+        posters.emplace_back([&] {
+            while (!done.load())
+                center.post("tick", nullptr, {{"X-Value", 0.5f}});
+        });
+
+    for (int round = 0; round < 300; ++round) {
+        auto observer = std::make_unique<Observer>();
+        Observer* raw = observer.get();
+        center.addObserver(
+            raw, "tick", nullptr, [raw, &lateCalls, &deliveries](const Notification&) {
+                if (raw->removed.load()) ++lateCalls;
+                ++deliveries;
+                std::this_thread::yield(); // widen the window in which removal overlaps delivery
+                if (raw->removed.load()) ++lateCalls;
+            });
+        // Let at least one post reach it, so removal really races running deliveries.
+        const int before = deliveries.load();
+        while (deliveries.load() == before)
+            std::this_thread::yield();
+        center.removeObserver(raw);
+        raw->removed.store(true);
+        observer.reset(); // the handler would now touch freed memory (ASan) if called
+    }
+    done.store(true);
+    for (auto& poster : posters)
+        poster.join();
+    EXPECT_EQ(lateCalls.load(), 0);
+}
+
+// Two handlers on two threads, each removing the other's observer at the same moment:
+// neither may wait for the other forever.
+TEST(NotificationCenter, HandlersRemovingEachOtherOnTwoThreadsDoNotDeadlock) {
+    NotificationCenter center;
+    int first = 0, second = 0;
+    std::latch bothInside(2);
+    center.addObserver(&first, "a", nullptr, [&](const Notification&) {
+        bothInside.arrive_and_wait();
+        center.removeObserver(&second);
+    });
+    center.addObserver(&second, "b", nullptr, [&](const Notification&) {
+        bothInside.arrive_and_wait();
+        center.removeObserver(&first);
+    });
+    std::thread ta([&] { center.post("a"); });
+    std::thread tb([&] { center.post("b"); });
+    ta.join();
+    tb.join();
+
+    int calls = 0;
+    center.addObserver(&calls, "a", nullptr, [&](const Notification&) { ++calls; });
+    center.post("a");
+    center.post("b");
+    EXPECT_EQ(calls, 1); // both removals took effect
+}
+
+} // namespace

@@ -1,0 +1,67 @@
+// Property lists through libplist: every kind survives the XML round trip, integers keep
+// their 64 bits, and damaged input is refused.
+#include "TestDirectory.h"
+
+#include "platform/foundation/PropertyList.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+using namespace fnd;
+using testing_support::TestDirectory;
+using testing_support::writeFile;
+
+TEST(PropertyList, EveryKindSurvivesTheXmlRoundTrip) {
+    const PlistValue original(PlistDict{
+        {"bool", true},
+        {"int32", int32_t{-2147483647 - 1}},
+        {"int64", std::numeric_limits<int64_t>::max()},
+        {"float", 0.1f},
+        {"double", 1e300},
+        {"text", "<&> \"quoted\" \t\r\n and ünïcode"},
+        {"key <with> & markup", "v"},
+        {"data", PlistData{0, 1, 255}},
+        {"date", PlistDate{86400.0}}, // XML keeps dates to the second
+        {"array", PlistArray{1, "two", PlistArray{}, PlistDict{}}},
+        {"dict", PlistDict{{"nested", 3.5}}},
+    });
+    const std::string xml = toXmlPropertyList(original);
+    EXPECT_NE(xml.find("<real>0.10000000149011612</real>"), std::string::npos);
+    const auto parsed = parsePropertyList(xml);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(*parsed, original);
+    const auto& dict = std::get<PlistDict>(parsed->storage());
+    EXPECT_EQ(static_cast<float>(std::get<double>(dict.at("float").storage())), 0.1f);
+}
+
+TEST(PropertyList, UnsignedIntegersReadAsTheSameBitsAndDamagedInputIsRefused) {
+    // Another writer may have stored the unsigned spelling of -1.
+    const auto parsed =
+        parsePropertyList("<plist version=\"1.0\"><integer>18446744073709551615</integer></plist>");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(std::get<int64_t>(parsed->storage()), -1);
+
+    EXPECT_EQ(parsePropertyList(""), std::nullopt);
+    EXPECT_EQ(parsePropertyList("garbage"), std::nullopt);
+    EXPECT_EQ(parsePropertyList("<plist><dict><key>a</key><integer>1</inte"), std::nullopt);
+}
+
+TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
+    TestDirectory dir;
+    writeFile(dir / "good.plist", toXmlPropertyList(PlistValue(PlistDict{{"a", 1}})));
+    writeFile(dir / "bad.plist", "<plist><dict>");
+    std::filesystem::create_directory(dir / "folder.plist");
+
+    auto good = readPropertyListFile(dir / "good.plist");
+    EXPECT_EQ(good.status, ReadStatus::Ok);
+    ASSERT_TRUE(good.value);
+    EXPECT_EQ(*good.value, PlistValue(PlistDict{{"a", 1}}));
+    EXPECT_EQ(readPropertyListFile(dir / "none.plist").status, ReadStatus::Missing);
+    EXPECT_EQ(readPropertyListFile(dir / "bad.plist").status, ReadStatus::Corrupt);
+    EXPECT_EQ(readPropertyListFile(dir / "folder.plist").status, ReadStatus::Unreadable);
+}
+
+} // namespace

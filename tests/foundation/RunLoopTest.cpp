@@ -1,0 +1,183 @@
+// Run loops: pumping, work handed over from other threads and its cancellation, timers on
+// a hand-moved clock, and which thread a loop belongs to.
+#include "platform/foundation/RunLoop.h"
+#include "platform/foundation/AssertionHandler.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using fnd::RunLoop;
+
+TEST(RunLoop, PumpRunsQueuedWorkInOrderIncludingWorkItQueues) {
+    RunLoop loop;
+    std::vector<int> order;
+    loop.perform([&] {
+        order.push_back(1);
+        loop.perform([&] { order.push_back(3); });
+    });
+    loop.perform([&] { order.push_back(2); });
+    EXPECT_EQ(loop.runUntilIdle(), 3u);
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(loop.runUntilIdle(), 0u);
+
+    std::function<void()> again = [&] { loop.perform(again); };
+    loop.perform(again);
+    EXPECT_GT(loop.runUntilIdle(), 0u); // work re-queueing itself cannot hold the pump forever
+}
+
+TEST(RunLoop, PerformAndWaitRunsOnTheLoopThreadAndInlineOnItsOwnThread) {
+    RunLoop loop;
+    loop.bindToCurrentThread();
+    std::thread::id ranOn;
+    bool ok = false;
+    std::thread worker([&] {
+        ok = loop.performAndWait([&] { ranOn = std::this_thread::get_id(); });
+        loop.stop();
+    });
+    EXPECT_FALSE(loop.runFor(std::chrono::minutes(5))); // ends by stop(), not by time
+    worker.join();
+    EXPECT_TRUE(loop.runFor(1ms));
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+    bool inlineRan = false;
+    EXPECT_TRUE(loop.performAndWait([&] { inlineRan = true; }));
+    EXPECT_TRUE(inlineRan);
+}
+
+// The graphics thread of a view asks the main thread to update and waits; the view's
+// teardown on the main thread must be able to free it without pumping.
+TEST(RunLoop, CancellingFreesAWorkerWaitingForTheMainThread) {
+    RunLoop loop;
+    loop.bindToCurrentThread();
+    fnd::CancelToken token;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> updates{0};
+    std::atomic<int> refused{0};
+    std::thread worker([&] {
+        while (!stopping.load()) {
+            if (!loop.performAndWait([&] { ++updates; }, token)) ++refused;
+        }
+    });
+    while (updates.load() < 3)
+        loop.runUntilIdle();
+
+    stopping.store(true);
+    token.cancel();
+    worker.join(); // would hang if the waiter were not freed
+    const int updatesAtTeardown = updates.load();
+    loop.runUntilIdle();
+    EXPECT_EQ(updates.load(), updatesAtTeardown); // withdrawn work never runs later
+    EXPECT_TRUE(token.isCancelled());
+    EXPECT_FALSE(loop.performAndWait([] {}, token)); // and the token stays cancelled
+}
+
+TEST(RunLoop, PerformAndWaitTimesOutWhenTheLoopIsNotPumpedAndTheWorkNeverRuns) {
+    RunLoop loop;
+    loop.bindToCurrentThread();
+    bool ran = false;
+    bool ok = true;
+    std::thread worker(
+        [&] { ok = loop.performAndWait([&] { ran = true; }, fnd::CancelToken{}, 5ms); });
+    worker.join();
+    EXPECT_FALSE(ok);
+    loop.runUntilIdle();
+    EXPECT_FALSE(ran);
+}
+
+TEST(RunLoop, WorkThatHasStartedIsWaitedForEvenIfCancelledMeanwhile) {
+    RunLoop loop;
+    loop.bindToCurrentThread();
+    fnd::CancelToken token;
+    bool ok = false;
+    std::thread worker([&] {
+        ok = loop.performAndWait([&] { token.cancel(); }, token);
+        loop.stop();
+    });
+    loop.runFor(std::chrono::minutes(5));
+    worker.join();
+    EXPECT_TRUE(ok);
+}
+
+TEST(RunLoop, TimersFireWhenDueOnTheLoopClock) {
+    auto clock = std::make_shared<fnd::ManualClock>();
+    RunLoop loop(clock);
+    int once = 0, repeated = 0;
+    fnd::Timer oneShot = loop.addTimer(100ms, false, [&] { ++once; });
+    fnd::Timer repeating = loop.addTimer(100ms, true, [&] { ++repeated; });
+
+    clock->advance(99ms);
+    loop.runUntilIdle();
+    EXPECT_EQ(once + repeated, 0);
+
+    clock->advance(1ms);
+    loop.runUntilIdle();
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(repeated, 1);
+    EXPECT_FALSE(oneShot.isValid());
+    EXPECT_TRUE(repeating.isValid());
+
+    clock->advance(1s); // ten periods missed: one firing, not ten
+    loop.runUntilIdle();
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(repeated, 2);
+
+    repeating.invalidate();
+    clock->advance(1s);
+    loop.runUntilIdle();
+    EXPECT_EQ(repeated, 2);
+}
+
+TEST(RunLoop, ATimerStopsWhenItsHandleGoesAndMayInvalidateItselfWhileFiring) {
+    auto clock = std::make_shared<fnd::ManualClock>();
+    RunLoop loop(clock);
+    int dropped = 0, selfStopping = 0;
+    {
+        fnd::Timer gone = loop.addTimer(10ms, true, [&] { ++dropped; });
+    }
+    fnd::Timer timer;
+    timer = loop.addTimer(10ms, true, [&] {
+        ++selfStopping;
+        timer.invalidate(); // from its own callback: must not wait for itself
+    });
+    for (int i = 0; i < 3; ++i) {
+        clock->advance(10ms);
+        loop.runUntilIdle();
+    }
+    EXPECT_EQ(dropped, 0);
+    EXPECT_EQ(selfStopping, 1);
+}
+
+TEST(RunLoop, EachThreadFindsItsOwnLoopAndPumpingAnotherThreadsLoopIsRefused) {
+    RunLoop::main().bindToCurrentThread();
+    EXPECT_EQ(RunLoop::current(), &RunLoop::main());
+
+    RunLoop* workerLoop = nullptr;
+    RunLoop* workerCurrentBefore = &RunLoop::main();
+    std::thread worker([&] {
+        workerCurrentBefore = RunLoop::current();
+        workerLoop = &RunLoop::forCurrentThread();
+        EXPECT_EQ(RunLoop::current(), workerLoop);
+        EXPECT_TRUE(workerLoop->isCurrent());
+        EXPECT_FALSE(RunLoop::main().isCurrent());
+
+        fnd::AssertionRecorder recorder;
+        bool ran = false;
+        RunLoop::main().perform([&] { ran = true; });
+        EXPECT_EQ(RunLoop::main().runUntilIdle(), 0u);
+        EXPECT_FALSE(ran);
+        EXPECT_EQ(recorder.reports().size(), 1u);
+    });
+    worker.join();
+    EXPECT_EQ(workerCurrentBefore, nullptr);
+    EXPECT_NE(workerLoop, &RunLoop::main());
+    EXPECT_EQ(RunLoop::main().runUntilIdle(), 1u); // the work waits for the main thread
+}
+
+} // namespace

@@ -1,0 +1,52 @@
+// A fresh temporary directory per test, removed with everything in it afterwards.
+#pragma once
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+class TestDirectory {
+  public:
+    TestDirectory() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "zembra-test-XXXXXX").string();
+        if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+        mPath = pattern;
+    }
+    ~TestDirectory() {
+        std::error_code ec;
+        std::filesystem::remove_all(mPath, ec);
+    }
+    TestDirectory(const TestDirectory&) = delete;
+    TestDirectory& operator=(const TestDirectory&) = delete;
+
+    const std::filesystem::path& path() const { return mPath; }
+    std::filesystem::path operator/(std::string_view name) const { return mPath / name; }
+
+  private:
+    std::filesystem::path mPath;
+};
+
+inline void writeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string readFile(const std::filesystem::path& path) {
+    std::string bytes;
+    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
+            bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+} // namespace testing_support

@@ -1,0 +1,120 @@
+// The script runner: only the open-location command is understood, and its URL reaches
+// xdg-open as one argument however hostile its characters. A fake xdg-open first on PATH
+// records what it was given, so no real opener ever runs.
+#include "SupportTestEnvironment.h"
+
+#include "platform/foundation/Log.h"
+#include "support/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+using namespace testing_support;
+using zembra::parseOpenLocationScript;
+
+class ScriptRunner : public ::testing::Test {
+  protected:
+    ScriptRunner()
+        : mPath("PATH", (mDir / "bin").string() + ":/usr/bin:/bin"),
+          mLog("ZEMBRA_FAKE_OPEN_LOG", (mDir / "opened").string()) {
+        writeFile(mDir / "bin" / "xdg-open",
+                  "#!/bin/sh\n"
+                  "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } "
+                  "> \"$ZEMBRA_FAKE_OPEN_LOG\"\n");
+        ::chmod((mDir / "bin" / "xdg-open").c_str(), 0755);
+    }
+
+    // The arguments the fake opener received, after waiting for it to finish.
+    std::vector<std::string> openedWith() {
+        int status = 0;
+        EXPECT_GT(::waitpid(-1, &status, 0), 0); // the opener is this process's only child
+        const std::string record = readFile(mDir / "opened");
+        const auto newline = record.find('\n');
+        std::vector<std::string> args;
+        for (std::size_t pos = newline + 1; pos < record.size();) {
+            const auto end = record.find('\0', pos);
+            args.push_back(record.substr(pos, end - pos));
+            pos = end + 1;
+        }
+        EXPECT_EQ(record.substr(0, newline), std::to_string(args.size()));
+        return args;
+    }
+
+    static std::string escaped(const std::string& text) {
+        std::string out;
+        for (char c : text) {
+            if (c == '"' || c == '\\') out.push_back('\\');
+            out.push_back(c);
+        }
+        return out;
+    }
+
+    TestDirectory mDir;
+    ScopedEnv mPath;
+    ScopedEnv mLog;
+};
+
+TEST_F(ScriptRunner, UnderstandsOnlyTheOpenLocationCommand) {
+    EXPECT_EQ(
+        parseOpenLocationScript("open location \"file:///a/ChangeLog.txt\" with error reporting\r"),
+        "file:///a/ChangeLog.txt");
+    EXPECT_EQ(parseOpenLocationScript("\r\n  OPEN Location\t\"https://example.org/x?y=1\"  "),
+              "https://example.org/x?y=1");
+    EXPECT_EQ(parseOpenLocationScript(R"(open location "file:///a \"b\" \\c")"),
+              "file:///a \"b\" \\c");
+
+    for (const char* script : {
+             "", "open location",
+             "open location file:///x",                // not quoted
+             "open location \"file:///x",              // unterminated
+             "open location \"file:///x\" with error", // incomplete clause
+             "open location \"file:///x\"; do shell script \"rm -rf /\"",
+             "open location \"file:///x\" \"second\"", "do shell script \"touch /tmp/x\"",
+             "openlocation \"file:///x\"",
+             "open location \"file:///x\\n\"", // unknown escape
+             "open location \"\"",
+             "open location \"-f\"", // an option, not a URL
+             "open location \"javascript:alert(1)\"", "open location \"file:relative\"",
+             "open location \"file:///x\ty\"", // control character
+         })
+        EXPECT_EQ(parseOpenLocationScript(script), std::nullopt) << script;
+}
+
+TEST_F(ScriptRunner, HostileCharactersInThePathReachXdgOpenAsOneArgumentAndRunNothing) {
+    const auto d = mDir.path().string();
+    const std::string url = "file://" + d + "/it's \"quoted\"/$(touch " + d + "/pwned1)/`touch " +
+                            d + "/pwned2`; touch " + d + "/pwned3 && echo|sh";
+    std::string script = "open location \"" + escaped(url) + "\" with error reporting\n";
+
+    EXPECT_EQ(DoAppleScript(script.data()), 0);
+    EXPECT_EQ(openedWith(), std::vector<std::string>{url});
+    for (const char* name : {"pwned1", "pwned2", "pwned3"})
+        EXPECT_FALSE(std::filesystem::exists(mDir / name)) << name;
+}
+
+TEST_F(ScriptRunner, LineFeedsBecomeCarriageReturnsInTheCallersText) {
+    char text[] = "open location \"file:///tmp/ChangeLog.txt\"\nwith error reporting\n";
+    EXPECT_EQ(DoAppleScript(text), 0);
+    EXPECT_STREQ(text, "open location \"file:///tmp/ChangeLog.txt\"\rwith error reporting\r");
+    EXPECT_EQ(openedWith(), std::vector<std::string>{"file:///tmp/ChangeLog.txt"});
+
+    std::filesystem::remove(mDir / "opened");
+    char other[] = "beep\n";
+    EXPECT_EQ(DoAppleScript(other), zembra::kScriptSyntaxError);
+    EXPECT_STREQ(other, "beep\r");
+    EXPECT_EQ(DoAppleScript(nullptr), zembra::kScriptSyntaxError);
+    EXPECT_FALSE(std::filesystem::exists(mDir / "opened")); // refused scripts start nothing
+}
+
+TEST_F(ScriptRunner, AMissingOpenerIsAFailureNotASuccess) {
+    ScopedEnv path("PATH", (mDir / "empty").string());
+    fnd::LogCapture capture;
+    char text[] = "open location \"file:///tmp/ChangeLog.txt\"";
+    EXPECT_EQ(DoAppleScript(text), zembra::kScriptOpenFailed);
+    EXPECT_EQ(capture.count("xdg-open"), 1u);
+}
+
+} // namespace
