@@ -1,0 +1,92 @@
+// Shared by the control tests: a bundle holding knob and thumb pictures of chosen sizes, a
+// log of the notifications the controls post, and an action target that logs into it.
+#pragma once
+
+#include "controls/ControlNotifications.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/toolkit/Control.h"
+#include "platform/toolkit/GraphicsContext.h"
+#include "platform/toolkit/Image.h"
+#include "support/BundleIdentity.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// Registers the plug-in bundle at a fresh directory with 131.png (knob) and 133.png
+// (thumb) of the given sizes; a zero size leaves that picture out.
+inline std::filesystem::path bundleWithArt(tk::Size knob, tk::Size thumb) {
+    // The directories go when the test binary ends.
+    struct Cleanup {
+        std::vector<std::filesystem::path> dirs;
+        ~Cleanup() {
+            std::error_code ec;
+            for (const auto& d : dirs) std::filesystem::remove_all(d, ec);
+        }
+    };
+    static Cleanup cleanup;
+    static int n = 0;
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("zembra-controls-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
+    std::filesystem::create_directories(dir);
+    cleanup.dirs.push_back(dir);
+    auto paint = [](tk::GraphicsContext& g) {
+        g.setColor(tk::Color::calibratedRGBA(0.2, 0.4, 0.8));
+        g.fillRect({0, 0, g.size().width, g.size().height});
+    };
+    if (knob.width > 0) tk::Image::draw(knob, 1.0, paint)->writePNG(dir / "131.png");
+    if (thumb.width > 0) tk::Image::draw(thumb, 1.0, paint)->writePNG(dir / "133.png");
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
+    return dir;
+}
+
+struct Posted {
+    std::string name;
+    const void* object;
+    float x = 0, y = 0;
+};
+
+class NotificationLog : public tk::Connectable {
+  public:
+    NotificationLog() {
+        auto& c = fnd::NotificationCenter::defaultCenter();
+        for (const char* name : {zembra::kBeginGestureNotification, zembra::kEndGestureNotification,
+                                 zembra::kSendUpdatedValuesToHostNotification}) {
+            c.addObserver(this, name, nullptr, [this](const fnd::Notification& n) {
+                entries.push_back({n.name, n.object,
+                                   fnd::floatValue(n.userInfo, zembra::kXValueKey).value_or(-9),
+                                   fnd::floatValue(n.userInfo, zembra::kYValueKey).value_or(-9)});
+            });
+        }
+    }
+    ~NotificationLog() override { fnd::NotificationCenter::defaultCenter().removeObserver(this); }
+
+    // Actions land in the same log, so their order among the gestures shows.
+    bool respondsToAction(std::string_view) const override { return true; }
+    void performAction(std::string_view, tk::Control& sender) override {
+        entries.push_back({"action", &sender, sender.floatValue(), 0});
+    }
+
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& e : entries) {
+            if (e.name == zembra::kBeginGestureNotification)
+                out.push_back("begin");
+            else if (e.name == zembra::kEndGestureNotification)
+                out.push_back("end");
+            else if (e.name == zembra::kSendUpdatedValuesToHostNotification)
+                out.push_back("values");
+            else
+                out.push_back(e.name);
+        }
+        return out;
+    }
+    std::vector<Posted> entries;
+};
+
+} // namespace testing_support

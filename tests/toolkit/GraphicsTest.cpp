@@ -1,0 +1,170 @@
+// The graphics context on real pixels: the one y flip, HiDPI, compositing operations,
+// images at a point with an opacity, blurred and cached shadows, saved state.
+#include "platform/toolkit/GraphicsContext.h"
+#include "platform/toolkit/HeadlessWindow.h"
+#include "platform/toolkit/Image.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace tk;
+
+namespace {
+
+// A view that draws whatever the test gives it.
+class Canvas : public View {
+  public:
+    Canvas(const Rect& r, std::function<void(GraphicsContext&)> paint)
+        : View(r), paint_(std::move(paint)) {}
+    void drawRect(GraphicsContext& g, const Rect&) override { paint_(g); }
+
+  private:
+    std::function<void(GraphicsContext&)> paint_;
+};
+
+struct Scene {
+    Scene(Size size, double scale, std::function<void(GraphicsContext&)> paint,
+          Color bg = Color::calibratedWhite(0.2))
+        : window(size, scale, bg) {
+        window.setContentView(std::make_shared<Canvas>(Rect{{0, 0}, size}, std::move(paint)));
+        window.render();
+    }
+    HeadlessWindow window;
+};
+
+void expectColor(const Color& c, double r, double g, double b, double tol = 0.012) {
+    EXPECT_NEAR(c.red, r, tol);
+    EXPECT_NEAR(c.green, g, tol);
+    EXPECT_NEAR(c.blue, b, tol);
+}
+
+} // namespace
+
+TEST(Graphics, OriginIsLowerLeftAtAnyScale) {
+    for (double scale : {1.0, 2.0}) {
+        Scene s({40, 30}, scale, [](GraphicsContext& g) {
+            g.setColor(Color::calibratedRGBA(1, 0, 0));
+            g.fillRect({0, 0, 10, 10});
+        });
+        EXPECT_EQ(cairo_image_surface_get_width(s.window.surface()), static_cast<int>(40 * scale));
+        expectColor(s.window.pixel({5, 5}), 1, 0, 0);        // bottom left
+        expectColor(s.window.pixel({5, 25}), 0.2, 0.2, 0.2); // top left untouched
+        expectColor(s.window.pixel({15, 5}), 0.2, 0.2, 0.2);
+    }
+}
+
+TEST(Graphics, CompositingOperations) {
+    Scene s({30, 10}, 1.0, [](GraphicsContext& g) {
+        g.setColor(Color::calibratedWhite(0.3, 1.0));
+        g.setCompositingOperation(CompositingOperation::PlusLighter);
+        g.fillRect({0, 0, 10, 10}); // adds: 0.2 + 0.3
+        g.setCompositingOperation(CompositingOperation::SourceOver);
+        g.setColor(Color::calibratedWhite(1.0, 0.5));
+        g.fillRect({10, 0, 10, 10}); // blends: 0.2 * 0.5 + 0.5
+        g.setCompositingOperation(CompositingOperation::Copy);
+        g.setColor(Color::calibratedRGBA(0, 0, 1, 1));
+        g.fillRect({20, 0, 10, 10}); // replaces
+    });
+    expectColor(s.window.pixel({5, 5}), 0.5, 0.5, 0.5);
+    expectColor(s.window.pixel({15, 5}), 0.6, 0.6, 0.6);
+    expectColor(s.window.pixel({25, 5}), 0, 0, 1);
+}
+
+TEST(Graphics, ImageAtPointKeepsItsOrientationAndTakesAnOpacity) {
+    // 4x4: top half red, bottom half green, in its own y-up drawing.
+    auto img = Image::draw({4, 4}, 1.0, [](GraphicsContext& g) {
+        g.setColor(Color::calibratedRGBA(0, 1, 0));
+        g.fillRect({0, 0, 4, 2});
+        g.setColor(Color::calibratedRGBA(1, 0, 0));
+        g.fillRect({0, 2, 4, 2});
+    });
+    Scene s(
+        {20, 20}, 2.0,
+        [&](GraphicsContext& g) {
+            g.drawImage(*img, {10, 10}, CompositingOperation::SourceOver, 1.0);
+            g.drawImage(*img, {2, 2}, CompositingOperation::SourceOver, 0.5);
+            g.drawImage(*img, {14, 2}, CompositingOperation::Copy, 1.0);
+        },
+        Color::calibratedWhite(0.0));
+    expectColor(s.window.pixel({11, 13}), 1, 0, 0); // top row of the image at the top
+    expectColor(s.window.pixel({11, 11}), 0, 1, 0);
+    expectColor(s.window.pixel({3, 5}), 0.5, 0, 0, 0.02);
+    expectColor(s.window.pixel({15, 3}), 0, 1, 0);
+    const auto ops = s.window.recorder().ofKind(DrawOp::Kind::Image);
+    ASSERT_EQ(ops.size(), 3u);
+    EXPECT_EQ(ops[0].rect, (Rect{10, 10, 4, 4}));
+    EXPECT_EQ(ops[1].fraction, 0.5);
+    EXPECT_EQ(ops[2].operation, CompositingOperation::Copy);
+}
+
+TEST(Graphics, ShadowIsBlurredOffsetAndCached) {
+    const Shadow shadow{{6.0, -6.0}, 6.0, Color::calibratedRGBA(1, 1, 1, 1)};
+    auto paint = [&](GraphicsContext& g) {
+        g.saveGraphicsState();
+        g.setShadow(shadow);
+        g.setColor(Color::calibratedRGBA(1, 0, 0));
+        g.fillEllipse({20, 30, 20, 20});
+        g.restoreGraphicsState();
+        g.setColor(Color::calibratedRGBA(0, 0, 1));
+        g.fillRect({0, 0, 4, 4}); // after restore: no shadow
+    };
+    Scene s({80, 80}, 1.0, paint, Color::calibratedWhite(0.0));
+    // The shape itself; then, walking from the shadow's centre (36, 34) to the lower
+    // right beyond the shape, the shadow fades softly across its edge (radius 10).
+    expectColor(s.window.pixel({30, 40}), 1, 0, 0);
+    const double inside = s.window.pixel({39.5, 30.5}).green;  // 5 inside the edge
+    const double edge = s.window.pixel({43.1, 26.9}).green;    // on it
+    const double outside = s.window.pixel({46.6, 23.4}).green; // 5 beyond it
+    EXPECT_GT(inside, 0.8);
+    EXPECT_GT(edge, 0.3);
+    EXPECT_LT(edge, 0.7);
+    EXPECT_GT(outside, 0.005);
+    EXPECT_LT(outside, 0.2);
+    expectColor(s.window.pixel({6, 6}), 0, 0, 0); // no shadow beside the unshadowed square
+    const auto ops = s.window.recorder().ops();
+    ASSERT_TRUE(ops[0].shadow.has_value());
+    EXPECT_FALSE(ops[1].shadow.has_value());
+
+    const size_t hits = s.window.shadowCache().hits();
+    s.window.contentView()->setNeedsDisplay();
+    s.window.render();
+    EXPECT_EQ(s.window.shadowCache().hits(), hits + 1);
+    EXPECT_EQ(s.window.shadowCache().size(), 1u);
+}
+
+TEST(Graphics, RestoreBringsBackColourOperationShadowAndLineWidth) {
+    std::optional<Shadow> sh = Shadow{{1, 1}, 2, Color::calibratedWhite(0.5)};
+    Scene s({10, 10}, 1.0, [&](GraphicsContext& g) {
+        g.setColor(Color::calibratedRGBA(0.1, 0.2, 0.3));
+        g.saveGraphicsState();
+        g.setColor(Color::calibratedWhite(1));
+        g.setCompositingOperation(CompositingOperation::PlusLighter);
+        g.setShadow(sh);
+        g.setLineWidth(3);
+        g.restoreGraphicsState();
+        g.restoreGraphicsState(); // unbalanced: ignored
+        EXPECT_EQ(g.color(), Color::calibratedRGBA(0.1, 0.2, 0.3));
+        EXPECT_EQ(g.compositingOperation(), CompositingOperation::SourceOver);
+        EXPECT_FALSE(g.shadow().has_value());
+        EXPECT_EQ(g.lineWidth(), 1.0);
+        g.fillRect({0, 0, 10, 10});
+    });
+    expectColor(s.window.pixel({5, 5}), 0.1, 0.2, 0.3);
+}
+
+TEST(Graphics, DegenerateAndRunawayGeometryDrawsNothingAndKeepsTheContextUsable) {
+    Scene s({20, 20}, 1.0, [](GraphicsContext& g) {
+        g.setShadow(Shadow{{2, -2}, 4, Color::calibratedWhite(1)});
+        g.setColor(Color::calibratedRGBA(1, 0, 0));
+        g.fillEllipse({5, 5, 0, 10});
+        g.fillEllipse({0, 0, std::numeric_limits<double>::infinity(), 10});
+        g.fillEllipse({-1e9, -1e9, 2e9, 2e9}); // huge: the shadow mask stays window-sized
+        g.setShadow(std::nullopt);
+        g.setCompositingOperation(CompositingOperation::Copy);
+        g.setColor(Color::calibratedRGBA(0, 1, 0));
+        g.fillRect({0, 0, 5, 5});
+    });
+    expectColor(s.window.pixel({2, 2}), 0, 1, 0);
+}

@@ -1,0 +1,194 @@
+// Interface descriptions: classes by name, frames, properties, cells, outlets on the owner
+// and the root, actions to the owner, waking order, and errors that name the file and the
+// offending entry.
+#include "platform/toolkit/InterfaceLoader.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+#include "platform/toolkit/Button.h"
+#include "platform/toolkit/ClassRegistry.h"
+#include "platform/toolkit/Coder.h"
+#include "platform/toolkit/PopUpButton.h"
+#include "platform/toolkit/Slider.h"
+#include "platform/toolkit/TextField.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using namespace tk;
+
+namespace {
+
+std::vector<std::string> gWakeOrder;
+
+// A root view with outlets, as an editor view would have.
+class Panel : public View {
+  public:
+    explicit Panel(const Coder& c) : View(c) {}
+    bool setOutlet(std::string_view name, const std::shared_ptr<View>& v) override {
+        if (name != "uiLevel" && name != "uiTitle") return false;
+        outlets[std::string(name)] = v;
+        return true;
+    }
+    void awakeFromNib() override { gWakeOrder.push_back("panel"); }
+    std::map<std::string, std::shared_ptr<View>> outlets;
+};
+
+class WakingCell : public SliderCell {
+  public:
+    explicit WakingCell(const Coder& c) : SliderCell(c) {}
+    void awakeFromNib() override { gWakeOrder.push_back("cell"); }
+};
+
+class Owner : public Connectable {
+  public:
+    bool setOutlet(std::string_view name, const std::shared_ptr<View>& v) override {
+        if (name != "uiView") return false;
+        view = v;
+        return true;
+    }
+    bool respondsToAction(std::string_view s) const override { return s == "levelChanged:"; }
+    void performAction(std::string_view s, Control& sender) override {
+        actions.push_back(std::string(s) + std::to_string(sender.intValue()));
+    }
+    std::shared_ptr<View> view;
+    std::vector<std::string> actions;
+};
+
+struct Registered {
+    Registered() {
+        ClassRegistry::shared().registerViewClass<Panel>("TestPanel");
+        ClassRegistry::shared().registerCellClass<WakingCell>("TestWakingCell");
+    }
+};
+
+const char* kGood = R"({
+  "root": {
+    "class": "TestPanel", "id": "panel", "frame": [0, 0, 300, 200], "autoresizingMask": 18,
+    "outlet": {"name": "uiView", "on": "owner"},
+    "subviews": [
+      {"class": "Slider", "id": "level", "cell": "TestWakingCell", "frame": [10, 20, 22, 150],
+       "minValue": 0, "maxValue": 100, "value": 37, "outlet": "uiLevel", "action": "levelChanged:"},
+      {"class": "Button", "frame": [40, 20, 60, 24], "title": "Solo A", "buttonType": "toggle",
+       "state": "on", "font": {"size": 9, "bold": true}},
+      {"class": "PopUpButton", "frame": [40, 60, 120, 24], "items": ["None", "Mod"], "selectedIndex": 1},
+      {"class": "TextField", "frame": [40, 100, 80, 22], "text": "Kallnor", "editable": false,
+       "outlet": "uiTitle"}
+    ]
+  }
+})";
+
+std::string loadError(const std::string& json) {
+    Owner owner;
+    std::string error;
+    EXPECT_EQ(InterfaceLoader::loadString(json, "view.json", owner, &error), nullptr);
+    return error;
+}
+
+} // namespace
+
+TEST(InterfaceLoader, BuildsConnectsAndWakesTheTree) {
+    static Registered once;
+    gWakeOrder.clear();
+    Owner owner;
+    std::string error;
+    auto root = InterfaceLoader::loadString(kGood, "view.json", owner, &error);
+    ASSERT_TRUE(root) << error;
+    auto* panel = dynamic_cast<Panel*>(root.get());
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(owner.view, root);
+    EXPECT_EQ(root->autoresizingMask(), 18u);
+    ASSERT_EQ(root->subviews().size(), 4u);
+
+    auto* slider = dynamic_cast<Slider*>(panel->outlets.at("uiLevel").get());
+    ASSERT_TRUE(slider);
+    EXPECT_EQ(slider->frame(), (Rect{10, 20, 22, 150}));
+    EXPECT_EQ(slider->maxValue(), 100.0);
+    EXPECT_EQ(slider->doubleValue(), 37.0);
+    EXPECT_TRUE(dynamic_cast<WakingCell*>(slider->cell()));
+    EXPECT_EQ(slider->cell()->controlView(), slider);
+    slider->sendAction();
+    EXPECT_EQ(owner.actions, (std::vector<std::string>{"levelChanged:37"}));
+
+    auto* button = dynamic_cast<Button*>(root->subviews()[1].get());
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->title(), "Solo A");
+    EXPECT_EQ(button->state(), CellState::On);
+    auto* buttonCell = button->buttonCell();
+    ASSERT_TRUE(buttonCell);
+    EXPECT_EQ(buttonCell->buttonType(), ButtonType::PushOnPushOff);
+    EXPECT_TRUE(button->cell()->font().bold);
+    EXPECT_EQ(dynamic_cast<PopUpButton*>(root->subviews()[2].get())->titleOfSelectedItem(), "Mod");
+    auto* field = dynamic_cast<TextField*>(panel->outlets.at("uiTitle").get());
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->stringValue(), "Kallnor");
+    EXPECT_FALSE(field->isEditable());
+    // Children wake before their parents, a control's cell with it.
+    EXPECT_EQ(gWakeOrder, (std::vector<std::string>{"cell", "panel"}));
+}
+
+TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
+    static Registered once;
+    fnd::LogCapture log;
+    const std::string unknownClass = loadError(R"({"root": {"class": "View", "subviews": [
+        {"class": "Slidr", "id": "mixA", "frame": [0, 0, 10, 10]}]}})");
+    EXPECT_NE(unknownClass.find("view.json"), std::string::npos) << unknownClass;
+    EXPECT_NE(unknownClass.find("'mixA'"), std::string::npos) << unknownClass;
+    EXPECT_NE(unknownClass.find("unknown view class 'Slidr'"), std::string::npos) << unknownClass;
+
+    const std::string misspelt =
+        loadError(R"({"root": {"class": "Slider", "id": "room", "maxVal": 3}})");
+    EXPECT_NE(misspelt.find("'room'"), std::string::npos) << misspelt;
+    EXPECT_NE(misspelt.find("'maxVal'"), std::string::npos) << misspelt;
+
+    const std::string badType =
+        loadError(R"({"root": {"class": "View", "subviews": [{"class": "View"},
+        {"class": "Slider", "minValue": "low"}]}})");
+    EXPECT_NE(badType.find("root.subviews[1]"), std::string::npos) << badType;
+    EXPECT_NE(badType.find("'minValue' must be a number"), std::string::npos) << badType;
+
+    EXPECT_NE(loadError(R"({"root": {"class": "Slider", "cell": "Nope"}})")
+                  .find("unknown cell class 'Nope'"),
+              std::string::npos);
+    EXPECT_NE(
+        loadError(
+            R"({"root": {"class": "View", "id": "a", "subviews": [{"class": "View", "id": "a"}]}})")
+            .find("used twice"),
+        std::string::npos);
+    EXPECT_NE(loadError(R"({"root": {"class": "View", "outlet": "uiNothing"}})")
+                  .find("no outlet 'uiNothing'"),
+              std::string::npos);
+    EXPECT_NE(
+        loadError(R"({"root": {"class": "Slider", "action": "nope:"}})").find("no action 'nope:'"),
+        std::string::npos);
+    EXPECT_NE(loadError(R"({"root": {"class": "View", "action": "levelChanged:"}})")
+                  .find("only controls"),
+              std::string::npos);
+    EXPECT_NE(loadError(R"({"root": {"class": "Slider", "minValue": 5, "maxValue": 1}})")
+                  .find("maxValue"),
+              std::string::npos);
+    EXPECT_NE(loadError(R"({"root": {"class": "Button", "frame": [0, 0, 1]}})").find("'frame'"),
+              std::string::npos);
+    EXPECT_NE(loadError(R"({"root": {"class": "View"}, "extra": 1})").find("'extra'"),
+              std::string::npos);
+    EXPECT_NE(loadError("{\"root\": ").find("not valid JSON"), std::string::npos);
+    EXPECT_GE(log.count("view.json"), 12u); // every failure is logged too
+}
+
+TEST(InterfaceLoader, LoadsByNameFromABundle) {
+    static Registered once;
+    fnd::LogCapture log;
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zembra-tk-nib-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "panel.json") << kGood;
+    const fnd::Bundle& bundle = fnd::Bundle::registerBundle("org.zembra.test.toolkit", dir);
+    Owner owner;
+    EXPECT_TRUE(InterfaceLoader::loadNamed("panel", bundle, owner));
+    std::string error;
+    EXPECT_FALSE(InterfaceLoader::loadNamed("missing", bundle, owner, &error));
+    EXPECT_NE(error.find("missing.json"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}

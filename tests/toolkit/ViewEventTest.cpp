@@ -1,0 +1,149 @@
+// Views in a window: hit testing and coordinates, autoresizing, display requests, first
+// responder and key routing, and the pairing of every press with a release.
+#include "platform/toolkit/HeadlessWindow.h"
+#include "platform/toolkit/View.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace tk;
+
+namespace {
+
+class Probe : public View {
+  public:
+    Probe(const Rect& r, std::vector<std::string>* log, std::string name, bool takesFocus = false)
+        : View(r), log_(log), name_(std::move(name)), focus_(takesFocus) {}
+    void mouseDown(const Event& e) override { note("down", e); }
+    void mouseDragged(const Event& e) override { note("drag", e); }
+    void mouseUp(const Event& e) override { note(e.synthetic ? "up(synthetic)" : "up", e); }
+    void keyDown(const Event& e) override { log_->push_back(name_ + " key " + e.characters); }
+    bool acceptsFirstResponder() const override { return focus_; }
+    bool resignFirstResponder() override {
+        log_->push_back(name_ + " resigns");
+        return true;
+    }
+    Point lastLocal;
+
+  private:
+    void note(const char* what, const Event& e) {
+        lastLocal = convertPointFromView(e.locationInWindow, nullptr);
+        log_->push_back(name_ + " " + what);
+    }
+    std::vector<std::string>* log_;
+    std::string name_;
+    bool focus_;
+};
+
+Event key(const std::string& chars) {
+    Event e;
+    e.type = EventType::KeyDown;
+    e.characters = e.charactersIgnoringModifiers = chars;
+    return e;
+}
+
+} // namespace
+
+TEST(Views, HitTestingFindsTheTopmostVisibleViewInLocalCoordinates) {
+    std::vector<std::string> log;
+    HeadlessWindow w({200, 100});
+    auto root = std::make_shared<Probe>(Rect{0, 0, 200, 100}, &log, "root");
+    auto box = std::make_shared<Probe>(Rect{50, 20, 100, 60}, &log, "box");
+    auto inner = std::make_shared<Probe>(Rect{10, 10, 20, 20}, &log, "inner");
+    auto cover = std::make_shared<Probe>(Rect{0, 0, 40, 40}, &log, "cover");
+    box->addSubview(inner);
+    box->addSubview(cover); // later subviews are on top
+    root->addSubview(box);
+    w.setContentView(root);
+
+    EXPECT_EQ(root->hitTest({65, 35}), cover.get());
+    cover->setHidden(true);
+    EXPECT_EQ(root->hitTest({65, 35}), inner.get());
+    EXPECT_EQ(root->hitTest({149, 79}), box.get());
+    EXPECT_EQ(root->hitTest({150, 79}), root.get()); // right edge is outside
+    EXPECT_EQ(root->hitTest({250, 50}), nullptr);
+
+    w.mouseDown({65, 35});
+    EXPECT_EQ(inner->lastLocal, (Point{5, 5}));
+    EXPECT_EQ(inner->convertPointToView({5, 5}, root.get()), (Point{65, 35}));
+}
+
+TEST(Views, AutoresizingFollowsTheMask) {
+    auto root = std::make_shared<View>(Rect{0, 0, 100, 100});
+    auto stretch = std::make_shared<View>(Rect{10, 10, 80, 80});
+    stretch->setAutoresizingMask(View::kWidthSizable | View::kHeightSizable);
+    auto pinnedRightTop = std::make_shared<View>(Rect{70, 70, 20, 20});
+    pinnedRightTop->setAutoresizingMask(View::kMinXMargin | View::kMinYMargin);
+    root->addSubview(stretch);
+    root->addSubview(pinnedRightTop);
+    root->setFrameSize({200, 150});
+    EXPECT_EQ(stretch->frame(), (Rect{10, 10, 180, 130}));
+    EXPECT_EQ(pinnedRightTop->frame(), (Rect{170, 120, 20, 20}));
+}
+
+TEST(Views, InvalidationAsksTheBackendOnceUntilDrawn) {
+    HeadlessWindow w({50, 50});
+    auto root = std::make_shared<View>(Rect{0, 0, 50, 50});
+    auto child = std::make_shared<View>(Rect{0, 0, 10, 10});
+    root->addSubview(child);
+    w.setContentView(root);
+    EXPECT_TRUE(w.display());
+    EXPECT_FALSE(w.display());
+    const int before = w.displayRequests();
+    child->setNeedsDisplay();
+    child->setNeedsDisplayInRect({100, 100, 5, 5}); // outside: no effect
+    root->setNeedsDisplay();
+    EXPECT_EQ(w.displayRequests(), before + 1);
+    EXPECT_TRUE(w.display());
+    EXPECT_FALSE(child->needsDisplay());
+}
+
+TEST(Views, ClickGivesFocusToViewsThatTakeItAndKeysGoThere) {
+    std::vector<std::string> log;
+    HeadlessWindow w({100, 100});
+    auto root = std::make_shared<Probe>(Rect{0, 0, 100, 100}, &log, "root");
+    auto a = std::make_shared<Probe>(Rect{0, 0, 50, 50}, &log, "a", true);
+    auto b = std::make_shared<Probe>(Rect{50, 0, 50, 50}, &log, "b", false);
+    root->addSubview(a);
+    root->addSubview(b);
+    w.setContentView(root);
+
+    w.keyDown(key("x")); // no first responder: dropped
+    w.mouseDown({10, 10});
+    w.mouseUp({10, 10});
+    EXPECT_EQ(w.firstResponder(), a.get());
+    w.mouseDown({60, 10}); // b does not take focus: a keeps it
+    w.mouseUp({60, 10});
+    EXPECT_EQ(w.firstResponder(), a.get());
+    w.keyDown(key("q"));
+    a->removeFromSuperview(); // leaving the window resigns
+    EXPECT_EQ(w.firstResponder(), nullptr);
+    EXPECT_EQ(log, (std::vector<std::string>{"a down", "a up", "b down", "b up", "a key q",
+                                             "a resigns"}));
+}
+
+TEST(Views, EveryPressGetsExactlyOneRelease) {
+    std::vector<std::string> log;
+    HeadlessWindow w({100, 100});
+    auto root = std::make_shared<Probe>(Rect{0, 0, 100, 100}, &log, "v");
+    w.setContentView(root);
+
+    w.mouseDown({10, 10});
+    w.mouseDragged({20, 20});
+    w.cancelMouseTracking(); // the grab was lost
+    w.mouseUp({30, 30});     // a stray release reaches nobody
+    EXPECT_EQ(root->lastLocal, (Point{20, 20}));
+
+    w.mouseDown({10, 10});
+    w.mouseDown({40, 40}); // the backend lost a release
+    w.mouseUp({40, 40});
+
+    w.mouseDown({5, 5});
+    w.close();
+    w.mouseDown({5, 5}); // closed: ignored
+    EXPECT_EQ(log, (std::vector<std::string>{"v down", "v drag", "v up(synthetic)", "v down",
+                                             "v up(synthetic)", "v down", "v up", "v down",
+                                             "v up(synthetic)"}));
+}
