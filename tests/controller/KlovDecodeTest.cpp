@@ -1,0 +1,213 @@
+// Report decoding: the arithmetic on its own, then whole reports through a running
+// controller on the simulated bus, with the clock set by the test.
+#include "KlovTestSupport.h"
+
+#include "controller/KlovDecode.h"
+
+namespace klov_test {
+namespace {
+
+using usb::Microseconds;
+
+constexpr uint64_t kMs = 1000; // microseconds
+
+TEST(KlovArithmetic, KnobNibblesAreSignedFourBitSteps) {
+    EXPECT_EQ(klov::KnobStep(0x0), 0);
+    EXPECT_EQ(klov::KnobStep(0x1), 1);
+    EXPECT_EQ(klov::KnobStep(0x7), 7);
+    EXPECT_EQ(klov::KnobStep(0x8), -8);
+    EXPECT_EQ(klov::KnobStep(0xF), -1);
+}
+
+TEST(KlovArithmetic, DialFactorFollowsTheTimeBetweenChanges) {
+    const Microseconds last = Microseconds::fromValue(5'000'000);
+    auto after = [&](uint64_t us) {
+        return klov::DialFactor(Microseconds::fromValue(last.value() + us), last);
+    };
+    EXPECT_EQ(after(10 * kMs), 5.0f);
+    EXPECT_EQ(after(20 * kMs), 5.0f);
+    EXPECT_EQ(after(50 * kMs), 2.0f);
+    EXPECT_EQ(after(100 * kMs), 1.0f);
+    EXPECT_EQ(after(1000 * kMs), 1.0f);
+    EXPECT_FLOAT_EQ(after(30 * kMs), 100000.0f / 30000.0f);
+    EXPECT_EQ(after(0), 5.0f);
+    // Across a carry into the high half the interval is not measured.
+    const Microseconds belowCarry = Microseconds::fromValue((uint64_t{1} << 32) - 5 * kMs);
+    EXPECT_EQ(klov::DialFactor(Microseconds::fromValue(belowCarry.value() + 10 * kMs), belowCarry),
+              1.0f);
+}
+
+TEST(KlovArithmetic, StickTableOfTheDevice) {
+    struct Case {
+        uint8_t x, y;
+        int32_t outX, outY;
+    };
+    for (const Case c : {Case{128, 128, 64, 64}, Case{255, 128, 127, 0}, Case{0, 128, 0, 127},
+                         Case{128, 0, 127, 127}, Case{128, 255, 0, 0}, Case{160, 128, 81, 46}}) {
+        const auto out = klov::StickOutput(c.x, c.y);
+        EXPECT_EQ(out.x, c.outX) << int(c.x) << "," << int(c.y);
+        EXPECT_EQ(out.y, c.outY) << int(c.x) << "," << int(c.y);
+    }
+}
+
+TEST(KlovArithmetic, StickOutputStaysInRangeEverywhere) {
+    for (int x = 0; x < 256; ++x)
+        for (int y = 0; y < 256; ++y) {
+            const auto out = klov::StickOutput(static_cast<uint8_t>(x), static_cast<uint8_t>(y));
+            ASSERT_TRUE(out.x >= 0 && out.x <= 127 && out.y >= 0 && out.y <= 127) << x << "," << y;
+        }
+}
+
+TEST(KlovArithmetic, EachLedHasItsByte) {
+    EXPECT_EQ(klov::LedReport(true, false, false), (klov::KlovReport{0, 0, 0, 0, 0x80, 0, 0, 0}));
+    EXPECT_EQ(klov::LedReport(false, true, false), (klov::KlovReport{0, 0, 0, 0x80, 0, 0, 0, 0}));
+    EXPECT_EQ(klov::LedReport(false, false, true), (klov::KlovReport{0, 0, 0x80, 0, 0, 0, 0, 0}));
+}
+
+// Whole reports through a running controller. Every report that should count changes its
+// button byte (bits 2-7 carry no meaning beyond the change test).
+class KlovDecodeTest : public KlovTest {
+  protected:
+    void SetUp() override {
+        KlovTest::SetUp();
+        mDevice = std::make_unique<usb::SimDevice>(sim().plugIn());
+        start();
+        clearPosted();
+    }
+    // A counted report: a fresh button byte with the given low bits.
+    void report(uint8_t bits, uint8_t x, uint8_t y, uint8_t knobs12 = 0, uint8_t knobs34 = 0,
+                uint8_t status = 0) {
+        mSerial = static_cast<uint8_t>(mSerial + 4);
+        if (mSerial == 0) mSerial = 4;
+        send(*mDevice,
+             {status, 0, static_cast<uint8_t>(mSerial | bits), x, y, knobs12, knobs34, 0});
+    }
+    void knob1(uint8_t nibble) { report(0, 128, 128, nibble); }
+    int stickPosts() { return count(klov::kExternalUINotification); }
+
+    std::unique_ptr<usb::SimDevice> mDevice;
+    uint8_t mSerial = 0;
+};
+
+TEST_F(KlovDecodeTest, OnlyAChangedButtonByteCounts) {
+    send(*mDevice, {0, 0, 0x00, 128, 128, 0x01, 0, 0}); // first report, byte 2 = 0: ignored
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0}); // same byte 2, knob moved: ignored
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+    EXPECT_TRUE(mDevice->isReadPending()); // ignored reports still re-arm
+}
+
+TEST_F(KlovDecodeTest, BusyStatusDropsTheReportButItsButtonByteStillCounts) {
+    send(*mDevice, {0x10, 0, 0x04, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    send(*mDevice, {0x00, 0, 0x04, 128, 128, 0x01, 0, 0}); // unchanged against the dropped one
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    send(*mDevice, {0x0F, 0, 0x08, 128, 128, 0x01, 0, 0}); // low nibble is not interpreted
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+}
+
+TEST_F(KlovDecodeTest, KnobNibblesLandOnTheirKnobs) {
+    knob1(0x7);
+    EXPECT_EQ(gKnob1ControlValue.load(), 7.0f);
+    knob1(0x8);
+    EXPECT_EQ(gKnob1ControlValue.load(), -1.0f);
+    knob1(0xF);
+    EXPECT_EQ(gKnob1ControlValue.load(), -2.0f);
+
+    report(0, 128, 128, 0x30, 0x00); // knob 2: high nibble of byte 5
+    report(0, 128, 128, 0x00, 0x50); // knob 3: high nibble of byte 6
+    report(0, 128, 128, 0x00, 0x06); // knob 4: low nibble of byte 6
+    EXPECT_EQ(gKnob2ControlValue.load(), 3.0f);
+    EXPECT_EQ(gKnob3ControlValue.load(), 5.0f);
+    EXPECT_EQ(gKnob4ControlValue.load(), 6.0f);
+    EXPECT_EQ(gKnob1ControlValue.load(), -2.0f);
+}
+
+TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenSteps) {
+    knob1(0x1); // long after the zero timestamp: factor 1
+    EXPECT_EQ(gDialValues[0].load(), 1);
+    EXPECT_EQ(gDialTimestamp[0].load(), mClock.now().value());
+    mClock.advance(10 * kMs);
+    knob1(0x1);
+    EXPECT_EQ(gDialValues[0].load(), 6);
+    mClock.advance(50 * kMs);
+    knob1(0x1);
+    EXPECT_EQ(gDialValues[0].load(), 8);
+    mClock.advance(100 * kMs);
+    knob1(0x1);
+    EXPECT_EQ(gDialValues[0].load(), 9);
+    mClock.advance(10 * kMs);
+    knob1(0x8); // -8 at factor 5 is -40: bounded at 0
+    EXPECT_EQ(gDialValues[0].load(), 0);
+    EXPECT_EQ(gKnob1ControlValue.load(), -4.0f);
+    EXPECT_EQ(gDialValues[1].load(), 0); // the other dials did not move
+}
+
+TEST_F(KlovDecodeTest, DialStopsAt127WhileTheKnobKeepsCounting) {
+    for (int i = 0; i < 6; ++i) {
+        mClock.advance(5 * kMs);
+        knob1(0x7); // 7 x 5 per report once fast
+    }
+    EXPECT_EQ(gDialValues[0].load(), 127);
+    EXPECT_EQ(gKnob1ControlValue.load(), 42.0f);
+    EXPECT_TRUE(gUpdate.load());
+    EXPECT_EQ(gTraffic.load(), 1.0f);
+}
+
+TEST_F(KlovDecodeTest, StickPostsOnlyOnceBothAxesLeftTheirRest) {
+    report(0x01, 128, 128); // bit 0: capture the rest, from every report
+    report(0x01, 250, 5);
+    EXPECT_EQ(stickPosts(), 0);
+    report(0x00, 128, 128); // bit 0 clear: rest captured at 250,5 is left on both axes...
+    EXPECT_EQ(stickPosts(), 1);
+    clearPosted();
+
+    report(0x01, 128, 128); // ...so capture again at the centre
+    report(0x00, 160, 131); // X left, Y within the dead zone of 5
+    EXPECT_EQ(stickPosts(), 0);
+    report(0x00, 160, 160); // now both
+    EXPECT_EQ(stickPosts(), 1);
+    report(0x00, 160, 128); // once left, every decoded report posts, even back at rest
+    ASSERT_EQ(stickPosts(), 2);
+    EXPECT_FLOAT_EQ(posted().back().x, 81.0f / 127.0f);
+    EXPECT_FLOAT_EQ(posted().back().y, 46.0f / 127.0f);
+    EXPECT_EQ(gRulerX.load(), 81.0f);
+    EXPECT_EQ(gRulerY.load(), 46.0f);
+    report(0x00, 128, 128);
+    EXPECT_FLOAT_EQ(posted().back().x, 64.0f / 127.0f);
+    EXPECT_FLOAT_EQ(posted().back().y, 64.0f / 127.0f);
+}
+
+TEST_F(KlovDecodeTest, LedEventSwitchesAllThreeAndRecapturesTheStick) {
+    const std::vector<uint8_t> on = {0, 0, 0x80, 0x80, 0x80, 0, 0, 0};
+    const std::vector<uint8_t> off(8, 0);
+    report(0x01, 128, 128);
+    report(0x00, 20, 20); // stick left: posting
+    ASSERT_EQ(stickPosts(), 1);
+
+    report(0x02, 25, 25); // LED event without bit 0: all off
+    EXPECT_EQ(mDevice->writes().back(), off);
+    EXPECT_EQ(stickPosts(), 2); // this report still posts: its rest was already left
+    report(0x00, 90, 90);       // but the LED write asked for a new capture: no post
+    EXPECT_EQ(stickPosts(), 2);
+
+    report(0x03, 90, 90); // LED event with bit 0: all on
+    EXPECT_EQ(mDevice->writes().back(), on);
+    EXPECT_EQ(gTraffic.load(), 1.0f);
+}
+
+TEST_F(KlovDecodeTest, SetLedAlsoAsksForANewStickCapture) {
+    report(0x01, 128, 128);
+    report(0x00, 20, 20);
+    ASSERT_EQ(stickPosts(), 1);
+    SetLed(false, true, false);
+    report(0x00, 30, 30); // captured, not posted
+    EXPECT_EQ(stickPosts(), 1);
+    report(0x00, 90, 90);
+    EXPECT_EQ(stickPosts(), 2);
+}
+
+} // namespace
+} // namespace klov_test

@@ -1,0 +1,319 @@
+// The controller's start, device set-up and its failures, removal and replugging, the
+// orderly stop, the LED guard and the SIGINT handler, on the simulated bus.
+#include "KlovTestSupport.h"
+
+#include "controller/KlovDecode.h"
+#include "controller/KlovPrivate.h"
+#include "platform/foundation/Log.h"
+#include "support/Preferences.h"
+
+#include <csignal>
+#include <thread>
+
+namespace klov_test {
+namespace {
+
+constexpr auto kConnect = klov::kKlovConnectNotification;
+constexpr auto kDisconnect = klov::kKlovDisconnectNotification;
+const std::vector<uint8_t> kLedsOff(8, 0);
+const std::vector<uint8_t> kLedsOn = {0, 0, 0x80, 0x80, 0x80, 0, 0, 0};
+
+TEST_F(KlovTest, PreferenceDecidesWhetherTheControllerStarts) {
+    EXPECT_EQ(start(), "<KLOV> supported\n"); // key absent
+    EXPECT_NE(gKlov.task.load(), 0u);
+    KlovExitCleanup();
+    EXPECT_EQ(gKlov.task.load(), 0u);
+
+    SaveValueToPrefsPosInt(zembra::kPrefEnableKlovSupport, 0);
+    gContextsMade = 0;
+    EXPECT_EQ(start(), "<KLOV> support has been disabled\n");
+    EXPECT_EQ(gKlov.task.load(), 0u);
+    EXPECT_EQ(gContextsMade.load(), 0);
+    KlovExitCleanup(); // finds no task: nothing to do
+
+    SaveValueToPrefsPosInt(zembra::kPrefEnableKlovSupport, 1);
+    gSim = std::make_shared<usb::SimContext>();
+    EXPECT_EQ(start(), "<KLOV> supported\n");
+    EXPECT_EQ(gContextsMade.load(), 1);
+}
+
+TEST_F(KlovTest, ControllerPresentAtStartIsSetUpAndPostsConnectTwice) {
+    auto device = sim().plugIn();
+    start();
+    EXPECT_EQ(count(kConnect), 2);
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(gActive.load());
+    EXPECT_FALSE(gReadyForQuit.load());
+    EXPECT_EQ(gError.load(), 0);
+    EXPECT_NE(gRunLoop.load(), nullptr);
+    EXPECT_TRUE(device.isOpen());
+    EXPECT_EQ(device.configuration(), 1);
+    EXPECT_TRUE(device.isInterfaceClaimed());
+    EXPECT_TRUE(device.isReadPending());
+    EXPECT_EQ(device.writes(), std::vector<std::vector<uint8_t>>{kLedsOff});
+}
+
+TEST_F(KlovTest, UnplugPostsDisconnectOnceEndsTheReadAndReplugStartsAfresh) {
+    auto first = sim().plugIn();
+    start();
+    sim().unplug(first);
+    ASSERT_TRUE(sim().settle());
+    EXPECT_EQ(count(kDisconnect), 1);
+    EXPECT_FALSE(gIsConnected.load());
+    EXPECT_FALSE(first.isInterfaceClaimed());
+    EXPECT_FALSE(first.isReadPending());
+    EXPECT_FALSE(first.isOpen());       // its handle is given back too
+    EXPECT_FALSE(gReadyForQuit.load()); // a loop ended by a read error leaves it false
+
+    auto second = sim().plugIn();
+    ASSERT_TRUE(sim().settle());
+    EXPECT_EQ(count(kConnect), 4);
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_EQ(second.openCount(), 1);
+    EXPECT_TRUE(second.isReadPending());
+    EXPECT_EQ(second.writes(), std::vector<std::vector<uint8_t>>{kLedsOff});
+    EXPECT_EQ(gError.load(), 0);
+}
+
+struct SetupFailure {
+    const char* name;
+    usb::SimDeviceSpec spec;
+    int connectPosts; // arming comes after the first post
+};
+
+usb::SimDeviceSpec failing(usb::SimStep step) {
+    usb::SimDeviceSpec spec;
+    spec.failAt = step;
+    return spec;
+}
+usb::SimDeviceSpec withoutConfiguration() {
+    usb::SimDeviceSpec spec;
+    spec.configurationCount = 0;
+    return spec;
+}
+usb::SimDeviceSpec withoutInterface() {
+    usb::SimDeviceSpec spec;
+    spec.hasInterface = false;
+    return spec;
+}
+usb::SimDeviceSpec withoutInPipe() {
+    usb::SimDeviceSpec spec;
+    spec.pipes = {{usb::Direction::Out, 2, usb::TransferType::Interrupt, 8, 10},
+                  {usb::Direction::In, 3, usb::TransferType::Bulk, 64, 0}};
+    return spec;
+}
+
+class KlovSetupFailureTest : public KlovTest, public ::testing::WithParamInterface<SetupFailure> {};
+
+TEST_P(KlovSetupFailureTest, RecordsTheErrorClosesWhatItOpenedAndStaysDisconnected) {
+    auto device = sim().plugIn(GetParam().spec);
+    start();
+    EXPECT_EQ(gError.load(), klov::kKlovSetupError);
+    EXPECT_FALSE(gIsConnected.load());
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_FALSE(device.isInterfaceClaimed());
+    EXPECT_FALSE(device.isReadPending());
+    EXPECT_EQ(count(kConnect), GetParam().connectPosts);
+    EXPECT_EQ(count(kDisconnect), 0);
+    EXPECT_FALSE(gActive.load());
+    EXPECT_TRUE(gReadyForQuit.load());
+
+    // The error stays, and a good controller plugged in next still works.
+    auto good = sim().plugIn();
+    ASSERT_TRUE(sim().settle());
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(good.isReadPending());
+    EXPECT_EQ(gError.load(), klov::kKlovSetupError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryStep, KlovSetupFailureTest,
+    ::testing::Values(SetupFailure{"Open", failing(usb::SimStep::Open), 0},
+                      SetupFailure{"NoConfiguration", withoutConfiguration(), 0},
+                      SetupFailure{"NoConfigurationDescriptor",
+                                   failing(usb::SimStep::ConfigurationDescriptor), 0},
+                      SetupFailure{"ConfigurationRefused", failing(usb::SimStep::SetConfiguration),
+                                   0},
+                      SetupFailure{"NoInterface", withoutInterface(), 0},
+                      SetupFailure{"InterfaceRefused", failing(usb::SimStep::OpenInterface), 0},
+                      SetupFailure{"NoEndpoints", failing(usb::SimStep::NumEndpoints), 0},
+                      SetupFailure{"NoInPipe", withoutInPipe(), 1},
+                      SetupFailure{"ArmingRefused", failing(usb::SimStep::ArmRead), 1}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+TEST_F(KlovTest, FailedArmingHasAlreadyTurnedTheLedsOff) {
+    auto device = sim().plugIn(failing(usb::SimStep::ArmRead));
+    start();
+    EXPECT_EQ(device.writes(), std::vector<std::vector<uint8_t>>{kLedsOff});
+}
+
+TEST_F(KlovTest, ClearingActiveStopsAtTheNextCompletionWithoutDecodingIt) {
+    auto device = sim().plugIn();
+    start();
+    DestroyDevice();
+    send(device, {0, 0, 0x04, 128, 128, 0x01, 0, 0}); // a knob step, not to be decoded
+    EXPECT_TRUE(gReadyForQuit.load());
+    EXPECT_FALSE(device.isInterfaceClaimed());
+    EXPECT_FALSE(device.isReadPending());
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    EXPECT_EQ(count(kDisconnect), 0);
+}
+
+TEST_F(KlovTest, ExitCleanupEndsThePendingReadAndClosesEverything) {
+    auto device = sim().plugIn();
+    start();
+    KlovExitCleanup();
+    EXPECT_EQ(gKlov.task.load(), 0u);
+    EXPECT_EQ(gRunLoop.load(), nullptr);
+    EXPECT_TRUE(gReadyForQuit.load());
+    EXPECT_FALSE(device.isInterfaceClaimed());
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_FALSE(gIsConnected.load());
+}
+
+TEST_F(KlovTest, ExitCleanupRightAfterStartDoesNotHang) {
+    for (int i = 0; i < 20; ++i) {
+        ::testing::internal::CaptureStdout();
+        KlovStaticInit();
+        ::testing::internal::GetCapturedStdout();
+        KlovExitCleanup();
+        ASSERT_EQ(gKlov.task.load(), 0u);
+        gSim = std::make_shared<usb::SimContext>();
+    }
+}
+
+TEST_F(KlovTest, CleanUpForQuitStopsReportingArrivalsAndReading) {
+    auto device = sim().plugIn();
+    start();
+    CleanUpForQuit();
+    auto late = sim().plugIn();
+    send(device, {0, 0, 0x04, 128, 128, 0, 0, 0});
+    EXPECT_EQ(late.openCount(), 0);
+    EXPECT_EQ(count(kConnect), 2);
+    EXPECT_FALSE(device.isInterfaceClaimed());
+}
+
+TEST_F(KlovTest, WatchFailureEndsTheTaskWithALogLineOnly) {
+    fnd::LogCapture log;
+    sim().failWatch(usb::kErrorAccess);
+    sim().plugIn();
+    start();
+    KlovExitCleanup();
+    EXPECT_EQ(log.count("<KLOV> cannot watch for the controller"), 1u);
+    EXPECT_TRUE(posted().empty());
+    EXPECT_EQ(gError.load(), 0);
+    EXPECT_EQ(gKlov.task.load(), 0u);
+}
+
+// An LED write after the interface was released must not reach it.
+TEST_F(KlovTest, SetLedReachesOnlyAnOpenInterface) {
+    auto device = sim().plugIn();
+    start();
+    SetLed(true, true, true);
+    EXPECT_EQ(device.writes().back(), kLedsOn);
+
+    DestroyDevice();
+    send(device, {0, 0, 0x04, 0, 0, 0, 0, 0}); // the loop ends and releases the interface
+    const auto before = device.writes().size();
+    SetLed(true, false, false);
+    EXPECT_EQ(device.writes().size(), before);
+
+    sim().unplug(device);
+    ASSERT_TRUE(sim().settle());
+    SetLed(false, true, false);
+    EXPECT_EQ(device.writes().size(), before);
+}
+
+TEST_F(KlovTest, TwoControllersReadApartAndTheLedsFallBackToTheOneLeft) {
+    auto older = sim().plugIn();
+    auto newer = sim().plugIn();
+    start();
+    EXPECT_EQ(count(kConnect), 4);
+    SetLed(true, true, true);
+    EXPECT_EQ(newer.writes().back(), kLedsOn);
+
+    send(older, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+    send(newer, {0, 0, 0x08, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gKnob1ControlValue.load(), 2.0f);
+
+    sim().unplug(newer);
+    ASSERT_TRUE(sim().settle());
+    EXPECT_TRUE(gIsConnected.load()); // the older one is still there
+    SetLed(true, true, true);
+    EXPECT_EQ(older.writes().back(), kLedsOn);
+    EXPECT_TRUE(older.isReadPending());
+}
+
+// Threads that share state, for ThreadSanitizer: LEDs switched from another thread while
+// controllers come and go and report.
+TEST_F(KlovTest, LedsFromAnotherThreadWhileControllersComeAndGo) {
+    start();
+    std::atomic<bool> done{false};
+    std::thread host([&] {
+        for (int i = 0; !done.load(); ++i) {
+            SetLed(i & 1, i & 2, i & 4);
+            (void)gIsConnected.load(std::memory_order_relaxed);
+            (void)gDialValues[0].load(std::memory_order_relaxed);
+        }
+    });
+    for (int i = 0; i < 30; ++i) {
+        auto device = sim().plugIn();
+        device.sendReport(
+            Report{0, 0, static_cast<uint8_t>(4 + 4 * (i % 2)), 128, 128, 0x11, 0, 0});
+        device.sendReport(Report{0, 0, 0x03, 128, 128, 0, 0, 0});
+        sim().unplug(device);
+    }
+    ASSERT_TRUE(sim().settle());
+    done = true;
+    host.join();
+    EXPECT_FALSE(gIsConnected.load());
+    EXPECT_EQ(count(kDisconnect), 30);
+}
+
+TEST_F(KlovTest, SigintHandlerIsInstalledOnlyWhereSigintHasItsDefault) {
+    struct sigaction saved {};
+    ::sigaction(SIGINT, nullptr, &saved);
+
+    struct sigaction host {};
+    host.sa_handler = [](int) {};
+    sigemptyset(&host.sa_mask);
+    ::sigaction(SIGINT, &host, nullptr);
+    start();
+    struct sigaction now {};
+    ::sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, host.sa_handler);
+    KlovExitCleanup();
+    ::sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, host.sa_handler);
+
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    ::sigaction(SIGINT, &fallback, nullptr);
+    gSim = std::make_shared<usb::SimContext>();
+    start();
+    ::sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, &klov::SignalHandler);
+    KlovExitCleanup(); // the handler must not outlive the module's code
+    ::sigaction(SIGINT, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+
+    ::sigaction(SIGINT, &saved, nullptr);
+}
+
+using KlovDeathTest = KlovTest;
+
+TEST_F(KlovDeathTest, SigintEndsAProcessWithoutItsOwnHandlerWithStatusZero) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGINT, SIG_DFL);
+            sim().plugIn();
+            start();
+            std::raise(SIGINT);
+            std::_Exit(3);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace klov_test

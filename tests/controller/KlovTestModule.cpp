@@ -1,0 +1,2 @@
+// The test module's own code: none. The controller and its load/unload hooks come from
+// zembra_controller_module.
