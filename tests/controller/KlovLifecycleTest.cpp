@@ -81,6 +81,9 @@ struct SetupFailure {
     int connectPosts; // arming comes after the first post
 };
 
+// Names the case in test listings instead of dumping the struct's bytes.
+void PrintTo(const SetupFailure& failure, std::ostream* out) { *out << failure.name; }
+
 usb::SimDeviceSpec failing(usb::SimStep step) {
     usb::SimDeviceSpec spec;
     spec.failAt = step;

@@ -1,0 +1,87 @@
+// The plug-in's audio side, free of any plug-in format: the twelve parameters in host units,
+// MIDI applied at its sample positions, sanitised inputs, the input meters and the engine
+// behind it all. The format shells only forward to this.
+#pragma once
+
+#include "ZembraParameters.h"
+#include "ZembraProcessor.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+namespace zembra::plugin {
+
+// One short MIDI message at a frame of the current block. Longer messages (SysEx) carry
+// nothing for us and are left out by the shell.
+struct MidiMessage {
+    uint32_t frame;
+    uint32_t size;
+    uint8_t bytes[3];
+};
+
+class Dsp {
+  public:
+    // The delay reported to the host: what the blend and the dry mix really take (the
+    // engine's own RTzembraGetProcessingLatency says one hop, 1024). The solo paths leave the
+    // engine undelayed and are delayed here to match, so turning solo on does not shift the
+    // sound in time under the host's delay compensation.
+    static constexpr uint32_t kLatency = Processor::kLatency;
+
+    // Allocates the engine with every parameter at its default: never on the audio thread.
+    Dsp();
+    Dsp(const Dsp&) = delete;
+    Dsp& operator=(const Dsp&) = delete;
+
+    // Any thread. Stores the host value, kept in range; the next process() applies it.
+    // Indexes past the twelve inputs are ignored.
+    void setParameter(uint32_t index, float hostValue);
+    // The stored host value of an input, or the current level of a meter output (0..1).
+    float parameter(uint32_t index) const;
+    // Stores every value of the preset, those equal to the current ones included.
+    void loadPreset(uint32_t index);
+
+    // For the meters' release; call while not processing.
+    void setSampleRate(double sampleRate);
+
+    // Audio thread. Any number of frames; inA/inB may be null (silence) and are only read;
+    // the outputs may share memory with the inputs. Events are expected in frame order; one
+    // at or past the end of the block is applied at its end.
+    void process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
+                 const MidiMessage* events, uint32_t eventCount);
+
+    // The value the engine holds, in engine units (for tests and diagnostics).
+    float engineParameter(int id) const { return mEngine.parameter(id); }
+
+  private:
+    static constexpr uint32_t kScratchFrames = 1024;
+    static constexpr uint32_t kSoloDelayMask = kLatency - 1;
+    static_assert((kLatency & kSoloDelayMask) == 0, "the solo delay is a power-of-two ring");
+
+    void applyParameterChanges();
+    void handleMidi(const MidiMessage& message);
+    void render(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames);
+    void publishPeaks(uint32_t frames);
+
+    Processor mEngine;
+    std::array<std::atomic<float>, kZembraParameterCount> mValues;
+    std::array<float, kZembraParameterCount> mApplied; // audio thread only
+    bool mSolo = false;
+
+    // Sanitised copies of the host's inputs, which must not be written.
+    float mScratchA[kScratchFrames];
+    float mScratchB[kScratchFrames];
+
+    float mSoloDelayL[kLatency];
+    float mSoloDelayR[kLatency];
+    uint32_t mSoloDelayPos = 0;
+
+    float mBlockPeakA = 0.0f;
+    float mBlockPeakB = 0.0f;
+    float mHeldPeakA = 0.0f;
+    float mHeldPeakB = 0.0f;
+    std::atomic<float> mReleaseFramesPerE{0.0f};
+    std::array<std::atomic<float>, 2> mPeaks;
+};
+
+} // namespace zembra::plugin

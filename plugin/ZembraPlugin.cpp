@@ -1,0 +1,141 @@
+// The DPF shell (LV2, VST3, JACK): describes ports, parameters and presets from the shared
+// tables and forwards everything else to the DSP object.
+#include "DistrhoPlugin.hpp"
+
+#include "FactoryPresets.h"
+#include "ZembraDsp.h"
+#include "ZembraParameters.h"
+#include "support/PluginBundle.h"
+
+#include <cstring>
+
+START_NAMESPACE_DISTRHO
+
+namespace {
+
+using zembra::kParameters;
+using zembra::ParameterKind;
+using zembra::plugin::Dsp;
+using zembra::plugin::kFactoryPresets;
+using zembra::plugin::MidiMessage;
+
+class ZembraPlugin : public Plugin {
+  public:
+    ZembraPlugin() : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0), mMidi() {
+        mDsp.setSampleRate(getSampleRate());
+        setLatency(Dsp::kLatency);
+    }
+
+  protected:
+    const char* getLabel() const override { return "Zembra"; }
+    const char* getDescription() const override {
+        return "Two-source spectral morphing: sources A and B cross-fade along Y and, towards "
+               "the middle of X, the spectral envelope of one shapes the other; a small room "
+               "sits behind the blend.";
+    }
+    const char* getMaker() const override { return "Zembra"; }
+    const char* getLicense() const override { return "Proprietary"; }
+    uint32_t getVersion() const override {
+        return d_version(ZEMBRA_VERSION_MAJOR, ZEMBRA_VERSION_MINOR, ZEMBRA_VERSION_PATCH);
+    }
+    int64_t getUniqueId() const override { return d_cconst('Z', 'm', 'b', 'r'); }
+
+    void initAudioPort(bool input, uint32_t index, AudioPort& port) override {
+        // Hosts that put us on a stereo track feed its left channel to A and its right to B.
+        static constexpr const char* kInputNames[] = {"Source A", "Source B"};
+        static constexpr const char* kInputSymbols[] = {"in_a", "in_b"};
+        static constexpr const char* kOutputNames[] = {"Output Left", "Output Right"};
+        static constexpr const char* kOutputSymbols[] = {"out_l", "out_r"};
+        if (input) {
+            port.name = kInputNames[index];
+            port.symbol = kInputSymbols[index];
+        } else {
+            port.name = kOutputNames[index];
+            port.symbol = kOutputSymbols[index];
+            port.groupId = kPortGroupStereo;
+        }
+    }
+
+    void initParameter(uint32_t index, Parameter& parameter) override {
+        if (index >= kParameters.size()) {
+            const auto& meter = zembra::kMeters[index - kParameters.size()];
+            parameter.hints = kParameterIsOutput;
+            parameter.name = meter.name;
+            parameter.symbol = meter.symbol;
+            parameter.ranges = ParameterRanges(0.0f, 0.0f, 1.0f);
+            return;
+        }
+        const zembra::ParameterInfo& info = kParameters[index];
+        parameter.name = info.name;
+        parameter.shortName = info.shortName;
+        parameter.symbol = info.symbol;
+        parameter.unit = info.unit;
+        parameter.ranges = ParameterRanges(info.def, info.min, info.max);
+        parameter.hints = kParameterIsAutomatable;
+        switch (info.kind) {
+        case ParameterKind::Continuous:
+            break;
+        case ParameterKind::Toggle:
+            parameter.hints |= kParameterIsBoolean | kParameterIsInteger;
+            break;
+        case ParameterKind::Enumeration: {
+            parameter.hints |= kParameterIsInteger;
+            // DPF takes ownership of the array.
+            auto* values = new ParameterEnumerationValue[info.labels.size()];
+            for (size_t i = 0; i < info.labels.size(); ++i)
+                values[i] = ParameterEnumerationValue(static_cast<float>(i), info.labels[i]);
+            parameter.enumValues.count = static_cast<uint8_t>(info.labels.size());
+            parameter.enumValues.restrictedMode = true;
+            parameter.enumValues.values = values;
+            break;
+        }
+        }
+    }
+
+    void initProgramName(uint32_t index, String& programName) override {
+        programName = kFactoryPresets[index].name;
+    }
+
+    float getParameterValue(uint32_t index) const override { return mDsp.parameter(index); }
+    void setParameterValue(uint32_t index, float value) override {
+        mDsp.setParameter(index, value);
+    }
+    void loadProgram(uint32_t index) override { mDsp.loadPreset(index); }
+
+    void sampleRateChanged(double newSampleRate) override { mDsp.setSampleRate(newSampleRate); }
+
+    void run(const float** inputs, float** outputs, uint32_t frames, const MidiEvent* midiEvents,
+             uint32_t midiEventCount) override {
+        uint32_t count = 0;
+        for (uint32_t i = 0; i < midiEventCount && count < kMaxMidi; ++i) {
+            const MidiEvent& event = midiEvents[i];
+            if (event.size == 0 || event.size > 3) continue;
+            MidiMessage& message = mMidi[count++];
+            message.frame = event.frame;
+            message.size = event.size;
+            std::memcpy(message.bytes, event.data, event.size);
+        }
+        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count);
+    }
+
+  private:
+    static constexpr uint32_t kMaxMidi = 512; // what DPF's wrappers pass per block at most
+    Dsp mDsp;
+    MidiMessage mMidi[kMaxMidi];
+
+    DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZembraPlugin)
+};
+
+} // namespace
+
+Plugin* createPlugin() {
+    return new ZembraPlugin();
+}
+
+namespace {
+// Resources and the version text are looked up in the bundle this module was loaded from.
+[[maybe_unused]] const bool gBundleRegistered =
+    zembra::registerPluginBundle(reinterpret_cast<const void*>(&createPlugin)) != nullptr;
+} // namespace
+
+END_NAMESPACE_DISTRHO

@@ -1,0 +1,494 @@
+// The built plug-in in the clients people use: lv2info reads what we declare, lv2file renders
+// files that match zembra-render, jalv runs it under a JACK server again and again, and the
+// VST3 module loads and lists itself. Every child is bounded by a timeout.
+#include "FactoryPresets.h"
+#include "ZembraParameters.h"
+
+#include <gtest/gtest.h>
+
+#include "travesty/factory.h"
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sndfile.h>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using namespace zembra;
+
+namespace {
+
+const char* const kUri = "urn:zembra:zembra";
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1; // stdout and stderr together
+    int in = -1;  // the child's stdin, while we hold it open
+};
+
+// Starts argv with extra environment entries; stdin is a pipe we keep, so clients that quit
+// on end of input run until we close it.
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
+    int outPipe[2], inPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 2);
+    std::vector<std::string> environment = env;
+    for (char** e = environ; *e; ++e)
+        environment.emplace_back(*e); // ours first: the first of a name wins
+    std::vector<char*> args, envs;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& e : environment)
+        envs.push_back(const_cast<char*>(e.c_str()));
+    args.push_back(nullptr);
+    envs.push_back(nullptr);
+    Child child;
+    if (posix_spawnp(&child.pid, args[0], &actions, nullptr, args.data(), envs.data()) != 0)
+        child.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    close(inPipe[0]);
+    child.out = outPipe[0];
+    child.in = inPipe[1];
+    return child;
+}
+
+struct Result {
+    bool finished = false; // false: killed at the timeout
+    int status = -1;       // exit status, or 128 + signal
+    std::string output;
+};
+
+// Collects the child's output until it exits or `timeout` passes (then it is killed).
+Result finish(Child& child, std::chrono::milliseconds timeout) {
+    Result r;
+    if (child.pid < 0) return r;
+    fcntl(child.out, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    for (;;) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+            r.output.append(buffer, static_cast<size_t>(n));
+        if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
+            r.finished = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child.pid, SIGKILL);
+            waitpid(child.pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+        r.output.append(buffer, static_cast<size_t>(n));
+    close(child.out);
+    if (child.in >= 0) close(child.in);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+           std::chrono::milliseconds timeout = 60s) {
+    Child child = spawn(argv, env);
+    close(child.in);
+    child.in = -1;
+    return finish(child, timeout);
+}
+
+// The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
+// the sanitizer runtime the module needs (the clients' own leaks are not ours to report).
+std::vector<std::string> hostEnv(std::vector<std::string> env = {}) {
+    env.push_back(std::string("LV2_PATH=") + ZEMBRA_E2E_LV2_DIR);
+    if (*ZEMBRA_E2E_PRELOAD) {
+        env.push_back(std::string("LD_PRELOAD=") + ZEMBRA_E2E_PRELOAD);
+        env.push_back("ASAN_OPTIONS=detect_leaks=0");
+    }
+    return env;
+}
+
+// ---- sound files ----
+
+struct Sound {
+    int channels = 0;
+    std::vector<float> samples; // interleaved
+    float at(size_t frame, int channel) const { return samples[frame * channels + channel]; }
+    size_t frames() const { return samples.size() / static_cast<size_t>(channels); }
+};
+
+void writeSound(const fs::path& path, const Sound& s) {
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = s.channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr) << path;
+    sf_writef_float(f, s.samples.data(), static_cast<sf_count_t>(s.frames()));
+    sf_close(f);
+}
+
+Sound readSound(const fs::path& path) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f) return {};
+    Sound s{info.channels, std::vector<float>(static_cast<size_t>(info.frames * info.channels))};
+    sf_readf_float(f, s.samples.data(), info.frames);
+    sf_close(f);
+    return s;
+}
+
+// A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz: the two-channel file
+// lv2file reads (A left, B right) and the two mono files zembra-render reads.
+struct Material {
+    fs::path dir, both, a, b;
+};
+
+Material makeMaterial(const std::string& name) {
+    Material m;
+    m.dir = fs::path(ZEMBRA_E2E_WORK_DIR) / name;
+    fs::remove_all(m.dir);
+    fs::create_directories(m.dir);
+    m.both = m.dir / "ab.wav";
+    m.a = m.dir / "a.wav";
+    m.b = m.dir / "b.wav";
+    constexpr size_t kFrames = 72000;
+    Sound both{2, std::vector<float>(2 * kFrames)}, a{1, {}}, b{1, {}};
+    double phase = 0.0;
+    for (size_t i = 0; i < kFrames; ++i) {
+        const double t = static_cast<double>(i) / 48000.0;
+        phase += 2.0 * M_PI * (140.0 + 20.0 * std::sin(2.0 * M_PI * 3.0 * t)) / 48000.0;
+        double va = 0.0;
+        for (int h = 1; h <= 12; ++h)
+            va += std::sin(h * phase) / h * (h == 3 || h == 7 ? 2.0 : 1.0);
+        double vb = 0.0;
+        for (double f : {110.0, 138.6, 164.8, 220.7})
+            vb += std::fmod(f * t, 1.0) - 0.5;
+        both.samples[2 * i] = static_cast<float>(0.2 * va);
+        both.samples[2 * i + 1] = static_cast<float>(0.25 * vb);
+        a.samples.push_back(both.samples[2 * i]);
+        b.samples.push_back(both.samples[2 * i + 1]);
+    }
+    writeSound(m.both, both);
+    writeSound(m.a, a);
+    writeSound(m.b, b);
+    return m;
+}
+
+// The largest difference over both channels, or infinity when the shapes differ.
+double maxDifference(const Sound& x, const Sound& y) {
+    if (x.channels != 2 || y.channels != 2 || x.frames() != y.frames()) return INFINITY;
+    double worst = 0.0;
+    for (size_t i = 0; i < x.samples.size(); ++i)
+        worst = std::max(worst, std::fabs(static_cast<double>(x.samples[i] - y.samples[i])));
+    return worst;
+}
+
+double rms(const Sound& s) {
+    double sum = 0.0;
+    for (float v : s.samples)
+        sum += static_cast<double>(v) * v;
+    return s.samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.samples.size()));
+}
+
+// zembra-render's options for host values of the twelve parameters.
+std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
+    static const std::map<int, const char*> kOption = {{kParamMixA, "--mix-a"},
+                                                       {kParamMixB, "--mix-b"},
+                                                       {kParamVolume, "--volume"},
+                                                       {kParamX, "--x"},
+                                                       {kParamY, "--y"},
+                                                       {kParamWetDry, "--wet-dry"},
+                                                       {kParamRoom, "--room"},
+                                                       {kParamXControl, "--x-control"},
+                                                       {kParamYControl, "--y-control"},
+                                                       {kParamStereoMode, "--stereo"},
+                                                       {kParamSoloA, "--solo-a"},
+                                                       {kParamSoloB, "--solo-b"}};
+    static const char* const kSources[] = {"none",       "mod-wheel", "pitch-wheel", "pedal",
+                                           "aftertouch", "note",      "sustain"};
+    std::vector<std::string> options;
+    for (auto [id, value] : hostValues) {
+        const ParameterInfo& p = kParameters[id];
+        if (p.kind == ParameterKind::Toggle) {
+            if (value >= 1.0f) options.emplace_back(kOption.at(id));
+        } else if (p.kind == ParameterKind::Enumeration) {
+            options.insert(options.end(), {kOption.at(id), kSources[static_cast<int>(value)]});
+        } else {
+            std::ostringstream text;
+            text.precision(9);
+            text << p.toEngine(value);
+            options.insert(options.end(), {kOption.at(id), text.str()});
+        }
+    }
+    return options;
+}
+
+Sound renderReference(const Material& m, const std::map<int, float>& hostValues) {
+    std::vector<std::string> argv = {
+        ZEMBRA_E2E_RENDER, m.a.string(), m.b.string(),
+        "--raw",           "-o",         (m.dir / "reference.wav").string()};
+    for (auto& o : renderOptions(hostValues))
+        argv.push_back(o);
+    const Result r = run(argv);
+    EXPECT_EQ(r.status, 0) << r.output;
+    return readSound(m.dir / "reference.wav");
+}
+
+} // namespace
+
+// ---- lv2info ----
+
+TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
+    const Result r = run({"lv2info", kUri}, hostEnv());
+    ASSERT_EQ(r.status, 0) << r.output;
+    EXPECT_NE(r.output.find("Has latency:       yes"), std::string::npos) << r.output;
+    for (const char* port : {"Source A", "Source B", "Output Left", "Output Right"})
+        EXPECT_NE(r.output.find(std::string("Name:        ") + port), std::string::npos) << port;
+    const size_t presets = r.output.find("Presets:");
+    const std::string presetList = r.output.substr(presets, r.output.find("\tPort ") - presets);
+    for (const auto& preset : plugin::kFactoryPresets)
+        EXPECT_NE(presetList.find(std::string(" ") + preset.name + "\n"), std::string::npos)
+            << preset.name;
+
+    // Each "Port N:" block, by symbol.
+    std::map<std::string, std::string> ports;
+    for (size_t at = r.output.find("\tPort "); at != std::string::npos;) {
+        const size_t next = r.output.find("\tPort ", at + 1);
+        const std::string block = r.output.substr(at, next - at);
+        const size_t s = block.find("Symbol:      ");
+        if (s != std::string::npos)
+            ports[block.substr(s + 13, block.find('\n', s) - s - 13)] = block;
+        at = next;
+    }
+    auto number = [](const std::string& block, const std::string& key) {
+        const size_t at = block.find(key + ":");
+        return at == std::string::npos ? NAN
+                                       : std::strtof(block.c_str() + at + key.size() + 1, nullptr);
+    };
+    for (const ParameterInfo& p : kParameters) {
+        SCOPED_TRACE(p.symbol);
+        ASSERT_TRUE(ports.count(p.symbol));
+        const std::string& block = ports[p.symbol];
+        EXPECT_NE(block.find("InputPort"), std::string::npos);
+        EXPECT_NE(block.find(std::string("Name:        ") + p.name + "\n"), std::string::npos);
+        EXPECT_FLOAT_EQ(number(block, "Minimum"), p.min);
+        EXPECT_FLOAT_EQ(number(block, "Maximum"), p.max);
+        EXPECT_FLOAT_EQ(number(block, "Default"), p.def);
+        if (p.kind == ParameterKind::Toggle) {
+            EXPECT_NE(block.find("lv2core#toggled"), std::string::npos);
+        }
+        for (size_t i = 0; i < p.labels.size(); ++i)
+            EXPECT_NE(block.find(std::to_string(i) + " = \"" + p.labels[i] + "\""),
+                      std::string::npos);
+    }
+    for (const MeterInfo& m : kMeters) {
+        ASSERT_TRUE(ports.count(m.symbol)) << m.symbol;
+        EXPECT_NE(ports[m.symbol].find("OutputPort"), std::string::npos);
+        EXPECT_FLOAT_EQ(number(ports[m.symbol], "Maximum"), 1.0f);
+    }
+    ASSERT_TRUE(ports.count("lv2_latency"));
+    EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);
+}
+
+// ---- lv2file against zembra-render ----
+
+TEST(Lv2File, RendersWhatZembraRenderRenders) {
+    const Material m = makeMaterial("lv2file-settings");
+    const std::map<int, float> settings = {{kParamX, 0.3f},     {kParamY, 0.8f},
+                                           {kParamMixA, 10.0f}, {kParamWetDry, 20.0f},
+                                           {kParamRoom, 70.0f}, {kParamStereoMode, 1.0f}};
+    // lv2file maps the file's channels to the audio inputs in order: left A, right B.
+    std::vector<std::string> argv = {
+        "lv2file", "-i", m.both.string(), "-o", (m.dir / "plugin.wav").string(), "-b", "1000"};
+    for (auto [id, value] : settings) {
+        argv.push_back("-p");
+        argv.push_back(std::string(kParameters[id].symbol) + ":" + std::to_string(value));
+    }
+    argv.push_back(kUri);
+    const Result r = run(argv, hostEnv());
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    const Sound plugin = readSound(m.dir / "plugin.wav");
+    const Sound reference = renderReference(m, settings);
+    ASSERT_GT(rms(reference), 0.01);
+    const double difference = maxDifference(plugin, reference);
+    std::cout << "[ figure ] lv2file vs zembra-render --raw: max |difference| " << difference
+              << " over " << reference.frames() << " frames, reference RMS " << rms(reference)
+              << "\n";
+    EXPECT_LT(difference, 1e-6);
+}
+
+TEST(Lv2File, FactoryPresetsLoadEveryValue) {
+    const Material m = makeMaterial("lv2file-preset");
+    for (const auto& preset : {plugin::kFactoryPresets[2], plugin::kFactoryPresets[4]}) {
+        SCOPED_TRACE(preset.name);
+        const Result r = run({"lv2file", "-i", m.both.string(), "-o",
+                              (m.dir / "plugin.wav").string(), "-P", preset.name, kUri},
+                             hostEnv());
+        ASSERT_EQ(r.status, 0) << r.output;
+        std::map<int, float> values;
+        for (const ParameterInfo& p : kParameters)
+            values[p.id] = preset.value(p.id);
+        const Sound reference = renderReference(m, values);
+        ASSERT_GT(rms(reference), 0.01);
+        EXPECT_LT(maxDifference(readSound(m.dir / "plugin.wav"), reference), 1e-6);
+    }
+}
+
+// ---- jalv and the standalone under a JACK server of their own ----
+
+class UnderJack : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        const std::string server = "zembra-e2e-" + std::to_string(getpid());
+        env = {"JACK_DEFAULT_SERVER=" + server, "JACK_NO_AUDIO_RESERVATION=1"};
+        jackd = spawn(
+            {"jackd", "-n", server, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
+            env);
+        // jack_wait gives up at once while the server's socket is not there yet.
+        const auto deadline = std::chrono::steady_clock::now() + 15s;
+        while (jackd.pid > 0 && !serverUp && std::chrono::steady_clock::now() < deadline) {
+            const Result check = run({"jack_wait", "-c"}, env, 10s);
+            serverUp = check.status == 0 && check.output.find("not running") == std::string::npos;
+            if (!serverUp) {
+                startFailure = check.output;
+                std::this_thread::sleep_for(200ms);
+            }
+        }
+    }
+    // A JACK client command; a busy machine may refuse the first connection, so it is tried
+    // a few times.
+    static Result jackQuery(const std::vector<std::string>& argv) {
+        Result r;
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            r = run(argv, env, 10s);
+            if (r.status == 0) break;
+            std::this_thread::sleep_for(200ms);
+        }
+        return r;
+    }
+    static void TearDownTestSuite() {
+        if (jackd.pid <= 0) return;
+        kill(jackd.pid, SIGTERM);
+        if (!finish(jackd, 10s).finished) ADD_FAILURE() << "jackd did not stop";
+    }
+    void SetUp() override { ASSERT_TRUE(serverUp) << "jackd did not start: " << startFailure; }
+
+    static inline Child jackd;
+    static inline std::vector<std::string> env;
+    static inline bool serverUp = false;
+    static inline std::string startFailure;
+};
+
+TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const std::string name = "zembra" + std::to_string(round);
+        Child jalv = spawn({"jalv", "-x", "-n", name, kUri}, hostEnv(env));
+        ASSERT_GT(jalv.pid, 0);
+        std::this_thread::sleep_for(round == 0 ? 1500ms : 1000ms);
+        if (round == 0) {
+            // jalv tells JACK the plug-in's latency: the outputs trail the inputs by 2048.
+            const Result lsp = jackQuery({"jack_lsp", "-l", name + ":lv2_out_l"});
+            EXPECT_NE(lsp.output.find("playback latency = [ 2048"), std::string::npos)
+                << lsp.output;
+        }
+        close(jalv.in); // console jalv quits at the end of its input
+        jalv.in = -1;
+        const Result r = finish(jalv, 10s);
+        ASSERT_TRUE(r.finished) << "jalv hung\n" << r.output;
+        ASSERT_EQ(r.status, 0) << r.output;
+        EXPECT_NE(r.output.find("Block length: 256"), std::string::npos) << r.output;
+    }
+}
+
+TEST_F(UnderJack, StandaloneRegistersItsPortsAndStopsOnInterrupt) {
+    Child standalone = spawn({ZEMBRA_E2E_STANDALONE}, hostEnv(env));
+    ASSERT_GT(standalone.pid, 0);
+    std::this_thread::sleep_for(1500ms);
+    const Result lsp = jackQuery({"jack_lsp"});
+    for (const char* port : {"Zembra:in_a", "Zembra:in_b", "Zembra:out_l", "Zembra:out_r"})
+        EXPECT_NE(lsp.output.find(std::string(port) + "\n"), std::string::npos) << lsp.output;
+    kill(standalone.pid, SIGINT);
+    const Result r = finish(standalone, 10s);
+    ASSERT_TRUE(r.finished) << "the standalone hung\n" << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+// ---- the VST3 module ----
+
+TEST(Vst3Module, LoadsAndItsFactoryListsThePlugin) {
+    const fs::path module = fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so";
+    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(handle, nullptr) << dlerror();
+    auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
+    auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
+    auto getFactory = reinterpret_cast<void* (*)()>(dlsym(handle, "GetPluginFactory"));
+    ASSERT_TRUE(entry && exit && getFactory);
+    ASSERT_TRUE(entry(handle));
+
+    auto** factory = static_cast<v3_plugin_factory_cpp**>(getFactory());
+    ASSERT_NE(factory, nullptr);
+    v3_factory_info info{};
+    ASSERT_EQ((*factory)->v1.get_factory_info(factory, &info), V3_OK);
+    EXPECT_STREQ(info.vendor, "Zembra");
+    const int32_t classes = (*factory)->v1.num_classes(factory);
+    ASSERT_GE(classes, 1);
+    bool found = false;
+    for (int32_t i = 0; i < classes; ++i) {
+        v3_class_info c{};
+        ASSERT_EQ((*factory)->v1.get_class_info(factory, i, &c), V3_OK);
+        found = found || (std::string(c.name) == "Zembra" &&
+                          std::string(c.category) == "Audio Module Class");
+    }
+    EXPECT_TRUE(found);
+    (*factory)->unref(factory);
+
+    EXPECT_TRUE(exit());
+    // Left loaded: what the module registered at load lives as long as the process.
+}
+
+// Both modules register their bundle when loaded, so the exported support functions find its
+// Info.plist (zembra.lv2/Info.plist, zembra.vst3/Contents/Resources/Info.plist).
+TEST(PluginModules, RegisterTheirBundleAndExportTheSupportFunctions) {
+    std::vector<fs::path> modules = {fs::path(ZEMBRA_E2E_VST3_BUNDLE) /
+                                     "Contents/x86_64-linux/zembra.so"};
+    for (const auto& file : fs::directory_iterator(fs::path(ZEMBRA_E2E_LV2_DIR) / "zembra.lv2"))
+        if (file.path().extension() == ".so") modules.push_back(file.path());
+    ASSERT_EQ(modules.size(), 2u);
+    for (const fs::path& module : modules) {
+        SCOPED_TRACE(module.string());
+        void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        using GetVersionFn = std::optional<std::string> (*)();
+        auto getVersion = reinterpret_cast<GetVersionFn>(dlsym(handle, "GetVersion"));
+        ASSERT_NE(getVersion, nullptr) << "support functions are not exported";
+        EXPECT_EQ(getVersion().value_or("none"), ZEMBRA_E2E_VERSION);
+        EXPECT_NE(dlsym(handle, "RTzembraSetParameter"), nullptr);
+    }
+}

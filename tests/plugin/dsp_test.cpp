@@ -1,0 +1,350 @@
+// The plug-in's audio side: the shared parameter table against the engine, host values and
+// presets reaching the engine, the audio against a bare engine run, MIDI at its frames, the
+// reported latency on every path, and the input meters.
+#include "FactoryPresets.h"
+#include "ZembraDsp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <limits>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace zembra;
+using namespace zembra::plugin;
+
+namespace {
+
+constexpr uint32_t kFrames = 8192;
+
+struct Signals {
+    std::vector<float> a, b;
+};
+
+// A voice-like tone on A and seeded noise on B.
+Signals sources(uint32_t frames = kFrames) {
+    Signals s{std::vector<float>(frames), std::vector<float>(frames)};
+    uint32_t seed = 12345;
+    for (uint32_t i = 0; i < frames; ++i) {
+        s.a[i] = 0.4f * std::sin(0.031f * static_cast<float>(i)) *
+                 (0.6f + 0.4f * std::sin(0.0007f * static_cast<float>(i)));
+        seed = seed * 1664525u + 1013904223u;
+        s.b[i] = 0.3f * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
+    }
+    return s;
+}
+
+struct Output {
+    std::vector<float> l, r;
+    bool operator==(const Output&) const = default;
+};
+
+// Runs the DSP object over the signals in blocks of `block` frames, with the events given
+// at absolute frames.
+Output runDsp(Dsp& dsp, const Signals& s, uint32_t block, std::vector<MidiMessage> events = {}) {
+    const auto frames = static_cast<uint32_t>(s.a.size());
+    Output out{std::vector<float>(frames), std::vector<float>(frames)};
+    for (uint32_t start = 0; start < frames; start += block) {
+        const uint32_t n = std::min(block, frames - start);
+        std::vector<MidiMessage> local;
+        for (const MidiMessage& m : events)
+            if (m.frame >= start && m.frame < start + n)
+                local.push_back({m.frame - start, m.size, {m.bytes[0], m.bytes[1], m.bytes[2]}});
+        dsp.process(s.a.data() + start, s.b.data() + start, out.l.data() + start,
+                    out.r.data() + start, n, local.data(), static_cast<uint32_t>(local.size()));
+    }
+    return out;
+}
+
+using EngineCall = std::function<void(RTzembraInstance*)>;
+
+// The bare engine in the host's settings, with each call made on it before its frame.
+Output runEngine(const std::vector<std::pair<int, float>>& hostValues, const Signals& s,
+                 const std::vector<std::pair<uint32_t, EngineCall>>& calls = {}) {
+    Processor engine;
+    for (auto [id, value] : hostValues)
+        engine.setParameter(id, kParameters[id].toEngine(value));
+    Output out{std::vector<float>(s.a.size()), std::vector<float>(s.a.size())};
+    long done = 0;
+    auto runTo = [&](long end) {
+        engine.process(s.a.data() + done, s.b.data() + done, out.l.data() + done,
+                       out.r.data() + done, end - done);
+        done = end;
+    };
+    for (const auto& [frame, call] : calls) {
+        runTo(frame);
+        call(engine.instance());
+    }
+    runTo(static_cast<long>(s.a.size()));
+    return out;
+}
+
+MidiMessage midi(uint32_t frame, std::initializer_list<uint8_t> bytes) {
+    MidiMessage m{frame, static_cast<uint32_t>(bytes.size()), {}};
+    std::copy(bytes.begin(), bytes.end(), m.bytes);
+    return m;
+}
+
+void setAll(Dsp& dsp, const std::vector<std::pair<int, float>>& hostValues) {
+    for (auto [id, value] : hostValues)
+        dsp.setParameter(static_cast<uint32_t>(id), value);
+}
+
+} // namespace
+
+TEST(ParameterTable, DescribesTheEngineAsItIs) {
+    Processor engine;
+    std::set<std::string> symbols;
+    for (size_t i = 0; i < kParameters.size(); ++i) {
+        const ParameterInfo& p = kParameters[i];
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(p.id, static_cast<int>(i));
+        EXPECT_EQ(p.toEngine(p.def), engine.parameter(p.id)) << "default differs from the engine's";
+        EXPECT_TRUE(p.min <= p.def && p.def <= p.max);
+        if (p.kind == ParameterKind::Enumeration) {
+            EXPECT_EQ(p.labels.size(), static_cast<size_t>(p.max - p.min) + 1);
+        }
+        symbols.insert(p.symbol);
+    }
+    for (const MeterInfo& m : kMeters)
+        symbols.insert(m.symbol);
+    EXPECT_EQ(symbols.size(), kParameters.size() + kMeters.size()) << "symbols must be unique";
+    for (const std::string& s : symbols) // LV2 symbols: C identifiers
+        EXPECT_TRUE(!std::isdigit(s[0]) && std::all_of(s.begin(), s.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+        })) << s;
+}
+
+TEST(DspParameters, HostValuesReachTheEngineScaledAtTheNextBlock) {
+    Dsp dsp;
+    float l[16], r[16];
+    dsp.setParameter(kParamRoom, 37.9f);
+    dsp.setParameter(kParamMixB, 150.0f);                               // clamped to 100 %
+    dsp.setParameter(kParamX, std::numeric_limits<float>::quiet_NaN()); // default
+    dsp.setParameter(kParamXControl, 3.7f);                             // Pedal
+    dsp.setParameter(kParamSoloA, 0.7f);                                // not on
+    dsp.setParameter(kOutputPeakA, 0.9f);                               // output: ignored
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamRoom), 0.5f) << "applied before the block";
+    dsp.process(nullptr, nullptr, l, r, 16, nullptr, 0);
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamRoom), 0.379f);
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamMixB), 1.0f);
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamX), 0.5f);
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamXControl), 3.0f);
+    EXPECT_FLOAT_EQ(dsp.engineParameter(kParamSoloA), 0.0f);
+    EXPECT_FLOAT_EQ(dsp.parameter(kParamXControl), 3.0f);
+    EXPECT_FLOAT_EQ(dsp.parameter(kOutputPeakA), 0.0f);
+}
+
+TEST(DspParameters, EveryPresetLoadAppliesAllTwelveValues) {
+    ASSERT_GE(kFactoryPresets.size(), 6u);
+    std::set<std::string> names;
+    for (const ParameterInfo& p : kParameters)
+        EXPECT_EQ(kFactoryPresets[0].value(p.id), p.def) << "Init is the defaults: " << p.name;
+    for (uint32_t i = 0; i < kFactoryPresets.size(); ++i) {
+        const FactoryPreset& preset = kFactoryPresets[i];
+        names.insert(preset.name);
+        Dsp dsp;
+        float l[8], r[8];
+        // Every value away from the preset's, half of them applied and half only stored.
+        for (const ParameterInfo& p : kParameters) {
+            dsp.setParameter(p.id, preset.value(p.id) == p.min ? p.max : p.min);
+            if (p.id == kParamY) dsp.process(nullptr, nullptr, l, r, 8, nullptr, 0);
+        }
+        dsp.loadPreset(i);
+        dsp.process(nullptr, nullptr, l, r, 8, nullptr, 0);
+        for (const ParameterInfo& p : kParameters) {
+            SCOPED_TRACE(std::string(preset.name) + ": " + p.name);
+            EXPECT_EQ(p.clamp(preset.value(p.id)), preset.value(p.id)) << "out of range";
+            EXPECT_EQ(dsp.parameter(p.id), preset.value(p.id));
+            EXPECT_FLOAT_EQ(dsp.engineParameter(p.id), p.toEngine(preset.value(p.id)));
+        }
+    }
+    EXPECT_EQ(names.size(), kFactoryPresets.size());
+}
+
+TEST(DspParameters, StoresFromAnotherThreadAreNeverLost) {
+    Dsp dsp;
+    std::vector<float> l(64), r(64);
+    std::thread host([&] {
+        for (int i = 0; i <= 2000; ++i)
+            dsp.setParameter(kParamY, static_cast<float>(i) / 2000.0f);
+    });
+    for (int block = 0; block < 500; ++block)
+        dsp.process(nullptr, nullptr, l.data(), r.data(), 64, nullptr, 0);
+    host.join();
+    dsp.process(nullptr, nullptr, l.data(), r.data(), 64, nullptr, 0);
+    EXPECT_EQ(dsp.engineParameter(kParamY), 1.0f);
+}
+
+TEST(DspAudio, MatchesTheEngineForAnyHostBlockSize) {
+    const Signals s = sources();
+    const std::vector<std::pair<int, float>> settings = {
+        {kParamX, 0.4f}, {kParamWetDry, 30.0f}, {kParamStereoMode, 1.0f}, {kParamMixA, 10.0f}};
+    const Output reference = runEngine(settings, s);
+    for (uint32_t block : {1u, 13u, 64u, 1024u, 1500u, kFrames}) {
+        Dsp dsp;
+        setAll(dsp, settings);
+        EXPECT_TRUE(runDsp(dsp, s, block) == reference) << "block " << block;
+    }
+}
+
+TEST(DspAudio, InputsAreSanitisedCopiesAndMayShareTheOutputs) {
+    Signals s = sources();
+    const Output clean = runEngine({{kParamWetDry, 50.0f}}, s);
+    s.a[100] = std::numeric_limits<float>::quiet_NaN();
+    s.b[200] = std::numeric_limits<float>::infinity();
+    s.a[300] = std::numeric_limits<float>::denorm_min();
+    const Signals dirty = s;
+    Signals expectedIn = s;
+    expectedIn.a[100] = expectedIn.b[200] = expectedIn.a[300] = 0.0f;
+    const Output expected = runEngine({{kParamWetDry, 50.0f}}, expectedIn);
+    EXPECT_FALSE(expected == clean);
+
+    Dsp separate;
+    separate.setParameter(kParamWetDry, 50.0f);
+    EXPECT_TRUE(runDsp(separate, s, 256) == expected);
+    EXPECT_EQ(std::memcmp(s.a.data(), dirty.a.data(), s.a.size() * sizeof(float)), 0)
+        << "the host's input was written";
+
+    // In place, as LV2 hosts may connect them: outputs over the inputs.
+    Dsp inPlace;
+    inPlace.setParameter(kParamWetDry, 50.0f);
+    for (uint32_t start = 0; start < kFrames; start += 256)
+        inPlace.process(s.a.data() + start, s.b.data() + start, s.a.data() + start,
+                        s.b.data() + start, 256, nullptr, 0);
+    EXPECT_TRUE(s.a == expected.l && s.b == expected.r);
+}
+
+TEST(DspAudio, EveryPathLeavesWithTheReportedLatency) {
+    const Signals s{std::vector<float>(4096), std::vector<float>(4096)};
+    Signals click = s;
+    click.a[100] = 0.8f;
+    auto loudest = [](const std::vector<float>& v) {
+        return std::max_element(v.begin(), v.end()) - v.begin();
+    };
+    for (int path : {kParamMixA, kParamSoloA}) {
+        Dsp dsp;
+        dsp.setParameter(kParamVolume, 0.0f);
+        dsp.setParameter(static_cast<uint32_t>(path), path == kParamSoloA ? 1.0f : 100.0f);
+        const Output out = runDsp(dsp, click, 64);
+        EXPECT_EQ(loudest(out.l), 100 + static_cast<long>(Dsp::kLatency)) << path;
+        EXPECT_EQ(loudest(out.r), 100 + static_cast<long>(Dsp::kLatency)) << path;
+    }
+}
+
+TEST(DspMidi, EachMessageDrivesItsControllerAtItsFrame) {
+    const Signals s = sources();
+    constexpr uint32_t kAt = 1500; // between the engine's hop boundaries at 1023 and 2047
+    struct Case {
+        const char* what;
+        std::vector<MidiMessage> events;
+        int source;
+        std::vector<std::pair<uint32_t, EngineCall>> calls; // empty: changes nothing
+    };
+    const std::vector<Case> cases = {
+        {"mod wheel",
+         {midi(kAt, {0xB0, 1, 100})},
+         kSourceModWheel,
+         {{kAt, [](auto* e) { RTsetModWheel(100, e); }}}},
+        {"pedal, channel 5",
+         {midi(kAt, {0xB4, 4, 90})},
+         kSourcePedal,
+         {{kAt, [](auto* e) { RTsetPedal(90, e); }}}},
+        {"pitch bend top",
+         {midi(kAt, {0xE0, 0x7F, 0x7F})},
+         kSourcePitchWheel,
+         {{kAt, [](auto* e) { RTsetPitchWheel(127, e); }}}},
+        {"pitch bend low",
+         {midi(kAt, {0xE2, 0x7F, 0x05})},
+         kSourcePitchWheel,
+         {{kAt, [](auto* e) { RTsetPitchWheel(5, e); }}}},
+        {"aftertouch",
+         {midi(kAt, {0xD0, 77})},
+         kSourceAftertouch,
+         {{kAt, [](auto* e) { RTsetChannelAfterTouch(77, e); }}}},
+        {"note on",
+         {midi(kAt, {0x90, 100, 90})},
+         kSourceNote,
+         {{kAt, [](auto* e) { RTnoteOn(100, 90, e); }}}},
+        {"sustain",
+         {midi(kAt, {0xB0, 64, 100})},
+         kSourceSustain,
+         {{kAt, [](auto* e) { RTsetSustainPedal(100, e); }}}},
+        {"all notes off",
+         {midi(0, {0xB0, 1, 127}), midi(kAt, {0xB0, 123, 0})},
+         kSourceModWheel,
+         {{0, [](auto* e) { RTsetModWheel(127, e); }}, {kAt, [](auto* e) { RTallNotesOff(e); }}}},
+        {"note on, velocity 0", {midi(kAt, {0x90, 100, 0})}, kSourceNote, {}},
+        {"note off", {midi(kAt, {0x80, 100, 64})}, kSourceNote, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::pair<int, float>> settings = {
+            {kParamX, 0.0f}, {kParamY, 0.0f}, {kParamXControl, static_cast<float>(c.source)}};
+        Dsp dsp;
+        setAll(dsp, settings);
+        // One block holds both hop boundaries around the event: applied at the block's
+        // start or end, it would land in another hop.
+        const Output got = runDsp(dsp, s, 2500, c.events);
+        const Output untouched = runEngine(settings, s);
+        if (c.calls.empty()) {
+            EXPECT_TRUE(got == untouched);
+            continue;
+        }
+        EXPECT_TRUE(got == runEngine(settings, s, c.calls));
+        auto moved = c.calls;
+        moved.back().first = 1000;
+        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "applied too early";
+        moved.back().first = 2100;
+        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "applied too late";
+        moved.pop_back();
+        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "the message changed nothing";
+    }
+}
+
+TEST(DspMidi, EventsBeyondTheBlockApplyAtItsEnd) {
+    Dsp dsp;
+    dsp.setParameter(kParamXControl, kSourceModWheel);
+    dsp.setParameter(kParamX, 0.0f);
+    const Signals s = sources(4096);
+    const MidiMessage late{9999, 3, {0xB0, 1, 127}};
+    Output out{std::vector<float>(4096), std::vector<float>(4096)};
+    dsp.process(s.a.data(), s.b.data(), out.l.data(), out.r.data(), 1000, &late, 1);
+    dsp.process(s.a.data() + 1000, s.b.data() + 1000, out.l.data() + 1000, out.r.data() + 1000,
+                3096, nullptr, 0);
+    const std::vector<std::pair<int, float>> settings = {{kParamX, 0.0f},
+                                                         {kParamXControl, kSourceModWheel}};
+    EXPECT_TRUE(out == runEngine(settings, s, {{1000, [](auto* e) { RTsetModWheel(127, e); }}}));
+}
+
+TEST(DspMeters, PeaksOfEachInputFallBackGradually) {
+    Dsp dsp;
+    dsp.setSampleRate(48000.0);
+    std::vector<float> a(256, 0.0f), b(256, 0.0f), l(256), r(256);
+    a[10] = -0.5f;
+    b[20] = 3.0f; // over full scale: the meter tops out
+    dsp.process(a.data(), b.data(), l.data(), r.data(), 256, nullptr, 0);
+    EXPECT_FLOAT_EQ(dsp.parameter(kOutputPeakA), 0.5f);
+    EXPECT_FLOAT_EQ(dsp.parameter(kOutputPeakB), 1.0f);
+
+    std::fill(a.begin(), a.end(), 0.0f);
+    a[0] = std::numeric_limits<float>::quiet_NaN();
+    b.assign(256, 0.0f);
+    for (int block = 0; block < 56; ++block) // 14336 frames, about 0.3 s
+        dsp.process(a.data(), b.data(), l.data(), r.data(), 256, nullptr, 0);
+    EXPECT_NEAR(dsp.parameter(kOutputPeakA), 0.5f / std::exp(1.0f), 0.01f);
+    for (int block = 0; block < 1000; ++block)
+        dsp.process(a.data(), b.data(), l.data(), r.data(), 256, nullptr, 0);
+    EXPECT_LT(dsp.parameter(kOutputPeakA), 1e-3f);
+
+    a[5] = 0.25f;
+    dsp.process(a.data(), b.data(), l.data(), r.data(), 256, nullptr, 0);
+    EXPECT_FLOAT_EQ(dsp.parameter(kOutputPeakA), 0.25f);
+}
