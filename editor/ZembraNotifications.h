@@ -1,0 +1,29 @@
+// Every notification name and userInfo key that the editor, its controls, the hardware
+// controller and the plug-in's audio side exchange on the default notification centre.
+// The controls' own four names and the two position keys live in ControlNotifications.h.
+#pragma once
+
+#include "controls/ControlNotifications.h"
+
+namespace zembra {
+
+// Posted by the audio side; the editor answers with value-change events for every parameter.
+inline constexpr char kParameterValueChangedNotification[] =
+    "Veltrane_Zembra_ParameterValueChanged";
+// Posted by the audio side with the instance's handle and the two input levels.
+inline constexpr char kSetPeakInputLevelsNotification[] = "Veltrane_Zembra_SetPeakInputLevels";
+// Posted by an editor view once when it wakes; no object, no userInfo.
+inline constexpr char kRunningCocoaUINotification[] = "Veltrane_Zembra_RunningCocoaUI";
+// Posted by the controller task with the stick position ("X-Value", "Y-Value").
+inline constexpr char kSetValuesFromExternalUINotification[] =
+    "Veltrane_Zembra_SetValuesFromExternalUI";
+// Posted by the controller task, on its own thread, when a controller comes and goes.
+inline constexpr char kKlovConnectNotification[] = "KLOV_connect";
+inline constexpr char kKlovDisconnectNotification[] = "KLOV_disconnect";
+
+// Keys of the level notification: the instance handle (a 32-bit integer) and the levels.
+inline constexpr char kRefConKey[] = "Veltrane_Zembra_RefCon";
+inline constexpr char kInAPeakKey[] = "Veltrane_Zembra_In_A_Peak";
+inline constexpr char kInBPeakKey[] = "Veltrane_Zembra_In_B_Peak";
+
+} // namespace zembra

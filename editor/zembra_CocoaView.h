@@ -1,0 +1,171 @@
+// The editor view: built from the interface description "zembra_CocoaView", it draws the
+// animated (or still) background behind its controls, binds the controls to the twelve
+// parameters of one plug-in instance through the host's parameter services, turns the
+// controls' gestures into the host's gesture events, and shows the input levels, the
+// hardware controller's status and the information panel.
+//
+// Everything runs on the main (interface) thread except its graphics thread, which only
+// asks the main thread to run update(), and the controller's notifications, whose handlers
+// hand their work to the main thread.
+#pragma once
+
+#include "editor/CompactImage.h"
+#include "editor/GraphicsThread.h"
+#include "platform/audiounit/AudioUnit.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/toolkit/View.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class ZembraXYView;
+namespace tk {
+class Button;
+class Coder;
+class Control;
+class PopUpButton;
+class Slider;
+class TextField;
+} // namespace tk
+
+class zembra_CocoaView : public tk::View {
+  public:
+    static constexpr int kAnimationFrameCount = 130;
+    static constexpr int kParameterCount = 12;
+    // The phase advance per tick: 0 to 1 in 200 ticks, about 12 s.
+    static constexpr float kAnimationIncrement = 0.005f;
+
+    explicit zembra_CocoaView(const tk::Coder& coder);
+    ~zembra_CocoaView() override; // dealloc
+
+    // Outlets and actions of the interface description.
+    bool setOutlet(std::string_view name, const std::shared_ptr<tk::View>& object) override;
+    // The view connected to the outlet `name` ("uiRoomSlider"), or null.
+    tk::View* outlet(std::string_view name) const;
+    bool respondsToAction(std::string_view selector) const override;
+    void performAction(std::string_view selector, tk::Control& sender) override;
+
+    // Lifecycle.
+    void awakeFromNib() override;
+    void configureUiControls();
+    void drawRect(tk::GraphicsContext& g, const tk::Rect& dirty) override;
+    void update();
+    void animateBackground();
+    void mouseDown(const tk::Event& e) override;
+    bool acceptsFirstResponder() const override { return true; }
+    bool becomeFirstResponder() override { return true; }
+    bool isOpaque() const override { return false; }
+
+    // Binding to a plug-in instance; 0 unbinds.
+    void setAU(AudioUnit au);
+    void iaParamMixAChanged(tk::Control& sender);
+    void iaParamMixBChanged(tk::Control& sender);
+    void iaParamVolumeChanged(tk::Control& sender);
+    void iaParamWetDryChanged(tk::Control& sender);
+    void iaParamRoomChanged(tk::Control& sender);
+    void iaParamXControlChanged(tk::Control& sender);
+    void iaParamYControlChanged(tk::Control& sender);
+    void iaParamStereoModeChanged(tk::Control& sender);
+    void iaParamSoloAChanged(tk::Control& sender);
+    void iaParamSoloBChanged(tk::Control& sender);
+    void iaParamZembraXYChangedNotification(const fnd::Notification& n);
+    void handleBeginGesture(const fnd::Notification& n);
+    void handleEndGesture(const fnd::Notification& n);
+    void handleUpdateParameterValue(const fnd::Notification& n);
+
+    // Status, meters and the information panel.
+    void iaUpdateLevelMeters(const fnd::Notification& n);
+    void iaKlovConnect();
+    void iaKlovDisconnect();
+    void iaGetInfo(tk::Control* sender);
+
+    // Which frames the background shows at a phase: frame `a` opaque, frame `b` over it at
+    // `opacity`, eased so that the loop slows at both ends.
+    struct BackgroundFrames {
+        int a;
+        int b;
+        float opacity;
+    };
+    static BackgroundFrames backgroundFramesForStep(float step);
+
+    // What the view is bound to and showing, for the plug-in shell and tests.
+    AudioUnit audioUnit() const { return mAU; }
+    bool doesAnimation() const { return mDoAnimation; }
+    float animationStep() const { return mAnimationStep; }
+    std::int64_t gestureSessions() const { return mSessions; }
+    const std::shared_ptr<const zembra::CompactImage>& animationFrame(int index) const {
+        return mAnimatedBackground.at(static_cast<std::size_t>(index));
+    }
+    const std::shared_ptr<const zembra::CompactImage>& stillBackground() const {
+        return mBackground;
+    }
+
+  private:
+    friend void ParameterListenerDispatcher(void* context, void* object,
+                                            const AudioUnitParameter* parameter,
+                                            AudioUnitParameterValue value);
+
+    // Calls visit(name, field) for every outlet field.
+    template <class Visit> void _forEachOutlet(Visit&& visit);
+
+    void _addListeners();
+    void _removeListeners();
+    void _synchronizeUIWithParameterValues();
+    void _parameterListener(void* object, const AudioUnitParameter& parameter,
+                            AudioUnitParameterValue value);
+    void _sliderPairChanged(AudioUnitParameterID id, tk::Slider* slider, tk::TextField* field,
+                            tk::Control& sender, const char* method, const char* failure);
+    void _setParameterFrom(AudioUnitParameterID id, tk::Control& sender, float value,
+                           const char* method, const char* failure);
+    void _sendEvents(AudioUnitEventType type);
+    bool _isOwnControl(const void* object) const;
+    void _report(const char* method, int line, const char* description);
+    // Runs `work` on the main thread: at once when called there, else later, and then only
+    // if the view still exists.
+    void _onMainThread(std::function<void(zembra_CocoaView&)> work);
+
+    // Outlets; the view tree owns them.
+    ZembraXYView* uiZembra2DView = nullptr;
+    tk::Slider* uiMixASlider = nullptr;
+    tk::TextField* uiMixATextField = nullptr;
+    tk::Slider* uiMixBSlider = nullptr;
+    tk::TextField* uiMixBTextField = nullptr;
+    tk::Slider* uiVolumeSlider = nullptr;
+    tk::TextField* uiVolumeTextField = nullptr;
+    tk::Slider* uiWetDrySlider = nullptr;
+    tk::TextField* uiWetDryTextField = nullptr;
+    tk::Slider* uiRoomSlider = nullptr;
+    tk::TextField* uiRoomTextField = nullptr;
+    tk::Button* uiSoloAButton = nullptr;
+    tk::Button* uiSoloBButton = nullptr;
+    tk::Button* uiStereoModeButton = nullptr;
+    tk::PopUpButton* uiXControlPopUp = nullptr;
+    tk::PopUpButton* uiYControlPopUp = nullptr;
+    tk::TextField* uiKlovStatus = nullptr;
+
+    std::shared_ptr<const zembra::CompactImage> mBackground;
+    tk::View* uiProgressPanel = nullptr;
+    // Shared with every other open editor (CompactImage keeps one copy per process).
+    std::array<std::shared_ptr<const zembra::CompactImage>, kAnimationFrameCount>
+        mAnimatedBackground;
+    float mAnimationStep = 0.0f;
+    float mAnimationDirection = 0.0f;
+    bool mDoAnimation = true;
+    bool mFirstRun = true;
+
+    AudioUnit mAU = 0;
+    AUParameterListenerRef mParameterListener = 0;
+    std::array<AudioUnitParameter, kParameterCount> mParameter{};
+    // Which entries of mParameter the listener took, so that teardown unregisters those.
+    std::array<bool, kParameterCount> mRegistered{};
+
+    // Carries the stop flag the graphics thread reads, so the thread never reads the view.
+    std::unique_ptr<zembra::GraphicsThread> mGraphicsThread;
+    std::int64_t mSessions = 0;
+};
+
+// The plain callback the parameter listener calls; `context` is the view.
+void ParameterListenerDispatcher(void* context, void* object, const AudioUnitParameter* parameter,
+                                 AudioUnitParameterValue value);

@@ -1,0 +1,155 @@
+// Bundles, host and editor for the editor tests.
+#include "EditorTestSupport.h"
+
+#include "editor/GraphicsThread.h"
+#include "editor/zembra_CocoaViewFactory.h"
+#include "engine/ZembraParameters.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/toolkit/GraphicsContext.h"
+#include "platform/toolkit/Image.h"
+#include "support/BundleIdentity.h"
+#include "support/Preferences.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+
+// The controller's flag, which the editor reads when it wakes and for its panel.
+extern "C" {
+std::atomic<bool> gIsConnected{false};
+}
+
+namespace fs = std::filesystem;
+
+namespace editor_test {
+
+namespace {
+
+// Temporary directories go when the test binary ends.
+struct Scratch {
+    fs::path root;
+    int next = 0;
+    Scratch() {
+        root = fs::temp_directory_path() / ("zembra-editor-test-" + std::to_string(::getpid()));
+        fs::create_directories(root);
+        // Preferences of our own, never the user's.
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    }
+    ~Scratch() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+    fs::path fresh() {
+        auto dir = root / ("bundle-" + std::to_string(next++));
+        fs::create_directories(dir);
+        return dir;
+    }
+};
+
+Scratch& scratch() {
+    static Scratch s;
+    return s;
+}
+
+void writeSolid(const fs::path& file, tk::Size size, tk::Color c) {
+    tk::Image::draw(size, 1.0, [&](tk::GraphicsContext& g) {
+        g.setColor(c);
+        g.fillRect({0, 0, size.width, size.height});
+    })->writePNG(file);
+}
+
+} // namespace
+
+fs::path useBundle(const Art& art) {
+    const fs::path dir = scratch().fresh();
+    if (art.description) fs::copy_file(ZEMBRA_DESCRIPTION, dir / "zembra_CocoaView.json");
+    if (art.frames)
+        for (int n = 1; n <= zembra_CocoaView::kAnimationFrameCount; ++n)
+            if (n != art.missingFrame)
+                writeSolid(dir / ("bg-" + std::to_string(n) + ".png"), {8, 6},
+                           tk::Color::calibratedRGBA(n / 255.0, 1.0 - n / 255.0, 0.3));
+    if (art.still) writeSolid(dir / "128.png", {8, 6}, tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
+    writeSolid(dir / "131.png", {21, 15}, tk::Color::calibratedRGBA(0.2, 0.6, 0.9));
+    writeSolid(dir / "133.png", {28, 21}, tk::Color::calibratedWhite(0.8));
+    std::ofstream(dir / "ChangeLog.txt") << "changes\n";
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
+    return dir;
+}
+
+void useBuildResources() {
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_RESOURCE_DIR);
+}
+
+void setAnimationPreference(std::optional<int> value) {
+    if (value)
+        SaveValueToPrefsPosInt(zembra::kPrefEnableAnimatedBackground, *value);
+    else
+        zembra::removePreference(zembra::kPrefEnableAnimatedBackground);
+}
+
+std::shared_ptr<au::TestHost> makeHost() {
+    std::vector<float> values;
+    for (const auto& p : zembra::kParameters)
+        values.push_back(p.def);
+    return std::make_shared<au::TestHost>(
+        values, [](AudioUnitParameterID id, float v) { return zembra::kParameters[id].clamp(v); });
+}
+
+void pump() {
+    fnd::RunLoop::main().runUntilIdle();
+}
+
+bool pumpUntil(const std::function<bool()>& done) {
+    for (int i = 0; i < 2500 && !done(); ++i)
+        fnd::RunLoop::main().runFor(std::chrono::milliseconds(2));
+    return done();
+}
+
+Editor::Editor(const std::function<void(au::TestHost&)>& prepare) : mHost(makeHost()) {
+    if (prepare) prepare(*mHost);
+    mRegistration = std::make_unique<au::InstanceRegistration>(mHost);
+    mUnit = mRegistration->unit();
+    zembra_CocoaViewFactory factory;
+    mView = std::dynamic_pointer_cast<zembra_CocoaView>(
+        factory.uiViewForAudioUnit(mRegistration->unit(), {100, 100}));
+    if (!mView) throw std::runtime_error("the editor did not load");
+    mWindow = std::make_unique<tk::HeadlessWindow>(mView->frame().size);
+    mWindow->setContentView(mView);
+    pump();
+}
+
+Editor::~Editor() {
+    mWindow->close();
+    mView.reset();
+    mWindow.reset();
+}
+
+void Editor::hostChange(AudioUnitParameterID id, float value) {
+    mHost->store(id, value);
+    if (mRegistration) mRegistration->parameterChanged(id, value);
+}
+
+void Editor::click(tk::View& v) {
+    const tk::Rect r = v.convertRectToView(v.bounds(), nullptr);
+    mWindow->mouseDown({r.midX(), r.midY()});
+    mWindow->mouseUp({r.midX(), r.midY()});
+}
+
+void EditorTest::SetUp() {
+    scratch();
+    fnd::RunLoop::main().bindToCurrentThread();
+    useBundle();
+    setAnimationPreference(std::nullopt);
+    gIsConnected.store(false);
+    pump();
+}
+
+void EditorTest::TearDown() {
+    pump();
+    zembra::joinStoppedGraphicsThreads();
+}
+
+} // namespace editor_test

@@ -1,0 +1,90 @@
+// Shared by the editor tests: bundles with small pictures (each animation frame a solid
+// colour of its own), a test host that keeps values as the plug-in does, and an editor
+// opened through the factory on a headless window.
+#pragma once
+
+#include "editor/zembra_CocoaView.h"
+#include "platform/audiounit/TestHost.h"
+#include "platform/toolkit/HeadlessWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace editor_test {
+
+struct Art {
+    bool frames = true;
+    int missingFrame = 0; // this frame (1..130) is left out
+    bool still = true;
+    bool description = true;
+};
+
+// A fresh bundle directory with the real interface description and small pictures,
+// registered as the plug-in's bundle.
+std::filesystem::path useBundle(const Art& art = {});
+// The build's own resources: the generated pictures.
+void useBuildResources();
+
+// Sets "userEnableAnimatedBackground" (absent when `value` is empty) in the tests' own
+// configuration directory.
+void setAnimationPreference(std::optional<int> value);
+
+// The twelve parameters at the plug-in's defaults, kept within the plug-in's ranges.
+std::shared_ptr<au::TestHost> makeHost();
+
+// Runs what is queued on the main loop (listener deliveries among it).
+void pump();
+// Runs the main loop until `done` holds, for at most a few seconds; whether it holds. A
+// parameter changed again within the listener's interval arrives when the interval ends.
+bool pumpUntil(const std::function<bool()>& done);
+
+class Editor {
+  public:
+    // `prepare` may set the host's values before the editor binds to it.
+    explicit Editor(const std::function<void(au::TestHost&)>& prepare = {});
+    ~Editor();
+    Editor(const Editor&) = delete;
+    Editor& operator=(const Editor&) = delete;
+
+    zembra_CocoaView& view() const { return *mView; }
+    tk::HeadlessWindow& window() const { return *mWindow; }
+    au::TestHost& host() const { return *mHost; }
+    AudioUnit unit() const { return mUnit; }
+    // The view connected to the editor's outlet `name`.
+    template <class T> T& outlet(const std::string& name) const;
+    // A change the host announces (automation, a preset), stored as the plug-in keeps it
+    // and announced as given.
+    void hostChange(AudioUnitParameterID id, float value);
+    void unregister() { mRegistration.reset(); }
+    // Clicks the middle of `v` (window coordinates).
+    void click(tk::View& v);
+
+  private:
+    std::shared_ptr<au::TestHost> mHost;
+    std::unique_ptr<au::InstanceRegistration> mRegistration;
+    AudioUnit mUnit = 0;
+    std::unique_ptr<tk::HeadlessWindow> mWindow;
+    std::shared_ptr<zembra_CocoaView> mView;
+};
+
+template <class T> T& Editor::outlet(const std::string& name) const {
+    auto* v = dynamic_cast<T*>(mView->outlet(name));
+    if (!v) throw std::runtime_error("no outlet '" + name + "' of that class");
+    return *v;
+}
+
+// Every test starts with the complete small bundle, the preference absent, the main loop
+// bound to the test thread and nothing left queued.
+class EditorTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+} // namespace editor_test

@@ -1,0 +1,247 @@
+// The editor's life: the factory, waking with or without animation, which frames the
+// background draws at a phase, missing pictures, the graphics thread, and teardown that
+// leaves nothing behind, also for 200 editors opened and closed with their threads running.
+#include "EditorTestSupport.h"
+
+#include "editor/GraphicsThread.h"
+#include "editor/ZembraNotifications.h"
+#include "editor/zembra_CocoaViewFactory.h"
+#include "platform/audiounit/AudioUnitInstance.h"
+#include "platform/foundation/Log.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/toolkit/Image.h"
+
+#include <functional>
+#include <thread>
+
+using namespace editor_test;
+using Frames = zembra_CocoaView::BackgroundFrames;
+
+namespace {
+
+class Lifecycle : public EditorTest {};
+
+std::vector<tk::DrawOp> backgroundOps(Editor& e) {
+    e.window().render();
+    std::vector<tk::DrawOp> ops;
+    for (const auto& op : e.window().recorder().ofKind(tk::DrawOp::Kind::Image))
+        if (op.rect.width() == 8 && op.rect.height() == 6) ops.push_back(op); // the pictures
+    return ops;
+}
+
+// Advances the phase by hand until `frames` says so; the main loop is not pumped meanwhile,
+// so the graphics thread's own ticks wait.
+void stepUntil(zembra_CocoaView& v, const std::function<bool(Frames)>& done) {
+    for (int i = 0; i < 400 && !done(zembra_CocoaView::backgroundFramesForStep(v.animationStep()));
+         ++i)
+        v.update();
+}
+
+TEST_F(Lifecycle, TheFactoryNamesItselfAndIgnoresThePreferredSize) {
+    zembra_CocoaViewFactory factory;
+    EXPECT_EQ(factory.interfaceVersion(), 0u);
+    EXPECT_EQ(factory.description(), "zembra Cocoa View");
+    Editor e;
+    EXPECT_EQ(e.view().frame().size, (tk::Size{720, 460}));
+    EXPECT_EQ(e.view().autoresizingMask(), 18u);
+    EXPECT_FALSE(e.view().isOpaque());
+    EXPECT_TRUE(e.view().acceptsFirstResponder());
+    EXPECT_EQ(e.view().audioUnit(), e.unit());
+    // A click on the background makes the editor first responder.
+    e.window().makeFirstResponder(nullptr);
+    e.window().mouseDown({712, 8});
+    e.window().mouseUp({712, 8});
+    EXPECT_EQ(e.window().firstResponder(), &e.view());
+}
+
+TEST_F(Lifecycle, WithoutItsDescriptionTheFactoryGivesNoView) {
+    Art art;
+    art.description = false;
+    useBundle(art);
+    fnd::LogCapture log;
+    zembra_CocoaViewFactory factory;
+    EXPECT_EQ(factory.uiViewForAudioUnit(1, {}), nullptr);
+    EXPECT_EQ(log.count("Unable to load nib for view."), 1u);
+}
+
+TEST_F(Lifecycle, WakingAnnouncesItselfAndSaysWhatBackgroundItUses) {
+    struct Counter {
+        int posts = 0;
+    } counter;
+    fnd::NotificationCenter::defaultCenter().addObserver(
+        &counter, zembra::kRunningCocoaUINotification, nullptr, [&](const fnd::Notification& n) {
+            ++counter.posts;
+            EXPECT_EQ(n.object, nullptr);
+            EXPECT_TRUE(n.userInfo.empty());
+        });
+    for (std::optional<int> pref : {std::optional<int>(), std::optional<int>(1),
+                                    std::optional<int>(-1), std::optional<int>(5)}) {
+        setAnimationPreference(pref);
+        testing::internal::CaptureStdout();
+        Editor e;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "Using animated background\n");
+        EXPECT_TRUE(e.view().doesAnimation());
+        EXPECT_TRUE(e.view().animationFrame(0) && e.view().animationFrame(129));
+    }
+    setAnimationPreference(0);
+    testing::internal::CaptureStdout();
+    Editor still;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Disabling animated background\n");
+    EXPECT_FALSE(still.view().doesAnimation());
+    EXPECT_FALSE(still.view().animationFrame(0));
+    EXPECT_EQ(counter.posts, 5);
+    fnd::NotificationCenter::defaultCenter().removeObserver(&counter);
+
+    // Off, the phase stands still and the still picture is drawn.
+    const float step = still.view().animationStep();
+    still.view().update();
+    EXPECT_EQ(still.view().animationStep(), step);
+    const auto ops = backgroundOps(still);
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0].image, still.view().stillBackground()->image().get());
+    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::SourceOver);
+    EXPECT_EQ(ops[0].fraction, 1.0);
+}
+
+TEST(BackgroundPhase, MapsToNeighbouringFramesWithEasedOpacity) {
+    const auto at = zembra_CocoaView::backgroundFramesForStep;
+    EXPECT_EQ(at(0.0f).a, 0);
+    EXPECT_EQ(at(0.0f).b, 1);
+    EXPECT_FLOAT_EQ(at(0.0f).opacity, 0.0f);
+    EXPECT_EQ(at(0.25f).a, 19);
+    EXPECT_EQ(at(0.25f).b, 20);
+    EXPECT_NEAR(at(0.25f).opacity, 0.038, 1e-3);
+    EXPECT_EQ(at(0.75f).a, 110);
+    EXPECT_EQ(at(0.75f).b, 111);
+    EXPECT_NEAR(at(0.75f).opacity, 0.962, 1e-3);
+    EXPECT_EQ(at(1.0f).a, 129);
+    EXPECT_EQ(at(1.0f).b, 129);
+    EXPECT_FLOAT_EQ(at(1.0f).opacity, 0.0f);
+    // One increment beyond either end still names frames inside the loop.
+    for (float step : {-0.005f, 1.005f}) {
+        EXPECT_GE(at(step).a, 0);
+        EXPECT_LE(at(step).b, 129);
+    }
+}
+
+TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
+    Editor e;
+    auto& v = e.view();
+    stepUntil(v, [](Frames f) { return f.a >= 40; });
+    const Frames f = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
+    const auto ops = backgroundOps(e);
+    ASSERT_EQ(ops.size(), 2u);
+    EXPECT_EQ(ops[0].image, v.animationFrame(f.a)->image().get());
+    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::Copy);
+    EXPECT_EQ(ops[0].fraction, 1.0);
+    EXPECT_EQ(ops[0].rect.origin, (tk::Point{0, 0}));
+    EXPECT_EQ(ops[1].image, v.animationFrame(f.b)->image().get());
+    EXPECT_EQ(ops[1].operation, tk::CompositingOperation::SourceOver);
+    EXPECT_NEAR(ops[1].fraction, f.opacity, 1e-6);
+
+    // Up to the end, then back.
+    float previous = v.animationStep();
+    float direction = 0.0f;
+    int turns = 0;
+    for (int i = 0; i < 500; ++i) {
+        v.update();
+        const float delta = v.animationStep() - previous;
+        EXPECT_NEAR(std::abs(delta), zembra_CocoaView::kAnimationIncrement, 1e-6);
+        EXPECT_GT(v.animationStep(), -0.006f);
+        EXPECT_LT(v.animationStep(), 1.006f);
+        if (direction != 0.0f && delta * direction < 0.0f) ++turns;
+        direction = delta;
+        previous = v.animationStep();
+    }
+    EXPECT_GE(turns, 2);
+}
+
+TEST_F(Lifecycle, AMissingFrameIsLoggedAndSkippedWhileItsNeighbourIsDrawn) {
+    Art art;
+    art.missingFrame = 57;
+    useBundle(art);
+    {
+        fnd::LogCapture log;
+        Editor e;
+        EXPECT_EQ(log.count("bg image 'bg-57.png' not loaded!!"), 1u);
+        EXPECT_EQ(log.count("not loaded!!"), 1u);
+        EXPECT_FALSE(e.view().animationFrame(56));
+    }
+    // Near the loop's start the phase moves slowly enough to stop on every frame.
+    art.missingFrame = 3;
+    useBundle(art);
+    Editor e;
+    auto& v = e.view();
+    stepUntil(v, [](Frames f) { return f.b == 2; });
+    auto ops = backgroundOps(e);
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0].image, v.animationFrame(1)->image().get());
+    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::Copy);
+    stepUntil(v, [](Frames f) { return f.a == 2; });
+    ops = backgroundOps(e);
+    ASSERT_EQ(ops.size(), 1u);
+    EXPECT_EQ(ops[0].image, v.animationFrame(3)->image().get());
+    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::SourceOver);
+}
+
+TEST_F(Lifecycle, WithoutPicturesTheEditorStillWorks) {
+    Art art;
+    art.frames = false;
+    art.still = false;
+    useBundle(art);
+    fnd::LogCapture log;
+    Editor e;
+    EXPECT_EQ(log.count("bg image '"), 130u);
+    EXPECT_EQ(log.count("bg image not loaded!!"), 1u);
+    EXPECT_TRUE(backgroundOps(e).empty());
+    setAnimationPreference(0);
+    Editor still;
+    EXPECT_TRUE(backgroundOps(still).empty());
+}
+
+TEST_F(Lifecycle, TheGraphicsThreadAdvancesThePhaseOnTheMainThread) {
+    Editor e;
+    const float start = e.view().animationStep();
+    EXPECT_TRUE(pumpUntil([&] { return e.view().animationStep() != start; }));
+}
+
+TEST_F(Lifecycle, EditorsShareTheirFramesAndTeardownLeavesNothingBehind) {
+    const std::size_t listeners = au::listenerCount();
+    {
+        Editor one, two;
+        EXPECT_EQ(one.view().animationFrame(7), two.view().animationFrame(7));
+        EXPECT_EQ(zembra::CompactImage::liveCount(), 131u);
+        EXPECT_EQ(au::listenerCount(), listeners + 2);
+    }
+    EXPECT_EQ(zembra::CompactImage::liveCount(), 0u);
+    EXPECT_EQ(au::listenerCount(), listeners);
+    // Nothing observes any more: posts reach no destroyed view.
+    auto& centre = fnd::NotificationCenter::defaultCenter();
+    centre.post(zembra::kKlovConnectNotification);
+    centre.post(zembra::kBeginGestureNotification);
+    centre.post(zembra::kSetPeakInputLevelsNotification, nullptr, {{zembra::kRefConKey, 1}});
+    pump();
+    EXPECT_EQ(zembra::joinStoppedGraphicsThreads(), 0u);
+}
+
+TEST_F(Lifecycle, TwoHundredEditorsOpenAndCloseWithTheirGraphicsThreadsRunning) {
+    // One editor stays open, so the frames are decoded once, as in a host with several.
+    Editor keeper;
+    std::thread controller([] {
+        for (int i = 0; i < 400; ++i)
+            fnd::NotificationCenter::defaultCenter().post(
+                i % 2 ? zembra::kKlovConnectNotification : zembra::kKlovDisconnectNotification);
+    });
+    for (int i = 0; i < 200; ++i) {
+        Editor e;
+        // Let the graphics threads ask for their updates now and then.
+        if (i % 20 == 0) fnd::RunLoop::main().runFor(std::chrono::milliseconds(1));
+        if (i % 50 == 0) e.window().render();
+    }
+    controller.join();
+    pump();
+    EXPECT_EQ(zembra::joinStoppedGraphicsThreads(), 1u); // the keeper's
+    EXPECT_EQ(zembra::CompactImage::liveCount(), 131u);
+}
+
+} // namespace

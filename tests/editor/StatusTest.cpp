@@ -1,0 +1,202 @@
+// Levels, controller status and the information panel: levels only for this editor's
+// instance, status changes carried from the controller's thread to the main one, and the
+// panel's texts and its way to the change log.
+#include "EditorTestSupport.h"
+
+#include "controls/VerticalSliderCell.h"
+#include "editor/SystemServices.h"
+#include "editor/ZembraNotifications.h"
+#include "engine/RTzembra.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/Log.h"
+#include "platform/toolkit/Alert.h"
+#include "platform/toolkit/Button.h"
+#include "platform/toolkit/Slider.h"
+#include "platform/toolkit/TextField.h"
+#include "support/BundleIdentity.h"
+#include "support/ScriptRunner.h"
+
+#include <atomic>
+#include <fstream>
+#include <thread>
+
+extern "C" std::atomic<bool> gIsConnected;
+
+using namespace editor_test;
+
+namespace {
+
+class Status : public EditorTest {
+  protected:
+    void SetUp() override {
+        EditorTest::SetUp();
+        scripts.clear();
+        beeps = 0;
+        scriptStatus = 0;
+        zembra::setEditorScriptRunner([](char* text) -> std::int16_t {
+            scripts.push_back(text);
+            return scriptStatus;
+        });
+        zembra::setEditorBeep([] { ++beeps; });
+    }
+    void TearDown() override {
+        zembra::setEditorScriptRunner(nullptr);
+        zembra::setEditorBeep(nullptr);
+        EditorTest::TearDown();
+    }
+
+    static float meter(Editor& e, const char* slider) {
+        return dynamic_cast<VerticalSliderCell&>(*e.outlet<tk::Slider>(slider).cell()).rmsLevel();
+    }
+    static void postLevels(fnd::UserInfo info) {
+        fnd::NotificationCenter::defaultCenter().post(zembra::kSetPeakInputLevelsNotification,
+                                                      nullptr, std::move(info));
+    }
+    static tk::Button* button(tk::View& parent, const std::string& titleOrAction) {
+        for (const auto& v : parent.subviews())
+            if (auto* b = dynamic_cast<tk::Button*>(v.get());
+                b && (b->title() == titleOrAction || b->action() == titleOrAction))
+                return b;
+        throw std::runtime_error("no button " + titleOrAction);
+    }
+    // Opens the panel with the editor's information button; its informative text.
+    static std::string openPanel(Editor& e) {
+        e.click(*button(e.view(), "iaGetInfo:"));
+        e.window().render();
+        for (const auto& op : e.window().recorder().ofKind(tk::DrawOp::Kind::Text))
+            if (op.text.find("Platform:") != std::string::npos) return op.text;
+        return {};
+    }
+    static void answer(Editor& e, const std::string& title) {
+        e.click(*button(*e.window().overlays().back(), title));
+    }
+
+    static inline std::vector<std::string> scripts;
+    static inline int beeps = 0;
+    static inline std::int16_t scriptStatus = 0;
+};
+
+TEST_F(Status, LevelsReachTheMetersOfTheirOwnInstanceOnly) {
+    Editor e;
+    const auto unit = static_cast<std::int32_t>(e.unit());
+    postLevels(
+        {{zembra::kRefConKey, unit + 1}, {zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
+    postLevels({{zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
+    EXPECT_EQ(meter(e, "uiMixASlider"), 0.0f);
+    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f);
+
+    postLevels(
+        {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.5f}, {zembra::kInBPeakKey, 0.25f}});
+    EXPECT_EQ(meter(e, "uiMixASlider"), 0.5f);
+    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.25f);
+    postLevels({{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.75f}});
+    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
+    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f) << "an absent level reads as 0";
+
+    // From the audio side's own thread: shown once the main thread runs.
+    std::thread([unit] {
+        postLevels(
+            {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.1f}, {zembra::kInBPeakKey, 0.2f}});
+    }).join();
+    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
+    pump();
+    EXPECT_EQ(meter(e, "uiMixASlider"), 0.1f);
+    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.2f);
+}
+
+TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
+    auto status = [](Editor& e) { return e.outlet<tk::TextField>("uiKlovStatus").stringValue(); };
+    Editor e;
+    EXPECT_EQ(status(e), "");
+    std::thread([] {
+        for (int i = 0; i < 2; ++i) // an attach announces itself twice
+            fnd::NotificationCenter::defaultCenter().post(zembra::kKlovConnectNotification);
+    }).join();
+    EXPECT_EQ(status(e), "") << "changed on the main thread only";
+    pump();
+    EXPECT_EQ(status(e), "Kallnor <KLOV> found");
+    std::thread([] {
+        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
+    }).join();
+    pump();
+    EXPECT_EQ(status(e), "");
+
+    gIsConnected.store(true);
+    Editor attached;
+    EXPECT_EQ(status(attached), "Kallnor <KLOV> found");
+}
+
+TEST_F(Status, AStatusChangeForAnEditorClosedMeanwhileTouchesNothing) {
+    auto e = std::make_unique<Editor>();
+    std::thread([] {
+        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovConnectNotification);
+    }).join();
+    e.reset();
+    pump(); // the queued change finds no editor
+}
+
+TEST_F(Status, ThePanelTellsVersionsControllerAndBackground) {
+    Editor e;
+    const std::string text = openPanel(e);
+    EXPECT_EQ(text, std::string("Product Version: \t") + zembra::kVersion +
+                        "\nAlgorithm Version:\t" + RTzembraGetVersion() +
+                        "\nKlov Status:\tNo Kallnor <KLOV> found\n"
+                        "Bg Animation:\tUsing animated background\nPlatform:\tIntel 64bit\n");
+    answer(e, "Ok");
+    EXPECT_TRUE(e.window().overlays().empty());
+    EXPECT_TRUE(scripts.empty());
+
+    gIsConnected.store(true);
+    setAnimationPreference(0);
+    Editor other;
+    const std::string otherText = openPanel(other);
+    EXPECT_NE(otherText.find("Klov Status:\tKallnor <KLOV> is connected\n"), std::string::npos);
+    EXPECT_NE(otherText.find("Bg Animation:\tAnimated background is off\n"), std::string::npos);
+    answer(other, "Ok");
+}
+
+TEST_F(Status, ShowChangeLogOpensTheBundlesChangeLogAndBeepsWhenThatFails) {
+    Editor e;
+    openPanel(e);
+    answer(e, "Show ChangeLog");
+    ASSERT_EQ(scripts.size(), 1u);
+    const auto changeLog =
+        fnd::Bundle::withIdentifier(zembra::kBundleIdentifier)->pathForResource("ChangeLog", "txt");
+    EXPECT_EQ(scripts[0], "open location \"" + zembra::fileURLForPath(*changeLog) +
+                              "\" with error reporting\n");
+    EXPECT_EQ(beeps, 0);
+
+    scriptStatus = -1753;
+    openPanel(e);
+    answer(e, "Show ChangeLog");
+    EXPECT_EQ(beeps, 1);
+}
+
+TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharacters) {
+    // Far beyond the 2048 bytes a fixed buffer would hold, with a quote and a backslash.
+    auto dir = useBundle();
+    for (int i = 0; i < 30; ++i)
+        dir /= std::string(90, 'a' + i % 26) + (i == 3 ? " \"q\\" : "");
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "ChangeLog.txt") << "changes\n";
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
+    zembra::openChangeLog();
+    ASSERT_EQ(scripts.size(), 1u);
+    EXPECT_GT(scripts[0].size(), 2800u);
+    const auto url = zembra::parseOpenLocationScript(scripts[0]);
+    ASSERT_TRUE(url);
+    EXPECT_EQ(*url, zembra::fileURLForPath(dir / "ChangeLog.txt"));
+    EXPECT_NE(url->find("%22q%5C"), std::string::npos);
+}
+
+TEST_F(Status, AMissingChangeLogOrBundleIsLoggedAndNothingRuns) {
+    const auto dir = useBundle();
+    std::filesystem::remove(dir / "ChangeLog.txt");
+    fnd::LogCapture log;
+    zembra::openChangeLog();
+    EXPECT_EQ(log.count("resourceFromBundlePath not valid!!"), 1u);
+    EXPECT_TRUE(scripts.empty());
+    EXPECT_EQ(beeps, 0);
+}
+
+} // namespace

@@ -1,0 +1,219 @@
+// zembra-snapshot OUT.png: opens the editor as a host would, on a headless window, bound to
+// a test instance holding sensible values, with input levels flowing and the KLOV attached,
+// and saves what a user would see.
+//
+//   --scale N          pixels per point (default 1)
+//   --resources DIR    the bundle's resources (default: this build's)
+//   --no-animation     the still background, as with "userEnableAnimatedBackground" 0
+//   --ticks N          graphics ticks to advance the animation first (default 70)
+//   --memory           prints the resident memory of one and of two open editors
+#include "editor/GraphicsThread.h"
+#include "editor/ZembraNotifications.h"
+#include "editor/zembra_CocoaViewFactory.h"
+#include "engine/RTzembra.h"
+#include "platform/audiounit/TestHost.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/toolkit/HeadlessWindow.h"
+#include "platform/toolkit/TextField.h"
+#include "support/BundleIdentity.h"
+#include "support/Preferences.h"
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Options {
+    fs::path out;
+    fs::path resources = ZEMBRA_RESOURCE_DIR;
+    double scale = 1.0;
+    bool animation = true;
+    int ticks = 70;
+    bool memory = false;
+};
+
+constexpr char kUsage[] = "usage: zembra-snapshot OUT.png [--scale N] [--resources DIR] "
+                          "[--no-animation] [--ticks N] [--memory]\n";
+
+// A session in the host's units: percentages for the levels, 0..1 for the position.
+std::vector<AudioUnitParameterValue> sessionValues() {
+    std::vector<AudioUnitParameterValue> v(kZembraParameterCount, 0.0f);
+    v[kParamMixA] = 35;
+    v[kParamMixB] = 20;
+    v[kParamVolume] = 80;
+    v[kParamX] = 0.62f;
+    v[kParamY] = 0.36f;
+    v[kParamWetDry] = 25;
+    v[kParamRoom] = 60;
+    v[kParamXControl] = 1; // modulation wheel
+    v[kParamYControl] = 0;
+    v[kParamStereoMode] = 1;
+    return v;
+}
+
+double residentMiB() {
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+struct OpenEditor {
+    std::shared_ptr<au::TestHost> host;
+    std::unique_ptr<au::InstanceRegistration> registration;
+    std::unique_ptr<tk::HeadlessWindow> window;
+    std::shared_ptr<tk::View> view;
+};
+
+bool open(OpenEditor& e, const Options& o) {
+    e.host = std::make_shared<au::TestHost>(sessionValues());
+    e.registration = std::make_unique<au::InstanceRegistration>(e.host);
+    zembra_CocoaViewFactory factory;
+    e.view = factory.uiViewForAudioUnit(e.registration->unit(), {});
+    if (!e.view) return false;
+    e.window = std::make_unique<tk::HeadlessWindow>(e.view->frame().size, o.scale);
+    e.window->setContentView(e.view);
+    // The listener shows the bound values on the next turn of the main loop.
+    fnd::RunLoop::main().runUntilIdle();
+    auto& centre = fnd::NotificationCenter::defaultCenter();
+    centre.post(zembra::kSetPeakInputLevelsNotification, nullptr,
+                {{zembra::kRefConKey, static_cast<int32_t>(e.registration->unit())},
+                 {zembra::kInAPeakKey, 0.62f},
+                 {zembra::kInBPeakKey, 0.34f}});
+    centre.post(zembra::kKlovConnectNotification);
+    auto* editor = static_cast<zembra_CocoaView*>(e.view.get());
+    for (int i = 0; i < o.ticks; ++i)
+        editor->update();
+    e.window->render();
+    return true;
+}
+
+void close(OpenEditor& e) {
+    if (e.window) e.window->close();
+    e.view.reset();
+    e.window.reset();
+    e.registration.reset();
+    e.host.reset();
+}
+
+int measure(const Options& o) {
+    // Fonts and the toolkit's own caches come with the first window: count them as the
+    // host's, not the editor's.
+    {
+        tk::HeadlessWindow warm({200, 60}, o.scale);
+        auto label = std::make_shared<tk::TextField>(tk::Rect{10, 10, 180, 40});
+        label->setStringValue("Zembra 0123456789");
+        warm.setContentView(label);
+        warm.render();
+    }
+    malloc_trim(0);
+    const double base = residentMiB();
+    OpenEditor first, second;
+    if (!open(first, o)) return 1;
+    malloc_trim(0);
+    const double one = residentMiB();
+    if (!open(second, o)) return 1;
+    malloc_trim(0);
+    const double two = residentMiB();
+    close(second);
+    close(first);
+    zembra::joinStoppedGraphicsThreads();
+    malloc_trim(0);
+    const double after = residentMiB();
+    const double surface = 720.0 * 460.0 * 4.0 * o.scale * o.scale / (1024.0 * 1024.0);
+    std::printf("animation:        %s\n", o.animation ? "on" : "off");
+    std::printf("before:           %7.1f MiB resident\n", base);
+    std::printf("first editor:     %+7.1f MiB (of which its window's surface %.1f MiB)\n",
+                one - base, surface);
+    std::printf("second editor:    %+7.1f MiB (of which its window's surface %.1f MiB)\n",
+                two - one, surface);
+    std::printf("both closed:      %+7.1f MiB against before\n", after - base);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+        if (a == "--scale") {
+            const char* v = next();
+            o.scale = v ? std::atof(v) : 0.0;
+        } else if (a == "--resources") {
+            const char* v = next();
+            if (!v) return std::fputs(kUsage, stderr), 2;
+            o.resources = v;
+        } else if (a == "--ticks") {
+            const char* v = next();
+            o.ticks = v ? std::atoi(v) : -1;
+        } else if (a == "--no-animation") {
+            o.animation = false;
+        } else if (a == "--memory") {
+            o.memory = true;
+        } else if (a == "-h" || a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (o.out.empty() && !a.starts_with("-")) {
+            o.out = a;
+        } else {
+            std::fprintf(stderr, "zembra-snapshot: unexpected argument '%s'\n", a.c_str());
+            return 2;
+        }
+    }
+    if ((o.out.empty() && !o.memory) || !(o.scale > 0.0 && o.scale <= 8.0) || o.ticks < 0 ||
+        o.ticks > 100000) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    fs::path sandbox;
+    if (!o.animation) {
+        // The preference, set in a configuration directory of our own: the user's stays
+        // untouched.
+        sandbox = fs::temp_directory_path() / ("zembra-snapshot-" + std::to_string(::getpid()));
+        fs::create_directories(sandbox);
+        ::setenv("XDG_CONFIG_HOME", sandbox.c_str(), 1);
+        SaveValueToPrefsPosInt(zembra::kPrefEnableAnimatedBackground, 0);
+    }
+    fnd::RunLoop::main().bindToCurrentThread();
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, o.resources);
+
+    int status = 0;
+    if (o.memory) {
+        status = measure(o);
+    } else {
+        OpenEditor e;
+        if (!open(e, o)) {
+            std::fprintf(stderr, "zembra-snapshot: the editor could not be loaded from %s\n",
+                         o.resources.c_str());
+            status = 1;
+        } else {
+            std::string error;
+            if (!e.window->savePNG(o.out, &error)) {
+                std::fprintf(stderr, "zembra-snapshot: %s\n", error.c_str());
+                status = 1;
+            } else {
+                std::printf("%s\n", o.out.c_str());
+            }
+        }
+        close(e);
+    }
+    zembra::joinStoppedGraphicsThreads();
+    if (!sandbox.empty()) {
+        std::error_code ec;
+        fs::remove_all(sandbox, ec);
+    }
+    return status;
+}
