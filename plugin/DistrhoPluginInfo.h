@@ -6,9 +6,17 @@
 // LV2 identity: saved sessions and presets refer to it, so it never changes.
 #define DISTRHO_PLUGIN_URI "urn:zembra:zembra"
 
-// The editor is added later as a cairo UI in the same module; until then there is none.
-#define DISTRHO_PLUGIN_HAS_UI 0
+// The editor: a cairo UI in the same module as the audio side. The UI reaches its plug-in
+// object directly to find the instance's handle, so hosts must provide instance access (LV2)
+// or run both in one process (VST3, the standalone).
+#define DISTRHO_PLUGIN_HAS_UI 1
 #define DISTRHO_UI_USE_CAIRO 1
+#define DISTRHO_PLUGIN_WANT_DIRECT_ACCESS 1
+#define DISTRHO_UI_USER_RESIZABLE 0
+// The interface description's size in points, read from it at configure time; the window is
+// this times the host's scale factor.
+#define DISTRHO_UI_DEFAULT_WIDTH ZEMBRA_EDITOR_WIDTH
+#define DISTRHO_UI_DEFAULT_HEIGHT ZEMBRA_EDITOR_HEIGHT
 
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 #define DISTRHO_PLUGIN_IS_SYNTH 0

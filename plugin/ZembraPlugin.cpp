@@ -3,11 +3,14 @@
 #include "DistrhoPlugin.hpp"
 
 #include "FactoryPresets.h"
+#include "HostParameters.h"
 #include "ZembraDsp.h"
 #include "ZembraParameters.h"
+#include "support/BundleIdentity.h"
 #include "support/PluginBundle.h"
 
 #include <cstring>
+#include <filesystem>
 
 START_NAMESPACE_DISTRHO
 
@@ -21,7 +24,10 @@ using zembra::plugin::MidiMessage;
 
 class ZembraPlugin : public Plugin {
   public:
-    ZembraPlugin() : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0), mMidi() {
+    // The instance is registered under the plug-in object DPF hands the UI.
+    ZembraPlugin()
+        : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0),
+          mInstance(static_cast<const Plugin*>(this)), mMidi() {
         mDsp.setSampleRate(getSampleRate());
         setLatency(Dsp::kLatency);
     }
@@ -97,10 +103,19 @@ class ZembraPlugin : public Plugin {
     }
 
     float getParameterValue(uint32_t index) const override { return mDsp.parameter(index); }
+    // The editor's parameter services read what the audio side holds (one atomic store each,
+    // as this may run on the audio thread).
     void setParameterValue(uint32_t index, float value) override {
         mDsp.setParameter(index, value);
+        mInstance.parameters().pluginValueStored(index, mDsp.parameter(index));
     }
-    void loadProgram(uint32_t index) override { mDsp.loadPreset(index); }
+    void loadProgram(uint32_t index) override {
+        mDsp.loadPreset(index);
+        for (const zembra::ParameterInfo& info : kParameters) {
+            const auto id = static_cast<uint32_t>(info.id);
+            mInstance.parameters().pluginValueStored(id, mDsp.parameter(id));
+        }
+    }
 
     void sampleRateChanged(double newSampleRate) override { mDsp.setSampleRate(newSampleRate); }
 
@@ -121,6 +136,7 @@ class ZembraPlugin : public Plugin {
   private:
     static constexpr uint32_t kMaxMidi = 512; // what DPF's wrappers pass per block at most
     Dsp mDsp;
+    zembra::plugin::RegisteredInstance mInstance;
     MidiMessage mMidi[kMaxMidi];
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZembraPlugin)
@@ -133,9 +149,22 @@ Plugin* createPlugin() {
 }
 
 namespace {
+
 // Resources and the version text are looked up in the bundle this module was loaded from.
-[[maybe_unused]] const bool gBundleRegistered =
-    zembra::registerPluginBundle(reinterpret_cast<const void*>(&createPlugin)) != nullptr;
+// The standalone is a program in bin/; its resources live in share/zembra beside it (the
+// build tree and an installed prefix alike).
+const fnd::Bundle* registerBundle() {
+    const fnd::Bundle* bundle =
+        zembra::registerPluginBundle(reinterpret_cast<const void*>(&createPlugin));
+    if (!bundle || bundle->pathForResource("Info", "plist")) return bundle;
+    const std::filesystem::path shared = bundle->directory() / ".." / "share" / "zembra";
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(shared / "Info.plist", ec)) return bundle;
+    return &fnd::Bundle::registerBundle(zembra::kBundleIdentifier, shared.lexically_normal());
+}
+
+[[maybe_unused]] const bool gBundleRegistered = registerBundle() != nullptr;
+
 } // namespace
 
 END_NAMESPACE_DISTRHO

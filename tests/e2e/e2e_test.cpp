@@ -1,6 +1,7 @@
 // The built plug-in in the clients people use: lv2info reads what we declare, lv2file renders
 // files that match zembra-render, jalv runs it under a JACK server again and again, and the
 // VST3 module loads and lists itself. Every child is bounded by a timeout.
+#include "E2eSupport.h"
 #include "FactoryPresets.h"
 #include "ZembraParameters.h"
 
@@ -13,124 +14,25 @@
 #include <csignal>
 #include <cstdlib>
 #include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <sndfile.h>
-#include <spawn.h>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char** environ;
-
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using namespace zembra;
+using namespace e2e;
 
 namespace {
 
 const char* const kUri = "urn:zembra:zembra";
-
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // stdout and stderr together
-    int in = -1;  // the child's stdin, while we hold it open
-};
-
-// Starts argv with extra environment entries; stdin is a pipe we keep, so clients that quit
-// on end of input run until we close it.
-Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {}) {
-    int outPipe[2], inPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 2);
-    std::vector<std::string> environment = env;
-    for (char** e = environ; *e; ++e)
-        environment.emplace_back(*e); // ours first: the first of a name wins
-    std::vector<char*> args, envs;
-    for (const auto& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    for (const auto& e : environment)
-        envs.push_back(const_cast<char*>(e.c_str()));
-    args.push_back(nullptr);
-    envs.push_back(nullptr);
-    Child child;
-    if (posix_spawnp(&child.pid, args[0], &actions, nullptr, args.data(), envs.data()) != 0)
-        child.pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(outPipe[1]);
-    close(inPipe[0]);
-    child.out = outPipe[0];
-    child.in = inPipe[1];
-    return child;
-}
-
-struct Result {
-    bool finished = false; // false: killed at the timeout
-    int status = -1;       // exit status, or 128 + signal
-    std::string output;
-};
-
-// Collects the child's output until it exits or `timeout` passes (then it is killed).
-Result finish(Child& child, std::chrono::milliseconds timeout) {
-    Result r;
-    if (child.pid < 0) return r;
-    fcntl(child.out, F_SETFL, O_NONBLOCK);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    int status = 0;
-    for (;;) {
-        char buffer[4096];
-        ssize_t n;
-        while ((n = read(child.out, buffer, sizeof buffer)) > 0)
-            r.output.append(buffer, static_cast<size_t>(n));
-        if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
-            r.finished = true;
-            break;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(child.pid, SIGKILL);
-            waitpid(child.pid, &status, 0);
-            break;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(child.out, buffer, sizeof buffer)) > 0)
-        r.output.append(buffer, static_cast<size_t>(n));
-    close(child.out);
-    if (child.in >= 0) close(child.in);
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return r;
-}
-
-Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
-           std::chrono::milliseconds timeout = 60s) {
-    Child child = spawn(argv, env);
-    close(child.in);
-    child.in = -1;
-    return finish(child, timeout);
-}
-
-// The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
-// the sanitizer runtime the module needs (the clients' own leaks are not ours to report).
-std::vector<std::string> hostEnv(std::vector<std::string> env = {}) {
-    env.push_back(std::string("LV2_PATH=") + ZEMBRA_E2E_LV2_DIR);
-    if (*ZEMBRA_E2E_PRELOAD) {
-        env.push_back(std::string("LD_PRELOAD=") + ZEMBRA_E2E_PRELOAD);
-        env.push_back("ASAN_OPTIONS=detect_leaks=0");
-    }
-    return env;
-}
 
 // ---- sound files ----
 
@@ -365,44 +267,17 @@ TEST(Lv2File, FactoryPresetsLoadEveryValue) {
 class UnderJack : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        const std::string server = "zembra-e2e-" + std::to_string(getpid());
-        env = {"JACK_DEFAULT_SERVER=" + server, "JACK_NO_AUDIO_RESERVATION=1"};
-        jackd = spawn(
-            {"jackd", "-n", server, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
-            env);
-        // jack_wait gives up at once while the server's socket is not there yet.
-        const auto deadline = std::chrono::steady_clock::now() + 15s;
-        while (jackd.pid > 0 && !serverUp && std::chrono::steady_clock::now() < deadline) {
-            const Result check = run({"jack_wait", "-c"}, env, 10s);
-            serverUp = check.status == 0 && check.output.find("not running") == std::string::npos;
-            if (!serverUp) {
-                startFailure = check.output;
-                std::this_thread::sleep_for(200ms);
-            }
-        }
+        serverUp = jack.start("zembra-e2e-" + std::to_string(getpid()));
     }
-    // A JACK client command; a busy machine may refuse the first connection, so it is tried
-    // a few times.
-    static Result jackQuery(const std::vector<std::string>& argv) {
-        Result r;
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            r = run(argv, env, 10s);
-            if (r.status == 0) break;
-            std::this_thread::sleep_for(200ms);
-        }
-        return r;
-    }
+    static Result jackQuery(const std::vector<std::string>& argv) { return jack.query(argv); }
     static void TearDownTestSuite() {
-        if (jackd.pid <= 0) return;
-        kill(jackd.pid, SIGTERM);
-        if (!finish(jackd, 10s).finished) ADD_FAILURE() << "jackd did not stop";
+        if (!jack.stop()) ADD_FAILURE() << "jackd did not stop";
     }
-    void SetUp() override { ASSERT_TRUE(serverUp) << "jackd did not start: " << startFailure; }
+    void SetUp() override { ASSERT_TRUE(serverUp) << "jackd did not start: " << jack.failure; }
 
-    static inline Child jackd;
-    static inline std::vector<std::string> env;
+    static inline JackServer jack;
+    static inline const std::vector<std::string>& env = jack.env;
     static inline bool serverUp = false;
-    static inline std::string startFailure;
 };
 
 TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {

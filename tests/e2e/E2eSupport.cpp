@@ -1,0 +1,150 @@
+// Children bounded by timeouts, the environment of a client that loads the plug-in, and a
+// JACK server of the tests' own.
+#include "E2eSupport.h"
+
+#include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+    int outPipe[2], inPipe[2];
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) return {};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, outPipe[1], 2);
+    std::vector<std::string> environment = env;
+    for (char** e = environ; *e; ++e)
+        environment.emplace_back(*e); // ours first: the first of a name wins
+    std::vector<char*> args, envs;
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& e : environment)
+        envs.push_back(const_cast<char*>(e.c_str()));
+    args.push_back(nullptr);
+    envs.push_back(nullptr);
+    Child child;
+    if (posix_spawnp(&child.pid, args[0], &actions, nullptr, args.data(), envs.data()) != 0)
+        child.pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    close(outPipe[1]);
+    close(inPipe[0]);
+    child.out = outPipe[0];
+    child.in = inPipe[1];
+    return child;
+}
+
+Result finish(Child& child, std::chrono::milliseconds timeout) {
+    Result r;
+    if (child.pid < 0) return r;
+    fcntl(child.out, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    for (;;) {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+            r.output.append(buffer, static_cast<size_t>(n));
+        if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
+            r.finished = true;
+            break;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(child.pid, SIGKILL);
+            waitpid(child.pid, &status, 0);
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+        r.output.append(buffer, static_cast<size_t>(n));
+    close(child.out);
+    if (child.in >= 0) close(child.in);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return r;
+}
+
+Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+           std::chrono::milliseconds timeout) {
+    Child child = spawn(argv, env);
+    close(child.in);
+    child.in = -1;
+    return finish(child, timeout);
+}
+
+std::vector<std::string> hostEnv(std::vector<std::string> env) {
+    env.push_back(std::string("LV2_PATH=") + ZEMBRA_E2E_LV2_DIR);
+    if (*ZEMBRA_E2E_PRELOAD) {
+        env.push_back(std::string("LD_PRELOAD=") + ZEMBRA_E2E_PRELOAD);
+        env.push_back("ASAN_OPTIONS=detect_leaks=0");
+        env.push_back(std::string("TSAN_OPTIONS=suppressions=") + ZEMBRA_E2E_TSAN_SUPPRESSIONS);
+    }
+    return env;
+}
+
+std::string readUntil(Child& child, const std::function<bool(const std::string&)>& done,
+                      std::chrono::milliseconds timeout) {
+    std::string text;
+    if (child.out < 0) return text;
+    fcntl(child.out, F_SETFL, O_NONBLOCK);
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done(text) && std::chrono::steady_clock::now() < deadline) {
+        char buffer[4096];
+        const ssize_t n = read(child.out, buffer, sizeof buffer);
+        if (n > 0)
+            text.append(buffer, static_cast<size_t>(n));
+        else
+            std::this_thread::sleep_for(20ms);
+    }
+    return text;
+}
+
+bool JackServer::start(const std::string& name) {
+    env = {"JACK_DEFAULT_SERVER=" + name, "JACK_NO_AUDIO_RESERVATION=1"};
+    jackd = spawn({"jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
+                  env);
+    // jack_wait gives up at once while the server's socket is not there yet.
+    const auto deadline = std::chrono::steady_clock::now() + 15s;
+    bool up = false;
+    while (jackd.pid > 0 && !up && std::chrono::steady_clock::now() < deadline) {
+        const Result check = run({"jack_wait", "-c"}, env, 10s);
+        up = check.status == 0 && check.output.find("not running") == std::string::npos;
+        if (!up) {
+            failure = check.output;
+            std::this_thread::sleep_for(200ms);
+        }
+    }
+    return up;
+}
+
+bool JackServer::stop() {
+    if (jackd.pid <= 0) return true;
+    kill(jackd.pid, SIGTERM);
+    const bool stopped = finish(jackd, 10s).finished;
+    jackd = {};
+    return stopped;
+}
+
+Result JackServer::query(const std::vector<std::string>& argv) const {
+    Result r;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        r = run(argv, env, 10s);
+        if (r.status == 0) break;
+        std::this_thread::sleep_for(200ms);
+    }
+    return r;
+}
+
+} // namespace e2e

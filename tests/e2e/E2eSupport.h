@@ -1,0 +1,55 @@
+// Shared by the end-to-end suites: children started with extra environment and bounded by
+// timeouts, the environment of a client that loads the plug-in, and a JACK server of the
+// tests' own.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace e2e {
+
+struct Child {
+    pid_t pid = -1;
+    int out = -1; // stdout and stderr together
+    int in = -1;  // the child's stdin, while we hold it open
+};
+
+struct Result {
+    bool finished = false; // false: killed at the timeout
+    int status = -1;       // exit status, or 128 + signal
+    std::string output;
+};
+
+// Starts argv with extra environment entries (they win over ours); stdin is a pipe we keep,
+// so clients that quit on end of input run until we close it.
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {});
+// Collects the child's output until it exits or `timeout` passes (then it is killed).
+Result finish(Child& child, std::chrono::milliseconds timeout);
+Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
+           std::chrono::milliseconds timeout = std::chrono::seconds(60));
+// Reads the child's output until `done` holds for what was read, or `timeout` passes.
+std::string readUntil(Child& child, const std::function<bool(const std::string&)>& done,
+                      std::chrono::milliseconds timeout);
+
+// The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
+// the sanitizer runtime the module needs (the clients' own leaks are not ours to report, nor
+// what the drawing libraries do inside themselves: tsan-suppressions.txt).
+std::vector<std::string> hostEnv(std::vector<std::string> env = {});
+
+// A dummy-driver JACK server under a name of its own, so the tests meet no other server.
+struct JackServer {
+    bool start(const std::string& name);
+    bool stop(); // false when it had to be killed
+    // A JACK client command; a busy machine may refuse the first connection, so it is tried
+    // a few times.
+    Result query(const std::vector<std::string>& argv) const;
+
+    Child jackd;
+    std::vector<std::string> env; // what a client needs to reach this server
+    std::string failure;          // why it did not start
+};
+
+} // namespace e2e

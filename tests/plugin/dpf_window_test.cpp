@@ -1,0 +1,273 @@
+// The toolkit window behind DPF's UI: DPF's pixels (y down, scaled) reaching views as points
+// (y up), which buttons and keys become events, drawing through a host's cairo context; and
+// the real editor in it, bound to a registered instance, clicked as a user would.
+#include "DpfWindow.h"
+#include "HostParameters.h"
+#include "UiBridge.h"
+
+#include "editor/GraphicsThread.h"
+#include "editor/zembra_CocoaView.h"
+#include "editor/zembra_CocoaViewFactory.h"
+#include "platform/foundation/Bundle.h"
+#include "platform/foundation/RunLoop.h"
+#include "platform/toolkit/Button.h"
+#include "platform/toolkit/Style.h"
+#include "support/BundleIdentity.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace zembra;
+using namespace zembra::plugin;
+
+namespace {
+
+constexpr tk::Size kSize{200, 100};
+
+// A view that records what reaches it and fills its frame with one colour.
+class Probe : public tk::View {
+  public:
+    using tk::View::View;
+    void mouseDown(const tk::Event& e) override { events.push_back(e); }
+    void mouseDragged(const tk::Event& e) override { events.push_back(e); }
+    void mouseUp(const tk::Event& e) override { events.push_back(e); }
+    void keyDown(const tk::Event& e) override { events.push_back(e); }
+    void keyUp(const tk::Event& e) override { events.push_back(e); }
+    bool acceptsFirstResponder() const override { return true; }
+    void drawRect(tk::GraphicsContext& g, const tk::Rect&) override {
+        g.setColor(tk::Color::calibratedRGBA(1.0, 0.0, 0.0));
+        g.fillRect(bounds());
+    }
+    std::vector<tk::Event> events;
+};
+
+// A window at `scale` with a probe in its lower-left quarter (points 0..100 x 0..50).
+struct ProbedWindow {
+    explicit ProbedWindow(double scale = 1.0)
+        : window(kSize, scale, [this] { ++repaints; }),
+          probe(std::make_shared<Probe>(tk::Rect{0, 0, 100, 50})) {
+        auto content = std::make_shared<tk::View>(tk::Rect{{0, 0}, kSize});
+        content->addSubview(probe);
+        window.setContentView(content);
+    }
+    int repaints = 0;
+    DpfWindow window;
+    std::shared_ptr<Probe> probe;
+};
+
+// The colour at pixel (x, y) of an image surface, as 0xRRGGBB.
+unsigned pixelAt(cairo_surface_t* s, int x, int y) {
+    cairo_surface_flush(s);
+    const unsigned char* row =
+        cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+    return reinterpret_cast<const std::uint32_t*>(row)[x] & 0xFFFFFFu;
+}
+
+TEST(DpfWindowEvents, PixelsWithYDownBecomePointsWithYUpAtTheScale) {
+    ProbedWindow s(2.0);
+    // Pixel (20, 180) of a 400x200 window: 10 points in, 10 points up from the bottom.
+    EXPECT_TRUE(s.window.mouse(DpfWindow::kLeftButton, true, 20, 180, DpfWindow::kDpfShift, 1000));
+    EXPECT_TRUE(s.window.motion(60, 160, 0));
+    EXPECT_TRUE(s.window.mouse(DpfWindow::kLeftButton, false, 300, 20, 0, 1100));
+    ASSERT_EQ(s.probe->events.size(), 3u);
+    const auto& down = s.probe->events[0];
+    EXPECT_EQ(down.type, tk::EventType::MouseDown);
+    EXPECT_DOUBLE_EQ(down.locationInWindow.x, 10.0);
+    EXPECT_DOUBLE_EQ(down.locationInWindow.y, 10.0);
+    EXPECT_EQ(down.modifierFlags, tk::kShiftKey);
+    EXPECT_EQ(s.probe->events[1].type, tk::EventType::MouseDragged);
+    EXPECT_DOUBLE_EQ(s.probe->events[1].locationInWindow.y, 20.0);
+    // The release goes to the view that had the press, wherever it happens.
+    EXPECT_EQ(s.probe->events[2].type, tk::EventType::MouseUp);
+    EXPECT_DOUBLE_EQ(s.probe->events[2].locationInWindow.x, 150.0);
+    EXPECT_DOUBLE_EQ(s.probe->events[2].locationInWindow.y, 90.0);
+
+    // A press in the upper half misses the probe.
+    s.probe->events.clear();
+    s.window.mouse(DpfWindow::kLeftButton, true, 20, 20, 0, 2000);
+    s.window.mouse(DpfWindow::kLeftButton, false, 20, 20, 0, 2010);
+    EXPECT_TRUE(s.probe->events.empty());
+}
+
+TEST(DpfWindowEvents, OnlyTheLeftButtonPressesAndOnlyAHeldButtonDrags) {
+    ProbedWindow s;
+    EXPECT_FALSE(s.window.mouse(3, true, 10, 90, 0, 0));                       // right button
+    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 0)); // no press
+    EXPECT_FALSE(s.window.motion(12, 88, 0));
+    EXPECT_TRUE(s.probe->events.empty());
+
+    // Presses close in time and place count up; a late or distant one starts again.
+    std::vector<int> counts;
+    auto click = [&](double x, std::uint32_t t) {
+        s.window.mouse(DpfWindow::kLeftButton, true, x, 90, 0, t);
+        s.window.mouse(DpfWindow::kLeftButton, false, x, 90, 0, t + 5);
+        counts.push_back(s.probe->events[s.probe->events.size() - 2].clickCount);
+    };
+    click(10, 1000);
+    click(11, 1200);
+    click(11, 1400);
+    click(11, 1400 + DpfWindow::kMultiClickMs + 1);
+    click(30, 1900);
+    EXPECT_EQ(counts, (std::vector{1, 2, 3, 1, 1}));
+
+    s.window.close();
+    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 5000));
+    EXPECT_FALSE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
+}
+
+TEST(DpfWindowEvents, KeysWithoutTextAreKeysAndTextComesAsText) {
+    ProbedWindow s;
+    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 0); // makes the probe first responder
+    s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 5);
+    s.probe->events.clear();
+
+    EXPECT_TRUE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
+    EXPECT_TRUE(s.window.keyboard(false, DpfWindow::kDpfReturn, 0));
+    EXPECT_TRUE(s.window.keyboard(true, DpfWindow::kDpfBackspace, 0));
+    EXPECT_TRUE(s.window.keyboard(true, DpfWindow::kDpfLeft, DpfWindow::kDpfShift));
+    // A letter: the key press is left to the text that follows it.
+    EXPECT_FALSE(s.window.keyboard(true, 'a', DpfWindow::kDpfShift));
+    EXPECT_TRUE(s.window.characterInput("A", DpfWindow::kDpfShift));
+    // The text of control keys came as keys already.
+    EXPECT_FALSE(s.window.characterInput("\r", 0));
+    EXPECT_FALSE(s.window.characterInput("\x7f", 0));
+    // Control+C is a shortcut, not text.
+    EXPECT_TRUE(s.window.keyboard(true, 'c', DpfWindow::kDpfControl));
+    EXPECT_FALSE(s.window.characterInput("\x03", DpfWindow::kDpfControl));
+
+    const auto& e = s.probe->events;
+    ASSERT_EQ(e.size(), 6u);
+    EXPECT_EQ(e[0].type, tk::EventType::KeyDown);
+    EXPECT_EQ(e[0].key, tk::Key::Return);
+    EXPECT_EQ(e[1].type, tk::EventType::KeyUp);
+    EXPECT_EQ(e[2].key, tk::Key::Backspace);
+    EXPECT_EQ(e[3].key, tk::Key::Left);
+    EXPECT_EQ(e[3].modifierFlags, tk::kShiftKey);
+    EXPECT_EQ(e[4].key, tk::Key::None);
+    EXPECT_EQ(e[4].characters, "A");
+    EXPECT_EQ(e[4].charactersIgnoringModifiers, "a");
+    EXPECT_EQ(e[5].characters, "c");
+    EXPECT_EQ(e[5].modifierFlags, tk::kControlKey);
+}
+
+TEST(DpfWindowDrawing, DrawsTheTreeFlippedAndScaledAndAsksForRepaintOncePerDraw) {
+    ProbedWindow s(2.0);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, 400, 200);
+    cairo_t* cr = cairo_create(surface);
+    s.window.display(cr);
+    // The probe fills points 0..100 x 0..50: the lower-left quarter of the pixels.
+    EXPECT_EQ(pixelAt(surface, 10, 190), 0xFF0000u);
+    EXPECT_EQ(pixelAt(surface, 190, 110), 0xFF0000u);
+    EXPECT_NE(pixelAt(surface, 10, 10), 0xFF0000u);
+    EXPECT_NE(pixelAt(surface, 210, 190), 0xFF0000u);
+    // The host's context is left as it was given.
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    EXPECT_EQ(m.xx, 1.0);
+    EXPECT_EQ(m.yy, 1.0);
+
+    const int before = s.repaints;
+    s.probe->setNeedsDisplay();
+    s.probe->setNeedsDisplay();
+    EXPECT_EQ(s.repaints, before + 1) << "one request until the window has drawn";
+    s.window.display(cr);
+    s.probe->setNeedsDisplay();
+    EXPECT_EQ(s.repaints, before + 2);
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+
+// ---- the editor in the window, as the plug-in's UI shows it ----
+
+class RecordingHost final : public HostConnection {
+  public:
+    void setParameterValue(std::uint32_t index, float value) override {
+        calls.push_back("set " + std::to_string(index) + " " + std::to_string(value));
+    }
+    void editParameter(std::uint32_t index, bool started) override {
+        calls.push_back((started ? "begin " : "end ") + std::to_string(index));
+    }
+    std::vector<std::string> calls;
+};
+
+TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) {
+    const auto config =
+        std::filesystem::temp_directory_path() / ("zembra-ui-test-" + std::to_string(::getpid()));
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_RESOURCE_DIR);
+
+    int pluginObject = 0;
+    RegisteredInstance instance(&pluginObject);
+    instance.parameters().pluginValueStored(kParamRoom, 70.0f); // the plug-in's state
+    RecordingHost host;
+    {
+        UiBridge bridge(instance.sharedParameters(), host, [&] { return true; });
+        zembra_CocoaViewFactory factory;
+        auto view = factory.uiViewForAudioUnit(instance.unit(), {1, 1});
+        ASSERT_NE(view, nullptr);
+        const double scale = 1.5;
+        DpfWindow dpf(view->frame().size, scale, [] {});
+        dpf.setContentView(view);
+        bridge.idle(); // the editor's listener shows every value
+        EXPECT_TRUE(host.calls.empty()) << "binding writes nothing new to the host";
+
+        auto* editor = dynamic_cast<zembra_CocoaView*>(view.get());
+        ASSERT_NE(editor, nullptr);
+        auto* solo = dynamic_cast<tk::Button*>(editor->outlet("uiSoloAButton"));
+        ASSERT_NE(solo, nullptr);
+        const tk::Rect r = solo->convertRectToView(solo->bounds(), nullptr);
+        // Window points to DPF pixels: scaled, y from the top.
+        const double x = r.midX() * scale, y = (view->frame().height() - r.midY()) * scale;
+        dpf.mouse(DpfWindow::kLeftButton, true, x, y, 0, 100);
+        dpf.mouse(DpfWindow::kLeftButton, false, x, y, 0, 150);
+        bridge.idle();
+        EXPECT_EQ(solo->state(), tk::CellState::On);
+        const std::vector<std::string> gesture = [] {
+            std::vector<std::string> v;
+            for (int id = 0; id < 12; ++id)
+                v.push_back("begin " + std::to_string(id));
+            v.push_back("set 10 1.000000");
+            for (int id = 0; id < 12; ++id)
+                v.push_back("end " + std::to_string(id));
+            return v;
+        }();
+        EXPECT_EQ(host.calls, gesture);
+        EXPECT_EQ(instance.parameters().getParameter(kParamSoloA), 1.0f);
+
+        // The room slider shows the plug-in's state, and the window holds the editor's
+        // picture (its background, not the bare window colour) at 1.5 times its size.
+        auto* room = dynamic_cast<tk::Control*>(editor->outlet("uiRoomSlider"));
+        ASSERT_NE(room, nullptr);
+        EXPECT_EQ(room->floatValue(), 70.0f);
+        const int width = static_cast<int>(view->frame().width() * scale);
+        const int height = static_cast<int>(view->frame().height() * scale);
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+        cairo_t* cr = cairo_create(surface);
+        dpf.display(cr);
+        const auto& bg = tk::style::kWindowBackground;
+        const unsigned bare = static_cast<unsigned>(std::lround(bg.red * 255)) << 16 |
+                              static_cast<unsigned>(std::lround(bg.green * 255)) << 8 |
+                              static_cast<unsigned>(std::lround(bg.blue * 255));
+        EXPECT_NE(pixelAt(surface, 3, 3), bare);
+        EXPECT_NE(pixelAt(surface, width - 3, height - 3), bare);
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+
+        dpf.close();
+        view.reset();
+    }
+    EXPECT_FALSE(instance.parameters().isAttached());
+    fnd::RunLoop::main().runUntilIdle();
+    zembra::joinStoppedGraphicsThreads();
+    std::error_code ec;
+    std::filesystem::remove_all(config, ec);
+}
+
+} // namespace

@@ -1,0 +1,398 @@
+// The UI's glue without a host: the instance side the editor's parameter services reach (what
+// reaches the host, gestures, the audio side's values), and the bridge (the host's values and
+// levels passed on, the preset trigger, the controller's stick as a gesture through the host).
+#include "HostParameters.h"
+#include "UiBridge.h"
+
+#include "editor/ZembraNotifications.h"
+#include "platform/audiounit/AudioUnit.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/foundation/RunLoop.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace zembra;
+using namespace zembra::plugin;
+
+namespace {
+
+// Records what reaches the host, and on which thread.
+class RecordingHost final : public HostConnection {
+  public:
+    struct Call {
+        std::string what; // "set", "begin", "end"
+        std::uint32_t index;
+        float value;
+        std::thread::id thread;
+        friend bool operator==(const Call& a, const Call& b) {
+            return a.what == b.what && a.index == b.index && a.value == b.value;
+        }
+    };
+    void setParameterValue(std::uint32_t index, float value) override {
+        calls.push_back({"set", index, value, std::this_thread::get_id()});
+    }
+    void editParameter(std::uint32_t index, bool started) override {
+        calls.push_back({started ? "begin" : "end", index, 0.0f, std::this_thread::get_id()});
+    }
+    std::vector<Call> calls;
+};
+
+RecordingHost::Call set(std::uint32_t i, float v) {
+    return {"set", i, v, {}};
+}
+RecordingHost::Call begin(std::uint32_t i) {
+    return {"begin", i, 0.0f, {}};
+}
+RecordingHost::Call end(std::uint32_t i) {
+    return {"end", i, 0.0f, {}};
+}
+
+struct Heard {
+    AudioUnitParameterID id;
+    float value;
+};
+
+void listen(void* userData, void*, const AudioUnitParameter* p, float value) {
+    static_cast<std::vector<Heard>*>(userData)->push_back({p->mParameterID, value});
+}
+
+// One registered instance, a listener on the main loop (as the editor's is) and a host.
+class InstanceSide : public ::testing::Test {
+  protected:
+    InstanceSide() {
+        fnd::RunLoop::main().bindToCurrentThread();
+        EXPECT_EQ(AUListenerCreate(listen, &heard, &fnd::RunLoop::main(), 0.0f, &listener),
+                  kAUNoErr);
+        for (std::uint32_t id = 0; id < kZembraParameterCount; ++id) {
+            const AudioUnitParameter p = param(id);
+            EXPECT_EQ(AUListenerAddParameter(listener, nullptr, &p), kAUNoErr);
+        }
+    }
+    ~InstanceSide() override {
+        AUListenerDispose(listener);
+        pump();
+    }
+    AudioUnitParameter param(std::uint32_t id) const { return {unit(), id, 0, 0}; }
+    AudioUnit unit() const { return instance.unit(); }
+    HostParameters& parameters() { return instance.parameters(); }
+    static void pump() { fnd::RunLoop::main().runUntilIdle(); }
+    // What listeners heard since the last call.
+    std::vector<Heard> takeHeard() {
+        pump();
+        return std::exchange(heard, {});
+    }
+    void event(AudioUnitEventType type, std::uint32_t id) {
+        AudioUnitEvent e{};
+        e.mEventType = type;
+        e.mArgument.mParameter = param(id);
+        EXPECT_EQ(AUEventListenerNotify(listener, nullptr, &e), kAUNoErr);
+    }
+
+    int pluginObject = 0; // stands for the plug-in object DPF hands its UI
+    RegisteredInstance instance{&pluginObject};
+    RecordingHost host;
+    std::vector<Heard> heard;
+    AUParameterListenerRef listener = 0;
+};
+
+TEST_F(InstanceSide, IsFoundFromItsPluginObjectUnderAPositiveHandleUntilItGoes) {
+    EXPECT_GT(unit(), 0);
+    EXPECT_LE(unit(), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(findRegisteredInstance(&pluginObject).get(), &parameters());
+    EXPECT_EQ(findRegisteredInstance(nullptr), nullptr);
+
+    AudioUnit gone = 0;
+    {
+        int otherObject = 0;
+        RegisteredInstance other(&otherObject);
+        gone = other.unit();
+        EXPECT_NE(gone, unit());
+        EXPECT_NE(findRegisteredInstance(&otherObject), nullptr);
+    }
+    float v = 0.0f;
+    EXPECT_EQ(AudioUnitGetParameter(gone, kParamX, 0, 0, &v), kAUErrInvalidUnit);
+    // Registered without a key: reachable by handle only.
+    RegisteredInstance keyless(nullptr);
+    EXPECT_EQ(AudioUnitGetParameter(keyless.unit(), kParamRoom, 0, 0, &v), kAUNoErr);
+    EXPECT_EQ(v, kParameters[kParamRoom].def);
+}
+
+TEST_F(InstanceSide, ReadsWhatTheAudioSideHoldsStartingAtTheDefaults) {
+    float v = -1.0f;
+    for (const ParameterInfo& info : kParameters) {
+        ASSERT_EQ(AudioUnitGetParameter(unit(), info.id, 0, 0, &v), kAUNoErr);
+        EXPECT_EQ(v, info.def) << info.symbol;
+    }
+    parameters().pluginValueStored(kParamVolume, 42.0f);
+    parameters().pluginValueStored(kOutputPeakA, 0.9f); // not a parameter of the services
+    EXPECT_EQ(AudioUnitGetParameter(unit(), kParamVolume, 0, 0, &v), kAUNoErr);
+    EXPECT_EQ(v, 42.0f);
+    EXPECT_EQ(AudioUnitGetParameter(unit(), kOutputPeakA, 0, 0, &v), kAUErrInvalidParameter);
+    EXPECT_TRUE(takeHeard().empty()) << "the audio side's stores tell nobody by themselves";
+}
+
+TEST_F(InstanceSide, SetsReachTheHostAsThePluginKeepsThemAndOnlyWhenTheyChangeSomething) {
+    parameters().attach(&host);
+    const AudioUnitParameter room = param(kParamRoom), solo = param(kParamSoloA),
+                             xControl = param(kParamXControl);
+    EXPECT_EQ(AUParameterSet(listener, &host, &room, 150.0f, 0), kAUNoErr);   // past the range
+    EXPECT_EQ(AUParameterSet(listener, &host, &solo, 0.7f, 0), kAUNoErr);     // truncates to 0
+    EXPECT_EQ(AUParameterSet(listener, &host, &xControl, 2.9f, 0), kAUNoErr); // to 2
+    EXPECT_EQ(AUParameterSet(listener, &host, &room, 100.0f, 0), kAUNoErr);   // held already
+    EXPECT_EQ(host.calls, (std::vector{set(kParamRoom, 100.0f), set(kParamXControl, 2.0f)}));
+    // Listeners hear what is kept, not what was asked for.
+    const auto told = takeHeard();
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[0].value, 100.0f);
+    EXPECT_EQ(told[1].value, 0.0f);
+    EXPECT_EQ(told[2].value, 2.0f);
+
+    // An editor writing back every value it read (as it does when it binds) costs nothing.
+    host.calls.clear();
+    for (std::uint32_t id = 0; id < kZembraParameterCount; ++id) {
+        float v = 0.0f;
+        ASSERT_EQ(AudioUnitGetParameter(unit(), id, 0, 0, &v), kAUNoErr);
+        const AudioUnitParameter p = param(id);
+        ASSERT_EQ(AUParameterSet(listener, this, &p, v, 0), kAUNoErr);
+    }
+    EXPECT_TRUE(host.calls.empty());
+
+    // Detached, a set is kept but goes nowhere.
+    parameters().detach(&host);
+    const AudioUnitParameter x = param(kParamX);
+    EXPECT_EQ(AUParameterSet(listener, nullptr, &x, 0.25f, 0), kAUNoErr);
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(parameters().getParameter(kParamX), 0.25f);
+}
+
+TEST_F(InstanceSide, GesturesNestPerParameterAndAClosingUIEndsTheOpenOnes) {
+    parameters().attach(&host);
+    event(kAudioUnitEvent_BeginParameterChangeGesture, kParamX);
+    event(kAudioUnitEvent_BeginParameterChangeGesture, kParamX); // the stick inside a drag
+    event(kAudioUnitEvent_BeginParameterChangeGesture, kParamY);
+    event(kAudioUnitEvent_EndParameterChangeGesture, kParamX);
+    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY)}));
+    event(kAudioUnitEvent_EndParameterChangeGesture, kParamX);
+    event(kAudioUnitEvent_EndParameterChangeGesture, kParamRoom); // never begun: dropped
+    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), end(kParamX)}));
+    EXPECT_EQ(parameters().gestureDepth(kParamRoom), 0);
+
+    // A second UI of the instance opens and closes with Y still held: the host is not left
+    // recording, and the first UI's connection is used again.
+    RecordingHost second;
+    parameters().attach(&second);
+    event(kAudioUnitEvent_EndParameterChangeGesture, kParamX); // X ended already
+    host.calls.clear();
+    parameters().detach(&second);
+    EXPECT_EQ(second.calls, (std::vector{end(kParamY)}));
+    EXPECT_EQ(parameters().gestureDepth(kParamY), 0);
+    parameters().setParameter(kParamRoom, 10.0f);
+    EXPECT_EQ(host.calls, (std::vector{set(kParamRoom, 10.0f)}));
+    host.calls.clear();
+    parameters().detach(&host);
+    EXPECT_TRUE(host.calls.empty());
+    // A value-change event tells the listeners again and writes nothing.
+    parameters().pluginValueStored(kParamWetDry, 30.0f);
+    event(kAudioUnitEvent_ParameterValueChange, kParamWetDry);
+    const auto told = takeHeard();
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].id, kParamWetDry);
+    EXPECT_EQ(told[0].value, 30.0f);
+    EXPECT_TRUE(host.calls.empty());
+}
+
+TEST_F(InstanceSide, CallsFromAnotherThreadReachTheHostOnTheMainThread) {
+    parameters().attach(&host);
+    std::thread([this] {
+        parameters().beginParameterGesture(kParamMixA);
+        parameters().setParameter(kParamMixA, 33.0f);
+        parameters().endParameterGesture(kParamMixA);
+    }).join();
+    // Kept at once, so whoever is told next reads it; the host hears nothing yet.
+    EXPECT_EQ(parameters().getParameter(kParamMixA), 33.0f);
+    EXPECT_TRUE(host.calls.empty());
+    pump();
+    EXPECT_EQ(host.calls,
+              (std::vector{begin(kParamMixA), set(kParamMixA, 33.0f), end(kParamMixA)}));
+    for (const auto& call : host.calls)
+        EXPECT_EQ(call.thread, std::this_thread::get_id());
+}
+
+// ---- the bridge ----
+
+class Bridge : public InstanceSide {
+  protected:
+    Bridge() {
+        fnd::NotificationCenter::defaultCenter().addObserver(
+            this, kSetPeakInputLevelsNotification, nullptr,
+            [this](const fnd::Notification& n) { levels.push_back(n.userInfo); });
+        fnd::NotificationCenter::defaultCenter().addObserver(
+            this, kParameterValueChangedNotification, nullptr,
+            [this](const fnd::Notification&) { ++presetPosts; });
+    }
+    ~Bridge() override { fnd::NotificationCenter::defaultCenter().removeObserver(this); }
+    void makeBridge() {
+        bridge = std::make_unique<UiBridge>(instance.sharedParameters(), host,
+                                            [this] { return frontmost; });
+    }
+    // What DPF sends a UI when it opens: every input's value.
+    void openingValues() {
+        for (const ParameterInfo& info : kParameters)
+            bridge->parameterChanged(static_cast<std::uint32_t>(info.id),
+                                     parameters().getParameter(info.id));
+    }
+    static void postStick(float x, float y) {
+        fnd::NotificationCenter::defaultCenter().post(
+            kSetValuesFromExternalUINotification, nullptr,
+            {{kXValueKey, fnd::Value(x)}, {kYValueKey, fnd::Value(y)}});
+    }
+
+    std::unique_ptr<UiBridge> bridge;
+    bool frontmost = true;
+    std::vector<fnd::UserInfo> levels;
+    int presetPosts = 0;
+};
+
+TEST_F(Bridge, TheHostsValuesReachTheListenersEvenWhenTheAudioSideStoredThemFirst) {
+    makeBridge();
+    EXPECT_TRUE(parameters().isAttached());
+    parameters().pluginValueStored(kParamY, 0.8f); // the plug-in ran before the UI heard
+    bridge->parameterChanged(kParamY, 0.8f);
+    bridge->parameterChanged(kParamRoom, 250.0f);              // kept within range
+    bridge->parameterChanged(kZembraParameterCount + 7, 1.0f); // no such parameter
+    bridge->idle();
+    const auto told = std::exchange(heard, {});
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].id, kParamY);
+    EXPECT_EQ(told[0].value, 0.8f);
+    EXPECT_EQ(told[1].value, 100.0f);
+    EXPECT_TRUE(host.calls.empty()) << "the host's own values are not sent back";
+
+    bridge.reset();
+    EXPECT_FALSE(parameters().isAttached());
+}
+
+TEST_F(Bridge, PostsTheLevelsOfItsInstanceOnceEachTimeTheyChange) {
+    makeBridge();
+    bridge->parameterChanged(kOutputPeakA, 0.5f);
+    bridge->parameterChanged(kOutputPeakB, 0.25f);
+    EXPECT_TRUE(levels.empty()) << "levels wait for the idle callback";
+    bridge->idle();
+    ASSERT_EQ(levels.size(), 1u);
+    EXPECT_EQ(fnd::int32Value(levels[0], kRefConKey), static_cast<std::int32_t>(unit()));
+    EXPECT_EQ(fnd::floatValue(levels[0], kInAPeakKey), 0.5f);
+    EXPECT_EQ(fnd::floatValue(levels[0], kInBPeakKey), 0.25f);
+
+    bridge->parameterChanged(kOutputPeakA, 0.5f); // hosts repeat unchanged outputs
+    bridge->idle();
+    EXPECT_EQ(levels.size(), 1u);
+    bridge->parameterChanged(kOutputPeakB, std::numeric_limits<float>::quiet_NaN());
+    bridge->idle();
+    ASSERT_EQ(levels.size(), 2u);
+    EXPECT_EQ(fnd::floatValue(levels[1], kInAPeakKey), 0.5f);
+    EXPECT_EQ(fnd::floatValue(levels[1], kInBPeakKey), 0.0f);
+}
+
+TEST_F(Bridge, APresetOrABurstOfHostChangesPostsTheValueChangeOnce) {
+    makeBridge();
+    openingValues(); // the UI learning the values is no change
+    bridge->idle();
+    EXPECT_EQ(presetPosts, 0);
+
+    bridge->programLoaded();
+    bridge->idle();
+    bridge->idle();
+    EXPECT_EQ(presetPosts, 1);
+
+    // Automation moving two parameters is no preset; three at once is.
+    bridge->parameterChanged(kParamX, 0.1f);
+    bridge->parameterChanged(kParamY, 0.2f);
+    bridge->parameterChanged(kParamX, 0.15f);
+    bridge->idle();
+    EXPECT_EQ(presetPosts, 1);
+    bridge->parameterChanged(kParamMixA, 10.0f);
+    bridge->parameterChanged(kParamMixB, 20.0f);
+    bridge->parameterChanged(kParamStereoMode, 1.0f);
+    bridge->idle();
+    EXPECT_EQ(presetPosts, 2);
+
+    // The host echoing what the editor sent is not a change of the host's own.
+    for (auto [id, value] :
+         {std::pair{kParamWetDry, 40.0f}, {kParamRoom, 70.0f}, {kParamVolume, 5.0f}}) {
+        const AudioUnitParameter p = param(id);
+        ASSERT_EQ(AUParameterSet(listener, nullptr, &p, value, 0), kAUNoErr);
+        bridge->parameterChanged(id, value);
+    }
+    bridge->idle();
+    EXPECT_EQ(presetPosts, 2);
+    EXPECT_EQ(host.calls.size(), 3u);
+}
+
+TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOnTheMainThread) {
+    makeBridge();
+    std::thread controller([] {
+        for (int i = 1; i <= 50; ++i) // a burst of reports: only the last one counts
+            postStick(static_cast<float>(i) / 127.0f, 1.0f - static_cast<float>(i) / 127.0f);
+    });
+    controller.join();
+    EXPECT_TRUE(host.calls.empty()) << "nothing reaches the host from the controller thread";
+    bridge->idle();
+    const float x = 50.0f / 127.0f, y = 1.0f - 50.0f / 127.0f;
+    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), set(kParamX, x),
+                                       set(kParamY, y), end(kParamX), end(kParamY)}));
+    for (const auto& call : host.calls)
+        EXPECT_EQ(call.thread, std::this_thread::get_id());
+    // Every editor of the instance follows.
+    const auto told = std::exchange(heard, {});
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[0].value, x);
+    EXPECT_EQ(told[1].value, y);
+
+    host.calls.clear();
+    postStick(x, y); // where it is already: no gesture at all
+    bridge->idle();
+    EXPECT_TRUE(host.calls.empty());
+    postStick(2.0f, -1.0f);                                   // out of range: clipped
+    postStick(std::numeric_limits<float>::quiet_NaN(), 0.5f); // not a position: ignored
+    bridge->idle();
+    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), set(kParamX, 1.0f),
+                                       set(kParamY, 0.0f), end(kParamX), end(kParamY)}));
+}
+
+TEST_F(Bridge, TheStickMovesOnlyTheFrontmostEditorAndNothingOnceTheUIHasGone) {
+    makeBridge();
+    frontmost = false;
+    postStick(0.25f, 0.75f);
+    bridge->idle();
+    EXPECT_TRUE(host.calls.empty());
+
+    // Handed to the main thread, then the UI closes before the main loop runs it.
+    frontmost = true;
+    std::thread([] { postStick(0.25f, 0.75f); }).join();
+    bridge.reset();
+    pump();
+    postStick(0.5f, 0.5f);
+    pump();
+    EXPECT_TRUE(host.calls.empty());
+    EXPECT_EQ(parameters().getParameter(kParamX), kParameters[kParamX].def);
+}
+
+TEST_F(Bridge, TheUIThreadBecomesTheMainThread) {
+    std::thread ui([this] {
+        makeBridge();
+        EXPECT_TRUE(fnd::RunLoop::main().isCurrent());
+        bridge.reset();
+    });
+    ui.join();
+    EXPECT_FALSE(fnd::RunLoop::main().isCurrent());
+    makeBridge();
+    EXPECT_TRUE(fnd::RunLoop::main().isCurrent());
+}
+
+} // namespace
