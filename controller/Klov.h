@@ -6,6 +6,8 @@
 // update old, and nothing is ordered against anything else.
 #pragma once
 
+#include "support/ControllerNotifications.h"
+
 #include "platform/usb/Usb.h"
 
 #include <atomic>
@@ -76,9 +78,9 @@ inline constexpr uint16_t kKlovVendorId = 0x14C7; // 5319
 inline constexpr uint16_t kKlovProductId = 0x0001;
 inline constexpr int16_t kKlovSetupError = 1001;
 
-inline constexpr char kKlovConnectNotification[] = "KLOV_connect";
-inline constexpr char kKlovDisconnectNotification[] = "KLOV_disconnect";
-inline constexpr char kExternalUINotification[] = "Veltrane_Zembra_SetValuesFromExternalUI";
+using zembra::kKlovConnectNotification;
+using zembra::kKlovDisconnectNotification;
+using zembra::kSetValuesFromExternalUINotification;
 inline constexpr char kXValueKey[] = "X-Value";
 inline constexpr char kYValueKey[] = "Y-Value";
 

@@ -234,7 +234,7 @@ void SetLed(bool first, bool second, bool third) {
 
 void NotifyZembraDisplay(float x, float y) {
     fnd::NotificationCenter::defaultCenter().post(
-        klov::kExternalUINotification, nullptr,
+        klov::kSetValuesFromExternalUINotification, nullptr,
         {{klov::kXValueKey, fnd::Value(x)}, {klov::kYValueKey, fnd::Value(y)}});
 }
 

@@ -1,9 +1,11 @@
 // Every notification name and userInfo key that the editor, its controls, the hardware
 // controller and the plug-in's audio side exchange on the default notification centre.
-// The controls' own four names and the two position keys live in ControlNotifications.h.
+// The controls' own four names and the two position keys live in ControlNotifications.h,
+// the hardware controller's three names in ControllerNotifications.h.
 #pragma once
 
 #include "controls/ControlNotifications.h"
+#include "support/ControllerNotifications.h"
 
 namespace zembra {
 
@@ -14,12 +16,6 @@ inline constexpr char kParameterValueChangedNotification[] =
 inline constexpr char kSetPeakInputLevelsNotification[] = "Veltrane_Zembra_SetPeakInputLevels";
 // Posted by an editor view once when it wakes; no object, no userInfo.
 inline constexpr char kRunningCocoaUINotification[] = "Veltrane_Zembra_RunningCocoaUI";
-// Posted by the controller task with the stick position ("X-Value", "Y-Value").
-inline constexpr char kSetValuesFromExternalUINotification[] =
-    "Veltrane_Zembra_SetValuesFromExternalUI";
-// Posted by the controller task, on its own thread, when a controller comes and goes.
-inline constexpr char kKlovConnectNotification[] = "KLOV_connect";
-inline constexpr char kKlovDisconnectNotification[] = "KLOV_disconnect";
 
 // Keys of the level notification: the instance handle (a 32-bit integer) and the levels.
 inline constexpr char kRefConKey[] = "Veltrane_Zembra_RefCon";

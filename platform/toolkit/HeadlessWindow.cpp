@@ -1,6 +1,8 @@
 // The headless window backend.
 #include "platform/toolkit/HeadlessWindow.h"
 
+#include "platform/toolkit/Image.h"
+
 #include <cairo.h>
 
 #include <cmath>
@@ -57,12 +59,7 @@ Color HeadlessWindow::pixel(Point p) const {
 }
 
 bool HeadlessWindow::savePNG(const std::filesystem::path& path, std::string* error) const {
-    const cairo_status_t st = cairo_surface_write_to_png(surface_, path.c_str());
-    if (st != CAIRO_STATUS_SUCCESS) {
-        if (error) *error = path.string() + ": " + cairo_status_to_string(st);
-        return false;
-    }
-    return true;
+    return writeSurfacePNG(surface_, path, error);
 }
 
 } // namespace tk

@@ -49,7 +49,12 @@ std::shared_ptr<Image> Image::draw(Size size, double scale,
 }
 
 bool Image::writePNG(const std::filesystem::path& path, std::string* error) const {
-    const cairo_status_t st = cairo_surface_write_to_png(surface_, path.c_str());
+    return writeSurfacePNG(surface_, path, error);
+}
+
+bool writeSurfacePNG(cairo_surface_t* surface, const std::filesystem::path& path,
+                     std::string* error) {
+    const cairo_status_t st = cairo_surface_write_to_png(surface, path.c_str());
     if (st != CAIRO_STATUS_SUCCESS) {
         if (error) *error = path.string() + ": " + cairo_status_to_string(st);
         return false;

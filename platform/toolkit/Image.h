@@ -43,4 +43,8 @@ class Image {
     double scale_;
 };
 
+// Writes a cairo surface as a PNG file; on failure says why in *error.
+bool writeSurfacePNG(cairo_surface_t* surface, const std::filesystem::path& path,
+                     std::string* error = nullptr);
+
 } // namespace tk

@@ -83,7 +83,7 @@ class KlovDecodeTest : public KlovTest {
              {status, 0, static_cast<uint8_t>(mSerial | bits), x, y, knobs12, knobs34, 0});
     }
     void knob1(uint8_t nibble) { report(0, 128, 128, nibble); }
-    int stickPosts() { return count(klov::kExternalUINotification); }
+    int stickPosts() { return count(klov::kSetValuesFromExternalUINotification); }
 
     std::unique_ptr<usb::SimDevice> mDevice;
     uint8_t mSerial = 0;

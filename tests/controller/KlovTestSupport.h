@@ -46,7 +46,7 @@ class KlovTest : public ::testing::Test {
         klov::SetMicrosecondClock(&mClock);
         auto& center = fnd::NotificationCenter::defaultCenter();
         for (const char* name : {klov::kKlovConnectNotification, klov::kKlovDisconnectNotification,
-                                 klov::kExternalUINotification})
+                                 klov::kSetValuesFromExternalUINotification})
             center.addObserver(this, name, nullptr, [this](const fnd::Notification& n) {
                 std::lock_guard lock(mMutex);
                 mPosted.push_back({n.name,

@@ -64,13 +64,14 @@ void observe(const void* tag) {
                            if (!gIsConnected.load(kRelaxed) && gWasConnected.exchange(false))
                                say("controller removed");
                        });
-    center.addObserver(tag, klov::kExternalUINotification, nullptr, [](const fnd::Notification& n) {
-        const float x = fnd::floatValue(n.userInfo, klov::kXValueKey).value_or(-1.0f);
-        const float y = fnd::floatValue(n.userInfo, klov::kYValueKey).value_or(-1.0f);
-        say(format("posted %s X-Value=%.6f Y-Value=%.6f (stick %ld %ld)",
-                   klov::kExternalUINotification, x, y, std::lround(x * 127.0f),
-                   std::lround(y * 127.0f)));
-    });
+    center.addObserver(
+        tag, klov::kSetValuesFromExternalUINotification, nullptr, [](const fnd::Notification& n) {
+            const float x = fnd::floatValue(n.userInfo, klov::kXValueKey).value_or(-1.0f);
+            const float y = fnd::floatValue(n.userInfo, klov::kYValueKey).value_or(-1.0f);
+            say(format("posted %s X-Value=%.6f Y-Value=%.6f (stick %ld %ld)",
+                       klov::kSetValuesFromExternalUINotification, x, y, std::lround(x * 127.0f),
+                       std::lround(y * 127.0f)));
+        });
 }
 
 // Knobs and dials post nothing: the controller raises gUpdate, and we lower it.
