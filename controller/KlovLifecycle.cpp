@@ -166,7 +166,6 @@ void ResetControllerState() {
     gRulerY.store(0.0f, kRelaxed);
     gTraffic.store(0.0f, kRelaxed);
     gUpdate.store(true, kRelaxed);
-    ResetDecoderState();
 }
 
 void SignalHandler(int) {
@@ -217,11 +216,13 @@ void DeviceAdded(const std::shared_ptr<usb::Device>& device) {
         SetupFailed(); // released unopened
         return;
     }
+    // Nothing here may disturb a controller that another process is reading (a DAW, while
+    // a plug-in scanner loads us): no reset, and no request that changes its state before
+    // its interface is ours. Claiming the interface is what tells us whether it is free.
     if (device->open() != usb::kSuccess) {
         SetupFailed();
         return;
     }
-    device->reset(); // a device that does not take the reset can still work
 
     auto& connection = *gConnections->emplace_back(std::make_unique<Connection>());
     connection.device = device;
@@ -234,6 +235,9 @@ void DeviceAdded(const std::shared_ptr<usb::Device>& device) {
     NotifyKlovConnected();
 }
 
+// A configured device is left as it is (the USB layer sends nothing when the configuration
+// is already the active one); the system refuses to change the configuration of a device
+// whose interface someone holds, so only a device nobody uses is ever configured.
 int ConfigureDevice(usb::Device& device) {
     uint8_t count = 0;
     if (device.numberOfConfigurations(count) != usb::kSuccess || count == 0) return -1;
@@ -295,6 +299,14 @@ void DeviceRemoved(const std::shared_ptr<usb::Device>& device) {
 
 void ForgetIfRemoved(Connection& connection) {
     if (connection.removed) Forget(connection);
+}
+
+void LoseConnection(Connection& connection, usb::Status why) {
+    fnd::log(fnd::LogLevel::Notice,
+             std::string("<KLOV> the controller stopped answering: ") + usb::statusText(why));
+    Forget(connection);
+    gIsConnected.store(AnyConnected(), kRelaxed);
+    NotifyKlovDisconnected();
 }
 
 } // namespace klov

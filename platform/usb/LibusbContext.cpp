@@ -338,11 +338,6 @@ class LibusbDevice final : public Device {
         return kSuccess;
     }
 
-    Status reset() override {
-        if (!mHandle) return kErrorNotOpen;
-        return statusFromLibusbError(libusb_reset_device(mHandle->handle));
-    }
-
     Status numberOfConfigurations(uint8_t& count) override {
         libusb_device_descriptor descriptor{};
         if (int r = libusb_get_device_descriptor(mDevice, &descriptor); r != LIBUSB_SUCCESS)
@@ -362,8 +357,8 @@ class LibusbDevice final : public Device {
 
     Status setConfiguration(uint8_t value) override {
         if (!mHandle) return kErrorNotOpen;
-        // Selecting the active configuration again is a no-op here: Linux refuses it as
-        // busy while a kernel driver holds an interface, and the device is already there.
+        // Selecting the active configuration again would make Linux reset it under whoever
+        // uses the device (or refuse as busy while an interface is claimed): send nothing.
         int current = -1;
         if (libusb_get_configuration(mHandle->handle, &current) == LIBUSB_SUCCESS &&
             current == value)

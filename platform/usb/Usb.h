@@ -88,10 +88,11 @@ class Device {
     virtual uint16_t productId() const = 0;
 
     virtual Status open() = 0;
-    virtual Status reset() = 0;
     virtual Status numberOfConfigurations(uint8_t& count) = 0;
     // The bConfigurationValue of the configuration descriptor at `index`.
     virtual Status configurationValue(uint8_t index, uint8_t& value) = 0;
+    // Sends nothing when `value` is the active configuration already. The system refuses
+    // (kErrorBusy) while any interface of the device is claimed, by anyone.
     virtual Status setConfiguration(uint8_t value) = 0;
     // Claims the first interface (alternate setting 0) of the active configuration;
     // kErrorNotFound when it has none.
