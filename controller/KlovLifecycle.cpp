@@ -168,9 +168,20 @@ void ResetControllerState() {
     gUpdate.store(true, kRelaxed);
 }
 
-void SignalHandler(int) {
-    // Only async-signal-safe calls here; the kernel releases the USB handles.
-    ::_exit(0);
+void SignalHandler(int signal) {
+    // Only async-signal-safe calls here; the kernel releases the USB handles. Then the
+    // process ends as interrupted, as it would have without us, so whoever started it
+    // (a script rendering through a host) does not take the interruption for a success.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    sigset_t self;
+    sigemptyset(&self);
+    sigaddset(&self, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &self, nullptr); // blocked while its handler runs
+    ::raise(signal);
+    ::_exit(128 + signal); // not reached: the default action ends the process
 }
 
 int SetupDevice(void*) {
