@@ -75,7 +75,9 @@ class Interface {
                              std::chrono::milliseconds timeout) = 0;
 
     // Ends a pending read without calling its completion, waits for a write in progress,
-    // releases the interface and gives back a kernel driver detached to claim it.
+    // releases the interface and gives back a kernel driver detached to claim it. Nothing
+    // is written into the pending read's buffer after close() has returned, even when the
+    // system cannot cancel that read.
     virtual void close() = 0;
 };
 
