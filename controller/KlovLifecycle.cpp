@@ -228,8 +228,8 @@ void DeviceAdded(const std::shared_ptr<usb::Device>& device) {
         return;
     }
     // Nothing here may disturb a controller that another process is reading (a DAW, while
-    // a plug-in scanner loads us): no reset, and no request that changes its state before
-    // its interface is ours. Claiming the interface is what tells us whether it is free.
+    // a plug-in scanner loads us): no reset, no request that changes its state (see
+    // ConfigureDevice). Claiming the interface is what tells us whether it is free.
     if (device->open() != usb::kSuccess) {
         SetupFailed();
         return;
