@@ -74,9 +74,11 @@ bool IsDefaultDisposition(const struct sigaction& action) {
     return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_DFL;
 }
 
-// SIGINT ends the process at once with status 0, but only in a process where nobody
-// else cares about SIGINT: a host that installed a handler, or ignores the signal, keeps
-// its own behaviour.
+// SIGINT ends the process at once, as interrupted, but only in a process where nobody else
+// cares about SIGINT: a host that installed a handler, or ignores the signal, keeps its own
+// behaviour. Installed while the module loads, before the host goes on: from the controller
+// thread it could land after a handler the host installs right after loading us (as the
+// standalone does in main) and replace it.
 void InstallSignalHandler() {
     struct sigaction current {};
     if (::sigaction(SIGINT, nullptr, &current) != 0 || !IsDefaultDisposition(current)) return;
@@ -131,7 +133,7 @@ void Forget(Connection& connection) {
 
 bool AnyConnected() {
     for (const auto& c : *gConnections)
-        if (!c->removed) return true;
+        if (!c->removed && !c->lost) return true;
     return false;
 }
 
@@ -185,7 +187,6 @@ void SignalHandler(int signal) {
 }
 
 int SetupDevice(void*) {
-    InstallSignalHandler();
     std::shared_ptr<usb::Context> context = MakeContext();
     if (!context) return -1;
 
@@ -299,13 +300,15 @@ usb::Status FindInterfaces(Connection& connection) {
 }
 
 void DeviceRemoved(const std::shared_ptr<usb::Device>& device) {
-    if (Connection* connection = Find(*device)) {
+    Connection* connection = Find(*device);
+    const bool toldAlready = connection && connection->lost;
+    if (connection) {
         connection->removed = true;
         // A pending read ends with an error and its completion drops the record.
         if (!connection->readPending) Forget(*connection);
     }
     gIsConnected.store(AnyConnected(), kRelaxed);
-    NotifyKlovDisconnected();
+    if (!toldAlready) NotifyKlovDisconnected();
 }
 
 void ForgetIfRemoved(Connection& connection) {
@@ -315,7 +318,10 @@ void ForgetIfRemoved(Connection& connection) {
 void LoseConnection(Connection& connection, usb::Status why) {
     fnd::log(fnd::LogLevel::Notice,
              std::string("<KLOV> the controller stopped answering: ") + usb::statusText(why));
-    Forget(connection);
+    ReleaseInterface(connection);
+    connection.device->close();
+    // The record stays until the system reports the removal, which then posts nothing more.
+    connection.lost = true;
     gIsConnected.store(AnyConnected(), kRelaxed);
     NotifyKlovDisconnected();
 }
@@ -351,6 +357,7 @@ void KlovStaticInit() {
         for (int s : klov::kHostSignals)
             sigaddset(&blocked, s);
         pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+        klov::InstallSignalHandler();
         pthread_t thread{};
         const int error = pthread_create(&thread, nullptr, klov::TaskEntry, nullptr);
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -359,6 +366,7 @@ void KlovStaticInit() {
             klov::gThread = thread;
             gKlov.task.store(static_cast<uint64_t>(thread), klov::kRelaxed);
         } else {
+            klov::RemoveSignalHandler(); // no exit cleanup will run to remove it
             fnd::log(fnd::LogLevel::Error, "<KLOV> cannot start the controller thread");
         }
     } else {

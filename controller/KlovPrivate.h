@@ -23,6 +23,7 @@ struct Connection {
     bool readPending = false;
     int failedReads = 0;  // in a row
     bool removed = false; // the device is gone; the record goes once its read has ended
+    bool lost = false;    // closed as gone, having stopped answering; removal still to come
 };
 
 // The records of the running controller thread, newest last; null when none runs.

@@ -211,6 +211,7 @@ TEST_F(KlovReadFailureTest, AReadThatFindsTheDeviceGoneCountsAsARemoval) {
     sim().unplug(*mDevice); // the removal itself then changes nothing
     ASSERT_TRUE(sim().settle());
     EXPECT_FALSE(gIsConnected.load());
+    EXPECT_EQ(count(kDisconnect), 1);
 
     auto again = sim().plugIn();
     ASSERT_TRUE(sim().settle());
