@@ -27,7 +27,7 @@ KLOV_EXPORT KlovTaskRecord gKlov;
 KLOV_EXPORT std::atomic<bool> gActive;
 // False while a read loop runs; true again once a loop has been stopped through gActive.
 KLOV_EXPORT std::atomic<bool> gReadyForQuit;
-// A controller is set up completely and not yet removed.
+// A controller is set up completely and still there: not removed, its reads answered.
 KLOV_EXPORT std::atomic<bool> gIsConnected;
 // 1001 after any failure of device or interface set-up; never cleared.
 KLOV_EXPORT std::atomic<int16_t> gError;

@@ -74,9 +74,11 @@ bool IsDefaultDisposition(const struct sigaction& action) {
     return !(action.sa_flags & SA_SIGINFO) && action.sa_handler == SIG_DFL;
 }
 
-// SIGINT ends the process at once with status 0, but only in a process where nobody
-// else cares about SIGINT: a host that installed a handler, or ignores the signal, keeps
-// its own behaviour.
+// SIGINT ends the process at once, as interrupted, but only in a process where nobody else
+// cares about SIGINT: a host that installed a handler, or ignores the signal, keeps its own
+// behaviour. Installed while the module loads, before the host goes on: from the controller
+// thread it could land after a handler the host installs right after loading us (as the
+// standalone does in main) and replace it.
 void InstallSignalHandler() {
     struct sigaction current {};
     if (::sigaction(SIGINT, nullptr, &current) != 0 || !IsDefaultDisposition(current)) return;
@@ -131,7 +133,7 @@ void Forget(Connection& connection) {
 
 bool AnyConnected() {
     for (const auto& c : *gConnections)
-        if (!c->removed) return true;
+        if (!c->removed && !c->lost) return true;
     return false;
 }
 
@@ -166,16 +168,25 @@ void ResetControllerState() {
     gRulerY.store(0.0f, kRelaxed);
     gTraffic.store(0.0f, kRelaxed);
     gUpdate.store(true, kRelaxed);
-    ResetDecoderState();
 }
 
-void SignalHandler(int) {
-    // Only async-signal-safe calls here; the kernel releases the USB handles.
-    ::_exit(0);
+void SignalHandler(int signal) {
+    // Only async-signal-safe calls here; the kernel releases the USB handles. Then the
+    // process ends as interrupted, as it would have without us, so whoever started it
+    // (a script rendering through a host) does not take the interruption for a success.
+    struct sigaction fallback {};
+    fallback.sa_handler = SIG_DFL;
+    sigemptyset(&fallback.sa_mask);
+    ::sigaction(signal, &fallback, nullptr);
+    sigset_t self;
+    sigemptyset(&self);
+    sigaddset(&self, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &self, nullptr); // blocked while its handler runs
+    ::raise(signal);
+    ::_exit(128 + signal); // not reached: the default action ends the process
 }
 
 int SetupDevice(void*) {
-    InstallSignalHandler();
     std::shared_ptr<usb::Context> context = MakeContext();
     if (!context) return -1;
 
@@ -217,11 +228,13 @@ void DeviceAdded(const std::shared_ptr<usb::Device>& device) {
         SetupFailed(); // released unopened
         return;
     }
+    // Nothing here may disturb a controller that another process is reading (a DAW, while
+    // a plug-in scanner loads us): no reset, no request that changes its state (see
+    // ConfigureDevice). Claiming the interface is what tells us whether it is free.
     if (device->open() != usb::kSuccess) {
         SetupFailed();
         return;
     }
-    device->reset(); // a device that does not take the reset can still work
 
     auto& connection = *gConnections->emplace_back(std::make_unique<Connection>());
     connection.device = device;
@@ -234,6 +247,9 @@ void DeviceAdded(const std::shared_ptr<usb::Device>& device) {
     NotifyKlovConnected();
 }
 
+// A configured device is left as it is (the USB layer sends nothing when the configuration
+// is already the active one); the system refuses to change the configuration of a device
+// whose interface someone holds, so only a device nobody uses is ever configured.
 int ConfigureDevice(usb::Device& device) {
     uint8_t count = 0;
     if (device.numberOfConfigurations(count) != usb::kSuccess || count == 0) return -1;
@@ -284,17 +300,30 @@ usb::Status FindInterfaces(Connection& connection) {
 }
 
 void DeviceRemoved(const std::shared_ptr<usb::Device>& device) {
-    if (Connection* connection = Find(*device)) {
+    Connection* connection = Find(*device);
+    const bool toldAlready = connection && connection->lost;
+    if (connection) {
         connection->removed = true;
         // A pending read ends with an error and its completion drops the record.
         if (!connection->readPending) Forget(*connection);
     }
     gIsConnected.store(AnyConnected(), kRelaxed);
-    NotifyKlovDisconnected();
+    if (!toldAlready) NotifyKlovDisconnected();
 }
 
 void ForgetIfRemoved(Connection& connection) {
     if (connection.removed) Forget(connection);
+}
+
+void LoseConnection(Connection& connection, usb::Status why) {
+    fnd::log(fnd::LogLevel::Notice,
+             std::string("<KLOV> the controller stopped answering: ") + usb::statusText(why));
+    ReleaseInterface(connection);
+    connection.device->close();
+    // The record stays until the system reports the removal, which then posts nothing more.
+    connection.lost = true;
+    gIsConnected.store(AnyConnected(), kRelaxed);
+    NotifyKlovDisconnected();
 }
 
 } // namespace klov
@@ -328,6 +357,7 @@ void KlovStaticInit() {
         for (int s : klov::kHostSignals)
             sigaddset(&blocked, s);
         pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+        klov::InstallSignalHandler();
         pthread_t thread{};
         const int error = pthread_create(&thread, nullptr, klov::TaskEntry, nullptr);
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
@@ -336,6 +366,7 @@ void KlovStaticInit() {
             klov::gThread = thread;
             gKlov.task.store(static_cast<uint64_t>(thread), klov::kRelaxed);
         } else {
+            klov::RemoveSignalHandler(); // no exit cleanup will run to remove it
             fnd::log(fnd::LogLevel::Error, "<KLOV> cannot start the controller thread");
         }
     } else {

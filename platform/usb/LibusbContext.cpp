@@ -86,13 +86,15 @@ constexpr int kCancelRounds = 50;
 constexpr timeval kCancelWait{0, 100000};
 
 class LibusbInterface;
+struct ReadSlot;
 
 struct Event {
-    enum class Kind { Arrived, Left, ReadDone } kind;
+    enum class Kind { Arrived, Left, ReadDone, Reclaim } kind;
     libusb_device* device = nullptr; // holds a reference, for Arrived and Left
     LibusbInterface* interface = nullptr;
     Status status = kSuccess;
     uint32_t count = 0;
+    ReadSlot* slot = nullptr; // for Reclaim: an abandoned read that libusb handed back
 };
 
 // What the context, its devices and their interfaces share; libusb_exit runs when the last
@@ -138,22 +140,36 @@ struct Endpoint {
 };
 
 void LIBUSB_CALL onTransfer(libusb_transfer* transfer);
-void LIBUSB_CALL onAbandonedTransfer(libusb_transfer*) {}
+
+// An interface's transfer and the buffer libusb reads into. Normally it lives and dies with
+// its interface. When a read cannot be cancelled, libusb still owns the transfer and will
+// write into this buffer, so the slot (with the device handle the transfer names) outlives
+// the interface until libusb hands the transfer back, and is reclaimed then.
+struct ReadSlot {
+    ReadSlot(std::shared_ptr<Core> c, libusb_transfer* t) : core(std::move(c)), transfer(t) {}
+    ~ReadSlot() { libusb_free_transfer(transfer); }
+    ReadSlot(const ReadSlot&) = delete;
+    ReadSlot& operator=(const ReadSlot&) = delete;
+
+    const std::shared_ptr<Core> core;
+    libusb_transfer* const transfer;    // reused by every read: the read loop allocates nothing
+    std::vector<uint8_t> buffer;        // grown only when a read asks for more than before
+    LibusbInterface* owner = nullptr;   // under Core::mutex; null once abandoned
+    std::shared_ptr<OpenHandle> handle; // held once abandoned
+};
 
 class LibusbInterface final : public Interface {
   public:
     LibusbInterface(std::shared_ptr<OpenHandle> handle, uint8_t number, bool reattach,
                     std::vector<Endpoint> endpoints, libusb_transfer* transfer)
         : mCore(handle->core), mHandle(std::move(handle)), mNumber(number), mReattach(reattach),
-          mEndpoints(std::move(endpoints)), mTransfer(transfer) {
+          mEndpoints(std::move(endpoints)), mSlot(std::make_unique<ReadSlot>(mCore, transfer)) {
         std::lock_guard lock(mCore->mutex);
+        mSlot->owner = this;
         mCore->interfaces.push_back(this);
     }
 
-    ~LibusbInterface() override {
-        close();
-        if (!mTransferLost) libusb_free_transfer(mTransfer);
-    }
+    ~LibusbInterface() override { close(); }
 
     Status numEndpoints(uint8_t& count) override {
         count = static_cast<uint8_t>(mEndpoints.size());
@@ -177,22 +193,27 @@ class LibusbInterface final : public Interface {
             std::lock_guard lock(mCore->mutex);
             if (mClosing) return kErrorNotOpen;
             if (mCore->stopping.load()) return kErrorAborted;
-            if (mInFlight) return kErrorBusy;
-            mInFlight = true;
+            if (mArmed) return kErrorBusy;
+            mArmed = mSubmitted = true;
             mCompletion = completion;
             mRefCon = refCon;
+            mTarget = buffer;
         }
+        // libusb fills the slot's buffer, never the caller's: a read that outlives its
+        // interface then cannot write into memory its owner has freed.
+        std::vector<uint8_t>& bytes = mSlot->buffer;
+        if (bytes.size() < buffer.size()) bytes.resize(buffer.size());
         const int length = static_cast<int>(buffer.size());
         if (type == TransferType::Interrupt)
-            libusb_fill_interrupt_transfer(mTransfer, mHandle->handle, ep->address, buffer.data(),
-                                           length, onTransfer, this, 0);
+            libusb_fill_interrupt_transfer(mSlot->transfer, mHandle->handle, ep->address,
+                                           bytes.data(), length, onTransfer, mSlot.get(), 0);
         else
-            libusb_fill_bulk_transfer(mTransfer, mHandle->handle, ep->address, buffer.data(),
-                                      length, onTransfer, this, 0);
-        const int r = libusb_submit_transfer(mTransfer);
+            libusb_fill_bulk_transfer(mSlot->transfer, mHandle->handle, ep->address, bytes.data(),
+                                      length, onTransfer, mSlot.get(), 0);
+        const int r = libusb_submit_transfer(mSlot->transfer);
         if (r != LIBUSB_SUCCESS) {
             std::lock_guard lock(mCore->mutex);
-            mInFlight = false;
+            mArmed = mSubmitted = false;
             return statusFromLibusbError(r);
         }
         return kSuccess;
@@ -227,25 +248,21 @@ class LibusbInterface final : public Interface {
             if (mClosed) return;
             mClosed = true;
         }
-        bool inFlight = false;
+        bool submitted = false;
         {
             std::lock_guard lock(mCore->mutex);
             mClosing = true;
+            mArmed = false;
             std::erase_if(mCore->events, [this](const Event& e) { return e.interface == this; });
-            inFlight = mInFlight;
+            submitted = mSubmitted;
         }
-        if (inFlight) {
-            libusb_cancel_transfer(mTransfer);
-            for (int round = 0; round < kCancelRounds && readInFlight(); ++round)
+        if (submitted) {
+            libusb_cancel_transfer(mSlot->transfer);
+            for (int round = 0; round < kCancelRounds && readSubmitted(); ++round)
                 mCore->handleEventsFor(kCancelWait);
-            if (readInFlight()) {
-                // libusb still owns the transfer: freeing it, or closing the handle it
-                // names, would let libusb write into freed memory. Keep both for good.
-                fnd::log(fnd::LogLevel::Error, "USB read could not be cancelled; keeping it");
-                mTransferLost = true;
-                mTransfer->callback = onAbandonedTransfer;
-                new std::shared_ptr<OpenHandle>(mHandle);
-            }
+            if (abandonReadIfStillSubmitted())
+                fnd::log(fnd::LogLevel::Error,
+                         "USB read could not be cancelled; keeping its buffer until it ends");
         }
         libusb_release_interface(mHandle->handle, mNumber);
         if (mReattach) libusb_attach_kernel_driver(mHandle->handle, mNumber);
@@ -254,32 +271,28 @@ class LibusbInterface final : public Interface {
     }
 
     // For the context, under Core::mutex.
-    bool inFlightLocked() const { return mInFlight; }
+    bool inFlightLocked() const { return mSubmitted; }
     libusb_device* deviceLocked() const { return libusb_get_device(mHandle->handle); }
-    libusb_transfer* transfer() const { return mTransfer; }
+    libusb_transfer* transfer() const { return mSlot->transfer; }
 
-    // For the context's delivery, under Core::mutex.
-    bool takeCompletion(ReadCompletion& completion, void*& refCon) {
+    // For the context's delivery, under Core::mutex: hands over the read's bytes.
+    bool takeCompletion(ReadCompletion& completion, void*& refCon, uint32_t count) {
         if (mClosing) return false;
+        mArmed = false;
+        const std::size_t n = std::min<std::size_t>(count, mTarget.size());
+        std::copy_n(mSlot->buffer.begin(), n, mTarget.begin());
         completion = mCompletion;
         refCon = mRefCon;
         return true;
     }
 
-    // From onTransfer, on whichever thread handled the event.
-    void transferEnded(const libusb_transfer& transfer) {
-        std::shared_ptr<Core> core;
-        {
-            std::lock_guard lock(mCore->mutex);
-            mInFlight = false;
-            if (!mClosing)
-                mCore->events.push_back({Event::Kind::ReadDone, nullptr, this,
-                                         statusFromTransferStatus(transfer.status),
-                                         static_cast<uint32_t>(transfer.actual_length)});
-            // Once the lock is released close() may finish and free this interface.
-            core = mCore;
-        }
-        core->wakeFromOtherThread();
+    // From onTransfer, under Core::mutex, on whichever thread handled the event.
+    void transferEndedLocked(const libusb_transfer& transfer) {
+        mSubmitted = false;
+        if (!mClosing)
+            mCore->events.push_back({Event::Kind::ReadDone, nullptr, this,
+                                     statusFromTransferStatus(transfer.status),
+                                     static_cast<uint32_t>(std::max(transfer.actual_length, 0))});
     }
 
   private:
@@ -288,9 +301,18 @@ class LibusbInterface final : public Interface {
         const Endpoint& ep = mEndpoints[pipe - 1];
         return ep.properties.direction == direction ? &ep : nullptr;
     }
-    bool readInFlight() {
+    bool readSubmitted() {
         std::lock_guard lock(mCore->mutex);
-        return mInFlight;
+        return mSubmitted;
+    }
+    // libusb still owns the transfer: the slot goes on without this interface.
+    bool abandonReadIfStillSubmitted() {
+        std::lock_guard lock(mCore->mutex);
+        if (!mSubmitted) return false;
+        mSlot->owner = nullptr;
+        mSlot->handle = mHandle;
+        mSlot.release(); // reclaimed when libusb hands the transfer back (onTransfer)
+        return true;
     }
 
     std::shared_ptr<Core> mCore;
@@ -298,21 +320,32 @@ class LibusbInterface final : public Interface {
     const uint8_t mNumber;
     const bool mReattach; // a kernel driver was detached to claim the interface
     const std::vector<Endpoint> mEndpoints;
-    libusb_transfer* const mTransfer; // reused by every read: the read loop allocates nothing
-    bool mTransferLost = false;
+    std::unique_ptr<ReadSlot> mSlot; // null once abandoned
 
     std::mutex mWriteMutex;
     bool mClosed = false; // under mWriteMutex
 
     // Under Core::mutex.
     bool mClosing = false;
-    bool mInFlight = false;
+    bool mArmed = false;     // a read was started and its completion not yet delivered
+    bool mSubmitted = false; // libusb owns the transfer
+    std::span<uint8_t> mTarget;
     ReadCompletion mCompletion = nullptr;
     void* mRefCon = nullptr;
 };
 
 void LIBUSB_CALL onTransfer(libusb_transfer* transfer) {
-    static_cast<LibusbInterface*>(transfer->user_data)->transferEnded(*transfer);
+    auto* slot = static_cast<ReadSlot*>(transfer->user_data);
+    // Held here: once the lock is released the slot, or the interface, may be gone.
+    const std::shared_ptr<Core> core = slot->core;
+    {
+        std::lock_guard lock(core->mutex);
+        if (slot->owner)
+            slot->owner->transferEndedLocked(*transfer);
+        else
+            core->events.push_back({Event::Kind::Reclaim, nullptr, nullptr, kSuccess, 0, slot});
+    }
+    core->wakeFromOtherThread();
 }
 
 class LibusbDevice final : public Device {
@@ -338,11 +371,6 @@ class LibusbDevice final : public Device {
         return kSuccess;
     }
 
-    Status reset() override {
-        if (!mHandle) return kErrorNotOpen;
-        return statusFromLibusbError(libusb_reset_device(mHandle->handle));
-    }
-
     Status numberOfConfigurations(uint8_t& count) override {
         libusb_device_descriptor descriptor{};
         if (int r = libusb_get_device_descriptor(mDevice, &descriptor); r != LIBUSB_SUCCESS)
@@ -362,8 +390,8 @@ class LibusbDevice final : public Device {
 
     Status setConfiguration(uint8_t value) override {
         if (!mHandle) return kErrorNotOpen;
-        // Selecting the active configuration again is a no-op here: Linux refuses it as
-        // busy while a kernel driver holds an interface, and the device is already there.
+        // Selecting the active configuration again would make Linux reset it under whoever
+        // uses the device (or refuse as busy while an interface is claimed): send nothing.
         int current = -1;
         if (libusb_get_configuration(mHandle->handle, &current) == LIBUSB_SUCCESS &&
             current == value)
@@ -396,6 +424,9 @@ class LibusbDevice final : public Device {
 
         libusb_device_handle* handle = mHandle->handle;
         bool detached = false;
+        // Only a kernel driver is detached (and given back on close). An interface that
+        // another process has claimed is never taken from it: libusb reports no kernel
+        // driver for it and refuses to detach it, and the claim below fails as busy.
         if (libusb_kernel_driver_active(handle, number) == 1) {
             const int r = libusb_detach_kernel_driver(handle, number);
             if (r != LIBUSB_SUCCESS && r != LIBUSB_ERROR_NOT_FOUND) return statusFromLibusbError(r);
@@ -532,7 +563,7 @@ class LibusbContext final : public Context {
                 event = mCore->events.front();
                 mCore->events.pop_front();
                 if (event.kind == Event::Kind::ReadDone &&
-                    !event.interface->takeCompletion(completion, refCon))
+                    !event.interface->takeCompletion(completion, refCon, event.count))
                     continue;
             }
             switch (event.kind) {
@@ -546,6 +577,9 @@ class LibusbContext final : public Context {
                 break;
             case Event::Kind::ReadDone:
                 completion(refCon, event.status, event.count);
+                break;
+            case Event::Kind::Reclaim:
+                delete event.slot; // outside libusb's callback, which must not free it
                 break;
             }
         }

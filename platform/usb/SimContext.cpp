@@ -9,6 +9,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <string>
 
 namespace usb {
 namespace detail {
@@ -22,6 +23,7 @@ struct SimDeviceState {
     bool interfaceClaimed = false;
     std::deque<std::pair<Status, std::vector<uint8_t>>> inbox; // waiting for a read
     std::vector<std::vector<uint8_t>> writes;
+    std::vector<std::string> requests;
 };
 
 struct SimInterfaceState {
@@ -184,11 +186,6 @@ class SimDeviceHandle final : public Device {
         return kSuccess;
     }
 
-    Status reset() override {
-        std::lock_guard lock(mCore->mutex);
-        return usable();
-    }
-
     Status numberOfConfigurations(uint8_t& count) override {
         std::lock_guard lock(mCore->mutex);
         count = mCore->devices.at(mId).spec.configurationCount;
@@ -211,7 +208,10 @@ class SimDeviceHandle final : public Device {
         if (device.spec.failAt == SimStep::SetConfiguration) return device.spec.failure;
         if (device.spec.configurationCount == 0 || value != device.spec.configurationValue)
             return kErrorNotFound;
+        if (device.configuration == value) return kSuccess; // nothing is sent
+        if (device.spec.heldByAnotherProcess || device.interfaceClaimed) return kErrorBusy;
         device.configuration = value;
+        device.requests.push_back("set configuration " + std::to_string(value));
         return kSuccess;
     }
 
@@ -220,8 +220,8 @@ class SimDeviceHandle final : public Device {
         auto& device = mCore->devices.at(mId);
         if (Status s = usable(); s != kSuccess) return s;
         if (device.spec.failAt == SimStep::OpenInterface) return device.spec.failure;
-        if (!device.spec.hasInterface) return kErrorNotFound;
-        if (device.interfaceClaimed) return kErrorBusy;
+        if (!device.spec.hasInterface || device.configuration == 0) return kErrorNotFound;
+        if (device.interfaceClaimed || device.spec.heldByAnotherProcess) return kErrorBusy;
         device.interfaceClaimed = true;
         const uint64_t id = mCore->nextInterface++;
         mCore->interfaces[id].device = mId;
@@ -322,10 +322,13 @@ void SimContext::run() {
             itf.completionQueued = false;
             const std::size_t count = std::min(event.bytes.size(), itf.buffer.size());
             if (count) std::memcpy(itf.buffer.data(), event.bytes.data(), count);
+            const Status status = event.status == kSuccess && event.bytes.size() > count
+                                      ? kErrorOverflow
+                                      : event.status;
             const ReadCompletion completion = itf.completion;
             void* refCon = itf.refCon;
             lock.unlock();
-            completion(refCon, event.status, static_cast<uint32_t>(count));
+            completion(refCon, status, static_cast<uint32_t>(count));
             break;
         }
         }
@@ -400,6 +403,8 @@ SimDevice SimContext::plugIn(SimDeviceSpec spec) {
     const int id = mCore->nextDevice++;
     auto& device = mCore->devices[id];
     device.spec = std::move(spec);
+    if (device.spec.configured && device.spec.configurationCount > 0)
+        device.configuration = device.spec.configurationValue;
     if (mCore->matches(device)) mCore->push({SimEvent::Kind::Arrival, id, 0, kSuccess, {}});
     return SimDevice(mCore, id);
 }
@@ -463,6 +468,11 @@ int SimDevice::openCount() const {
 uint8_t SimDevice::configuration() const {
     std::lock_guard lock(mCore->mutex);
     return mCore->devices.at(mId).configuration;
+}
+
+std::vector<std::string> SimDevice::requests() const {
+    std::lock_guard lock(mCore->mutex);
+    return mCore->devices.at(mId).requests;
 }
 
 } // namespace usb

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace usb {
@@ -34,6 +35,12 @@ struct SimDeviceSpec {
     uint16_t productId = 0x0001;
     uint8_t configurationCount = 1; // 0: a device that offers no configuration
     uint8_t configurationValue = 1;
+    // The system selected that configuration when the device was enumerated, as Linux does
+    // for a device with one configuration; false: the device is unconfigured.
+    bool configured = true;
+    // Another process has claimed the interface: claiming it fails as busy, and so does
+    // selecting a configuration, as the system refuses both while an interface is held.
+    bool heldByAnotherProcess = false;
     bool hasInterface = true;
     // Pipe 1 is an interrupt IN, pipe 2 an interrupt OUT, both of 8-byte packets.
     std::vector<PipeProperties> pipes = {
@@ -47,7 +54,9 @@ struct SimDeviceSpec {
 // The script's hold on one simulated device. Copies refer to the same device.
 class SimDevice {
   public:
-    // The bytes reach the pending read, or the next one armed if none is pending.
+    // The bytes reach the pending read, or the next one armed if none is pending. More
+    // bytes than the read asked for end it with kErrorOverflow, the buffer filled, as on
+    // a real bus.
     void sendReport(std::span<const uint8_t> bytes) const;
     // Ends the pending read (or the next one) with `status`, as a bus error would.
     void failRead(Status status) const;
@@ -59,6 +68,9 @@ class SimDevice {
     bool isReadPending() const;    // armed and not yet completed
     int openCount() const;         // successful opens so far
     uint8_t configuration() const; // the selected configuration value, 0 before any
+    // Every request that changed the device's state, oldest first (such as
+    // "set configuration 1"): what another process using the device would notice.
+    std::vector<std::string> requests() const;
 
   private:
     friend class SimContext;

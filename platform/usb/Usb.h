@@ -75,7 +75,9 @@ class Interface {
                              std::chrono::milliseconds timeout) = 0;
 
     // Ends a pending read without calling its completion, waits for a write in progress,
-    // releases the interface and gives back a kernel driver detached to claim it.
+    // releases the interface and gives back a kernel driver detached to claim it. Nothing
+    // is written into the pending read's buffer after close() has returned, even when the
+    // system cannot cancel that read.
     virtual void close() = 0;
 };
 
@@ -88,10 +90,11 @@ class Device {
     virtual uint16_t productId() const = 0;
 
     virtual Status open() = 0;
-    virtual Status reset() = 0;
     virtual Status numberOfConfigurations(uint8_t& count) = 0;
     // The bConfigurationValue of the configuration descriptor at `index`.
     virtual Status configurationValue(uint8_t index, uint8_t& value) = 0;
+    // Sends nothing when `value` is the active configuration already. The system refuses
+    // (kErrorBusy) while any interface of the device is claimed, by anyone.
     virtual Status setConfiguration(uint8_t value) = 0;
     // Claims the first interface (alternate setting 0) of the active configuration;
     // kErrorNotFound when it has none.

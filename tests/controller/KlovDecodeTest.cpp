@@ -3,6 +3,7 @@
 #include "KlovTestSupport.h"
 
 #include "controller/KlovDecode.h"
+#include "controller/KlovDecoder.h"
 
 namespace klov_test {
 namespace {
@@ -64,16 +65,24 @@ TEST(KlovArithmetic, EachLedHasItsByte) {
     EXPECT_EQ(klov::LedReport(false, false, true), (klov::KlovReport{0, 0, 0x80, 0, 0, 0, 0, 0}));
 }
 
+// The decoder on its own takes byte strings of any length, as a bus might deliver them.
+TEST_F(KlovTest, DecoderCountsOnlyEightByteReports) {
+    klov::KlovDecoder decoder;
+    std::array<uint8_t, 12> bytes = {0, 0, 0x07, 128, 128, 0x01, 0, 0, 0, 0x05, 0, 0};
+    for (std::size_t n = 0; n <= bytes.size(); ++n) {
+        if (n != klov::kKlovReportSize) {
+            EXPECT_FALSE(klov::DecodeReport(decoder, {bytes.data(), n}));
+        }
+    }
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    EXPECT_EQ(klov::DecodeReport(decoder, {bytes.data(), 8}), klov::LedReport(true, true, true));
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+}
+
 // Whole reports through a running controller. Every report that should count changes its
 // button byte (bits 2-7 carry no meaning beyond the change test).
-class KlovDecodeTest : public KlovTest {
+class KlovDecodeTest : public KlovReadingTest {
   protected:
-    void SetUp() override {
-        KlovTest::SetUp();
-        mDevice = std::make_unique<usb::SimDevice>(sim().plugIn());
-        start();
-        clearPosted();
-    }
     // A counted report: a fresh button byte with the given low bits.
     void report(uint8_t bits, uint8_t x, uint8_t y, uint8_t knobs12 = 0, uint8_t knobs34 = 0,
                 uint8_t status = 0) {
@@ -85,7 +94,6 @@ class KlovDecodeTest : public KlovTest {
     void knob1(uint8_t nibble) { report(0, 128, 128, nibble); }
     int stickPosts() { return count(klov::kSetValuesFromExternalUINotification); }
 
-    std::unique_ptr<usb::SimDevice> mDevice;
     uint8_t mSerial = 0;
 };
 
@@ -106,6 +114,60 @@ TEST_F(KlovDecodeTest, BusyStatusDropsTheReportButItsButtonByteStillCounts) {
     EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
     send(*mDevice, {0x0F, 0, 0x08, 128, 128, 0x01, 0, 0}); // low nibble is not interpreted
     EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+}
+
+TEST_F(KlovDecodeTest, AShortReportIsDroppedWholeNotFilledFromTheLastOne) {
+    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+    const std::array<uint8_t, 3> head = {0, 0, 0x08}; // a new button byte, nothing after it
+    mDevice->sendReport(head);
+    ASSERT_TRUE(sim().settle());
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+    EXPECT_TRUE(mDevice->isReadPending());
+    send(*mDevice, {0, 0, 0x08, 128, 128, 0x01, 0, 0}); // still new against the last full one
+    EXPECT_EQ(gKnob1ControlValue.load(), 2.0f);
+}
+
+TEST_F(KlovDecodeTest, AnOversizedReportIsDroppedAndReadingGoesOn) {
+    const std::array<uint8_t, 12> longer = {0, 0, 0x04, 128, 128, 0x01, 0, 0, 9, 9, 9, 9};
+    mDevice->sendReport(longer);
+    ASSERT_TRUE(sim().settle());
+    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(mDevice->isReadPending());
+    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+}
+
+// Each controller repeats its last report; a report from the other one must not make an
+// old report look new, or the knobs would count its steps again and again.
+TEST_F(KlovDecodeTest, TwoControllersDoNotReplayEachOthersReports) {
+    auto other = sim().plugIn();
+    ASSERT_TRUE(sim().settle());
+    for (int i = 0; i < 3; ++i) {
+        send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+        send(other, {0, 0, 0x08, 128, 128, 0x01, 0, 0});
+    }
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+    EXPECT_EQ(gDialValues[0].load(), 1);
+
+    // Their dials accelerate apart: a step on one right after a step on the other is slow.
+    mClock.advance(200 * kMs);
+    send(*mDevice, {0, 0, 0x0C, 128, 128, 0x01, 0, 0});
+    mClock.advance(10 * kMs);
+    send(other, {0, 0, 0x10, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gDialValues[0].load(), 2);
+    EXPECT_EQ(gKnob1ControlValue.load(), 2.0f);
+}
+
+TEST_F(KlovDecodeTest, DialsCarryOnWhenTheControllerIsPluggedInAgain) {
+    knob1(0x3);
+    sim().unplug(*mDevice);
+    mDevice = std::make_unique<usb::SimDevice>(sim().plugIn());
+    ASSERT_TRUE(sim().settle());
+    mClock.advance(1000 * kMs);
+    knob1(0x1);
+    EXPECT_EQ(gKnob1ControlValue.load(), 4.0f);
+    EXPECT_EQ(gDialValues[0].load(), 4);
 }
 
 TEST_F(KlovDecodeTest, KnobNibblesLandOnTheirKnobs) {

@@ -51,6 +51,32 @@ TEST_F(KlovTest, ControllerPresentAtStartIsSetUpAndPostsConnectTwice) {
     EXPECT_TRUE(device.isInterfaceClaimed());
     EXPECT_TRUE(device.isReadPending());
     EXPECT_EQ(device.writes(), std::vector<std::vector<uint8_t>>{kLedsOff});
+    EXPECT_TRUE(device.requests().empty()); // configured already: nothing to change
+}
+
+// A plug-in scanner loads the module while a DAW reads the controller: the scanner must
+// leave the DAW's device exactly as it is.
+TEST_F(KlovTest, ControllerHeldByAnotherProcessIsLeftAsItIs) {
+    usb::SimDeviceSpec held;
+    held.heldByAnotherProcess = true;
+    auto device = sim().plugIn(held);
+    start();
+    EXPECT_TRUE(device.requests().empty());
+    EXPECT_EQ(gError.load(), klov::kKlovSetupError);
+    EXPECT_FALSE(gIsConnected.load());
+    EXPECT_FALSE(device.isOpen());
+    EXPECT_TRUE(posted().empty());
+    EXPECT_TRUE(device.writes().empty());
+}
+
+TEST_F(KlovTest, AnUnconfiguredControllerIsGivenItsConfiguration) {
+    usb::SimDeviceSpec unconfigured;
+    unconfigured.configured = false;
+    auto device = sim().plugIn(unconfigured);
+    start();
+    EXPECT_EQ(device.requests(), std::vector<std::string>{"set configuration 1"});
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(device.isReadPending());
 }
 
 TEST_F(KlovTest, UnplugPostsDisconnectOnceEndsTheReadAndReplugStartsAfresh) {
@@ -82,7 +108,9 @@ struct SetupFailure {
 };
 
 // Names the case in test listings instead of dumping the struct's bytes.
-void PrintTo(const SetupFailure& failure, std::ostream* out) { *out << failure.name; }
+void PrintTo(const SetupFailure& failure, std::ostream* out) {
+    *out << failure.name;
+}
 
 usb::SimDeviceSpec failing(usb::SimStep step) {
     usb::SimDeviceSpec spec;
@@ -143,6 +171,63 @@ INSTANTIATE_TEST_SUITE_P(
                       SetupFailure{"NoInPipe", withoutInPipe(), 1},
                       SetupFailure{"ArmingRefused", failing(usb::SimStep::ArmRead), 1}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// The editor says "found" only while the stick can be read.
+class KlovReadFailureTest : public KlovReadingTest {
+  protected:
+    void fail(usb::Status status) {
+        mDevice->failRead(status);
+        ASSERT_TRUE(sim().settle());
+    }
+    void expectRemoved() {
+        EXPECT_FALSE(gIsConnected.load());
+        EXPECT_EQ(count(kDisconnect), 1);
+        EXPECT_FALSE(mDevice->isInterfaceClaimed());
+        EXPECT_FALSE(mDevice->isOpen());
+    }
+};
+
+TEST_F(KlovReadFailureTest, AnOccasionalErrorReArmsAndReadingGoesOn) {
+    for (int i = 0; i < 10; ++i) {
+        fail(usb::kErrorIo);
+        send(*mDevice, {0, 0, static_cast<uint8_t>(4 + 4 * (i % 2)), 128, 128, 0x01, 0, 0});
+    }
+    EXPECT_EQ(gKnob1ControlValue.load(), 10.0f);
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(mDevice->isReadPending());
+    EXPECT_TRUE(posted().empty());
+}
+
+TEST_F(KlovReadFailureTest, AnErrorThatPersistsCountsAsARemoval) {
+    for (int i = 0; i < 20 && mDevice->isReadPending(); ++i)
+        fail(usb::kErrorPipe);
+    expectRemoved();
+    EXPECT_FALSE(mDevice->isReadPending());
+}
+
+TEST_F(KlovReadFailureTest, AReadThatFindsTheDeviceGoneCountsAsARemoval) {
+    fail(usb::kErrorNoDevice); // before the system reports the removal
+    expectRemoved();
+    sim().unplug(*mDevice); // the removal itself then changes nothing
+    ASSERT_TRUE(sim().settle());
+    EXPECT_FALSE(gIsConnected.load());
+    EXPECT_EQ(count(kDisconnect), 1);
+
+    auto again = sim().plugIn();
+    ASSERT_TRUE(sim().settle());
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_TRUE(again.isReadPending());
+}
+
+TEST_F(KlovReadFailureTest, ALostControllerLeavesTheOtherOneConnected) {
+    auto other = sim().plugIn();
+    ASSERT_TRUE(sim().settle());
+    fail(usb::kErrorNoDevice);
+    EXPECT_TRUE(gIsConnected.load());
+    EXPECT_EQ(count(kDisconnect), 1);
+    send(other, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+}
 
 TEST_F(KlovTest, FailedArmingHasAlreadyTurnedTheLedsOff) {
     auto device = sim().plugIn(failing(usb::SimStep::ArmRead));
@@ -237,7 +322,7 @@ TEST_F(KlovTest, TwoControllersReadApartAndTheLedsFallBackToTheOneLeft) {
 
     send(older, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
     send(newer, {0, 0, 0x08, 128, 128, 0x01, 0, 0});
-    EXPECT_EQ(gKnob1ControlValue.load(), 2.0f);
+    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f); // each counts its own steps
 
     sim().unplug(newer);
     ASSERT_TRUE(sim().settle());
@@ -305,7 +390,9 @@ TEST_F(KlovTest, SigintHandlerIsInstalledOnlyWhereSigintHasItsDefault) {
 
 using KlovDeathTest = KlovTest;
 
-TEST_F(KlovDeathTest, SigintEndsAProcessWithoutItsOwnHandlerWithStatusZero) {
+// A script that renders through a host must see an interrupted run as interrupted, not as
+// a success. The death test runs the body in a child process and reads its wait status.
+TEST_F(KlovDeathTest, SigintEndsAProcessWithoutItsOwnHandlerAsInterrupted) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
@@ -315,7 +402,7 @@ TEST_F(KlovDeathTest, SigintEndsAProcessWithoutItsOwnHandlerWithStatusZero) {
             std::raise(SIGINT);
             std::_Exit(3);
         },
-        ::testing::ExitedWithCode(0), "");
+        ::testing::KilledBySignal(SIGINT), "");
 }
 
 } // namespace

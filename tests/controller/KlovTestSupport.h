@@ -104,4 +104,16 @@ class KlovTest : public ::testing::Test {
     std::vector<Posted> mPosted;
 };
 
+// A controller plugged in before the start, set up and reading, with nothing posted yet.
+class KlovReadingTest : public KlovTest {
+  protected:
+    void SetUp() override {
+        KlovTest::SetUp();
+        mDevice = std::make_unique<usb::SimDevice>(sim().plugIn());
+        start();
+        clearPosted();
+    }
+    std::unique_ptr<usb::SimDevice> mDevice;
+};
+
 } // namespace klov_test

@@ -1,0 +1,296 @@
+// The libusb entry points the USB layer uses, over one simulated controller (14c7:0001,
+// one interface, an interrupt IN and an interrupt OUT endpoint). Event handling waits for
+// the test (or an interruption) only for the event loop's long waits; the short waits of a
+// cancel return at once, so a test never sleeps.
+#include "FakeLibusb.h"
+
+#include <libusb.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+struct libusb_context {};
+struct libusb_device {};
+struct libusb_device_handle {};
+
+namespace fake_libusb {
+namespace {
+
+libusb_context gContext;
+libusb_device gDevice;
+libusb_device_handle gHandle;
+
+libusb_endpoint_descriptor gEndpoints[2] = {
+    {sizeof(libusb_endpoint_descriptor), LIBUSB_DT_ENDPOINT, 0x81, LIBUSB_TRANSFER_TYPE_INTERRUPT,
+     8, 10, 0, 0, nullptr, 0},
+    {sizeof(libusb_endpoint_descriptor), LIBUSB_DT_ENDPOINT, 0x02, LIBUSB_TRANSFER_TYPE_INTERRUPT,
+     8, 10, 0, 0, nullptr, 0},
+};
+libusb_interface_descriptor gAltSetting = {sizeof(libusb_interface_descriptor),
+                                           LIBUSB_DT_INTERFACE,
+                                           0,
+                                           0,
+                                           2,
+                                           0xFF,
+                                           0,
+                                           0,
+                                           0,
+                                           gEndpoints,
+                                           nullptr,
+                                           0};
+libusb_interface gInterface = {&gAltSetting, 1};
+libusb_config_descriptor gConfig = {sizeof(libusb_config_descriptor),
+                                    LIBUSB_DT_CONFIG,
+                                    0,
+                                    1,
+                                    1,
+                                    0,
+                                    0x80,
+                                    50,
+                                    &gInterface,
+                                    nullptr,
+                                    0};
+
+std::mutex gMutex;
+std::condition_variable gChanged;
+Counts gCounts;
+bool gRefuseCancels = false;
+bool gInterrupted = false;
+libusb_transfer* gSubmitted = nullptr;
+struct Ending {
+    libusb_transfer* transfer;
+    libusb_transfer_status status;
+    std::vector<uint8_t> bytes;
+};
+std::deque<Ending> gEndings; // delivered by the next event handling
+
+void changed() {
+    gChanged.notify_all();
+}
+
+} // namespace
+
+void reset() {
+    std::lock_guard lock(gMutex);
+    gCounts = {};
+    gRefuseCancels = false;
+    gInterrupted = false;
+    gSubmitted = nullptr;
+    gEndings.clear();
+}
+
+void refuseCancels(bool refuse) {
+    std::lock_guard lock(gMutex);
+    gRefuseCancels = refuse;
+}
+
+void completeSubmitted(std::span<const uint8_t> bytes) {
+    std::lock_guard lock(gMutex);
+    if (!gSubmitted) return;
+    gEndings.push_back({gSubmitted, LIBUSB_TRANSFER_COMPLETED, {bytes.begin(), bytes.end()}});
+    gSubmitted = nullptr;
+    changed();
+}
+
+Counts counts() {
+    std::lock_guard lock(gMutex);
+    return gCounts;
+}
+
+bool waitFor(const std::function<bool(const Counts&)>& done) {
+    std::unique_lock lock(gMutex);
+    return gChanged.wait_for(lock, std::chrono::seconds(10), [&] { return done(gCounts); });
+}
+
+} // namespace fake_libusb
+
+using namespace fake_libusb;
+
+extern "C" {
+
+int LIBUSB_CALL libusb_init(libusb_context** ctx) {
+    *ctx = &gContext;
+    return LIBUSB_SUCCESS;
+}
+
+void LIBUSB_CALL libusb_exit(libusb_context*) {
+    std::lock_guard lock(gMutex);
+    ++gCounts.exits;
+    changed();
+}
+
+int LIBUSB_CALL libusb_has_capability(uint32_t) {
+    return 1;
+}
+
+const char* LIBUSB_CALL libusb_error_name(int) {
+    return "fake error";
+}
+
+int LIBUSB_CALL libusb_hotplug_register_callback(libusb_context* ctx, int, int flags, int, int, int,
+                                                 libusb_hotplug_callback_fn callback, void* user,
+                                                 libusb_hotplug_callback_handle* handle) {
+    *handle = 1;
+    if (flags & LIBUSB_HOTPLUG_ENUMERATE)
+        callback(ctx, &gDevice, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED, user);
+    return LIBUSB_SUCCESS;
+}
+
+void LIBUSB_CALL libusb_hotplug_deregister_callback(libusb_context*,
+                                                    libusb_hotplug_callback_handle) {}
+
+void LIBUSB_CALL libusb_interrupt_event_handler(libusb_context*) {
+    std::lock_guard lock(gMutex);
+    gInterrupted = true;
+    changed();
+}
+
+int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context*, timeval* tv, int*) {
+    std::deque<Ending> endings;
+    {
+        std::unique_lock lock(gMutex);
+        if (tv->tv_sec >= 1)
+            gChanged.wait_for(lock, std::chrono::seconds(tv->tv_sec),
+                              [] { return gInterrupted || !gEndings.empty(); });
+        gInterrupted = false;
+        endings.swap(gEndings);
+    }
+    for (Ending& e : endings) {
+        // As the kernel does when the transfer is reaped: into the transfer's own buffer.
+        const std::size_t n = std::min<std::size_t>(e.bytes.size(), e.transfer->length);
+        if (n) std::memcpy(e.transfer->buffer, e.bytes.data(), n);
+        e.transfer->actual_length = static_cast<int>(n);
+        e.transfer->status = e.status;
+        e.transfer->callback(e.transfer);
+    }
+    return LIBUSB_SUCCESS;
+}
+
+libusb_device* LIBUSB_CALL libusb_ref_device(libusb_device* device) {
+    return device;
+}
+
+void LIBUSB_CALL libusb_unref_device(libusb_device*) {}
+
+int LIBUSB_CALL libusb_get_device_descriptor(libusb_device*, libusb_device_descriptor* d) {
+    *d = {};
+    d->bLength = LIBUSB_DT_DEVICE_SIZE;
+    d->bDescriptorType = LIBUSB_DT_DEVICE;
+    d->idVendor = 0x14C7;
+    d->idProduct = 0x0001;
+    d->bNumConfigurations = 1;
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_get_config_descriptor(libusb_device*, uint8_t index,
+                                             libusb_config_descriptor** config) {
+    if (index != 0) return LIBUSB_ERROR_NOT_FOUND;
+    *config = &gConfig;
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_get_active_config_descriptor(libusb_device* device,
+                                                    libusb_config_descriptor** config) {
+    return libusb_get_config_descriptor(device, 0, config);
+}
+
+void LIBUSB_CALL libusb_free_config_descriptor(libusb_config_descriptor*) {}
+
+int LIBUSB_CALL libusb_open(libusb_device*, libusb_device_handle** handle) {
+    std::lock_guard lock(gMutex);
+    ++gCounts.opens;
+    *handle = &gHandle;
+    return LIBUSB_SUCCESS;
+}
+
+void LIBUSB_CALL libusb_close(libusb_device_handle*) {
+    std::lock_guard lock(gMutex);
+    ++gCounts.closes;
+    changed();
+}
+
+libusb_device* LIBUSB_CALL libusb_get_device(libusb_device_handle*) {
+    return &gDevice;
+}
+
+int LIBUSB_CALL libusb_get_configuration(libusb_device_handle*, int* config) {
+    *config = 1;
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_set_configuration(libusb_device_handle*, int) {
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_kernel_driver_active(libusb_device_handle*, int) {
+    return 0;
+}
+
+int LIBUSB_CALL libusb_detach_kernel_driver(libusb_device_handle*, int) {
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_attach_kernel_driver(libusb_device_handle*, int) {
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_claim_interface(libusb_device_handle*, int) {
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_release_interface(libusb_device_handle*, int) {
+    std::lock_guard lock(gMutex);
+    ++gCounts.interfacesReleased;
+    changed();
+    return LIBUSB_SUCCESS;
+}
+
+libusb_transfer* LIBUSB_CALL libusb_alloc_transfer(int) {
+    std::lock_guard lock(gMutex);
+    ++gCounts.transfersAllocated;
+    return static_cast<libusb_transfer*>(std::calloc(1, sizeof(libusb_transfer)));
+}
+
+void LIBUSB_CALL libusb_free_transfer(libusb_transfer* transfer) {
+    std::free(transfer);
+    std::lock_guard lock(gMutex);
+    ++gCounts.transfersFreed;
+    changed();
+}
+
+int LIBUSB_CALL libusb_submit_transfer(libusb_transfer* transfer) {
+    std::lock_guard lock(gMutex);
+    if (gSubmitted) return LIBUSB_ERROR_BUSY;
+    gSubmitted = transfer;
+    ++gCounts.submitted;
+    changed();
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_cancel_transfer(libusb_transfer* transfer) {
+    std::lock_guard lock(gMutex);
+    if (gRefuseCancels || gSubmitted != transfer) return LIBUSB_ERROR_NOT_FOUND;
+    gEndings.push_back({transfer, LIBUSB_TRANSFER_CANCELLED, {}});
+    gSubmitted = nullptr;
+    changed();
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_interrupt_transfer(libusb_device_handle*, unsigned char, unsigned char*,
+                                          int length, int* transferred, unsigned int) {
+    *transferred = length;
+    return LIBUSB_SUCCESS;
+}
+
+int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle*, unsigned char, unsigned char*,
+                                     int length, int* transferred, unsigned int) {
+    *transferred = length;
+    return LIBUSB_SUCCESS;
+}
+
+} // extern "C"
