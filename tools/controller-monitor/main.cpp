@@ -98,8 +98,9 @@ class StatePrinter {
         const int16_t error = gError.load(kRelaxed);
         if (error != mError) {
             mError = error;
-            say(format("a controller could not be set up (error %d); if this is a permissions "
-                       "problem, install 60-zembra-controller.rules (see README)",
+            say(format("a controller could not be set up (error %d): another program may be "
+                       "using it, or, if this is a permissions problem, install "
+                       "60-zembra-controller.rules (see README)",
                        error));
         }
     }
