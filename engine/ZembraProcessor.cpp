@@ -32,6 +32,18 @@ float Processor::parameter(int id) const {
     return RTzembraGetParameter(id, mInstance.get());
 }
 
+void Processor::reset() {
+    // Clearing the record is the one way back to a fresh instance the engine offers; replaying
+    // the parameters in id order then rebuilds the tables and the room as a new instance
+    // builds them from its defaults.
+    float params[kZembraParameterCount];
+    for (int id = 0; id < kZembraParameterCount; ++id)
+        params[id] = parameter(id);
+    std::memset(mInstance.get(), 0, static_cast<size_t>(RTzembraGetStructSize()));
+    for (int id = 0; id < kZembraParameterCount; ++id)
+        setParameter(id, params[id]);
+}
+
 void Processor::process(const float* inA, const float* inB, float* outL, float* outR, long frames) {
     for (long done = 0; done < frames;) {
         const long n = std::min(kChunk, frames - done);

@@ -22,6 +22,11 @@ class Processor {
 
     void setParameter(int id, float value);
     float parameter(int id) const;
+
+    // Forgets everything heard so far (hop, frames, overlap-add, room lines, controller
+    // inputs) and keeps the parameters: afterwards the instance sounds exactly as a new one
+    // given the same parameters. Clears the whole record (about 1 MB) without allocating.
+    void reset();
     RTzembraInstance* instance() { return mInstance.get(); }
 
     // Blend A and B into outL/outR (overwritten), then add the room fed by that blend.

@@ -57,6 +57,18 @@ void Dsp::setSampleRate(double sampleRate) {
     mReleaseFramesPerE.store(static_cast<float>(frames), std::memory_order_relaxed);
 }
 
+void Dsp::reset() {
+    // Applied first, so the engine reaches these values from its defaults as a new one does.
+    applyParameterChanges();
+    mEngine.reset();
+    std::fill_n(mSoloDelayL, kLatency, 0.0f);
+    std::fill_n(mSoloDelayR, kLatency, 0.0f);
+    mSoloDelayPos = 0;
+    mBlockPeakA = mBlockPeakB = mHeldPeakA = mHeldPeakB = 0.0f;
+    for (auto& peak : mPeaks)
+        peak.store(0.0f, std::memory_order_relaxed);
+}
+
 void Dsp::applyParameterChanges() {
     // Comparing with what the engine was given, rather than tracking which setter ran,
     // means no store can be lost between a setter and the block that reads it.

@@ -44,6 +44,12 @@ class Dsp {
     // For the meters' release; call while not processing.
     void setSampleRate(double sampleRate);
 
+    // Call while not processing (the host activating us). Clears all that was heard: the
+    // engine's history, the solo delay, the meters and the MIDI controllers; the parameters,
+    // those stored since the last block included, stay. The next block sounds as the first
+    // block of a new instance given the same parameters would.
+    void reset();
+
     // Audio thread. Any number of frames; inA/inB may be null (silence) and are only read;
     // the outputs may share memory with the inputs. Events are expected in frame order; one
     // at or past the end of the block is applied at its end.

@@ -118,6 +118,9 @@ class ZembraPlugin : public Plugin {
     }
 
     void sampleRateChanged(double newSampleRate) override { mDsp.setSampleRate(newSampleRate); }
+    // Hosts activate after a bypass, a relocation or a new sample rate: nothing of the old
+    // sound may follow into the new one.
+    void activate() override { mDsp.reset(); }
 
     void run(const float** inputs, float** outputs, uint32_t frames, const MidiEvent* midiEvents,
              uint32_t midiEventCount) override {

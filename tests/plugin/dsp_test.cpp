@@ -348,3 +348,36 @@ TEST(DspMeters, PeaksOfEachInputFallBackGradually) {
     dsp.process(a.data(), b.data(), l.data(), r.data(), 256, nullptr, 0);
     EXPECT_FLOAT_EQ(dsp.parameter(kOutputPeakA), 0.25f);
 }
+
+TEST(DspReset, AReactivatedInstanceSoundsExactlyAsANewOneWithItsParameters) {
+    const Signals before = sources();
+    Signals after = sources(6000);
+    std::reverse(after.a.begin(), after.a.end());
+    // The room moves by less than its step, so the instance keeps the room it had; the mod
+    // wheel drives X; then the same again with the solo delay carrying the old sound.
+    const std::vector<std::pair<int, float>> blend = {{kParamWetDry, 60.0f},
+                                                      {kParamRoom, 80.0f},
+                                                      {kParamXControl, kSourceModWheel},
+                                                      {kParamX, 0.1f},
+                                                      {kParamStereoMode, 1.0f}};
+    const std::vector<std::pair<int, float>> solo = {{kParamSoloA, 1.0f}, {kParamMixB, 30.0f}};
+    for (const auto& settings : {blend, solo}) {
+        Dsp used;
+        used.setSampleRate(48000.0);
+        setAll(used, settings);
+        runDsp(used, before, 333, {midi(100, {0xB0, 1, 127})});
+        used.setParameter(kParamRoom, 80.3f); // stored after the last block
+        used.reset();
+        EXPECT_EQ(used.parameter(kOutputPeakA), 0.0f);
+        EXPECT_EQ(used.parameter(kParamRoom), 80.3f);
+        const Output reactivated = runDsp(used, after, 256);
+
+        Dsp fresh;
+        fresh.setSampleRate(48000.0);
+        setAll(fresh, settings);
+        fresh.setParameter(kParamRoom, 80.3f);
+        EXPECT_TRUE(runDsp(fresh, after, 256) == reactivated);
+        EXPECT_EQ(used.parameter(kOutputPeakA), fresh.parameter(kOutputPeakA));
+        EXPECT_EQ(used.engineParameter(kParamRoom), fresh.engineParameter(kParamRoom));
+    }
+}
