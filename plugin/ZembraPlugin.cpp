@@ -40,7 +40,8 @@ class ZembraPlugin : public Plugin {
                "sits behind the blend.";
     }
     const char* getMaker() const override { return "Zembra"; }
-    const char* getLicense() const override { return "Proprietary"; }
+    // A URI, which DPF writes into the LV2 metadata as it stands.
+    const char* getLicense() const override { return zembra::kLicenseUri; }
     uint32_t getVersion() const override {
         return d_version(ZEMBRA_VERSION_MAJOR, ZEMBRA_VERSION_MINOR, ZEMBRA_VERSION_PATCH);
     }
