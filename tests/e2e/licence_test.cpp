@@ -38,9 +38,9 @@ TEST(Licence, EveryBundleCarriesTheGplText) {
     const std::string gpl = contents(ZEMBRA_E2E_LICENSE);
     ASSERT_NE(gpl.find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
     ASSERT_NE(gpl.find("Version 3, 29 June 2007"), std::string::npos);
-    for (const fs::path& copy : {kLv2Bundle / "resources" / "LICENSE",
-                                 fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents" / "Resources" /
-                                     "LICENSE"})
+    for (const fs::path& copy :
+         {kLv2Bundle / "resources" / "LICENSE",
+          fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents" / "Resources" / "LICENSE"})
         EXPECT_EQ(contents(copy), gpl) << copy;
 }
 

@@ -84,12 +84,18 @@ class Instance {
         values.assign(ports.size() + 8, 0.0f);
         events.atom.type = map.feature.map(map.feature.handle, LV2_ATOM__Sequence);
         for (const auto& [symbol, index] : ports) {
-            if (symbol == "lv2_in_a") d->connect_port(handle, index, inA.data());
-            else if (symbol == "lv2_in_b") d->connect_port(handle, index, inB.data());
-            else if (symbol == "lv2_out_l") d->connect_port(handle, index, outL.data());
-            else if (symbol == "lv2_out_r") d->connect_port(handle, index, outR.data());
-            else if (symbol == "lv2_events_in") d->connect_port(handle, index, &events);
-            else d->connect_port(handle, index, &values[index]);
+            if (symbol == "lv2_in_a")
+                d->connect_port(handle, index, inA.data());
+            else if (symbol == "lv2_in_b")
+                d->connect_port(handle, index, inB.data());
+            else if (symbol == "lv2_out_l")
+                d->connect_port(handle, index, outL.data());
+            else if (symbol == "lv2_out_r")
+                d->connect_port(handle, index, outR.data());
+            else if (symbol == "lv2_events_in")
+                d->connect_port(handle, index, &events);
+            else
+                d->connect_port(handle, index, &values[index]);
         }
         for (const auto& [symbol, value] : controls)
             values.at(ports.at(symbol)) = value;
@@ -143,8 +149,13 @@ TEST(Lv2Activation, AReactivatedInstancePlaysExactlyWhatANewOnePlays) {
     ASSERT_NE(module.descriptor, nullptr) << dlerror();
     // The blend with a long room, then the solo path with its delay.
     const std::vector<std::map<std::string, float>> settings = {
-        {{"x", 0.1f}, {"y", 0.3f}, {"wet_dry", 60.0f}, {"room", 90.0f}, {"stereo", 1.0f},
-         {"volume", 100.0f}, {"mix_a", 20.0f}},
+        {{"x", 0.1f},
+         {"y", 0.3f},
+         {"wet_dry", 60.0f},
+         {"room", 90.0f},
+         {"stereo", 1.0f},
+         {"volume", 100.0f},
+         {"mix_a", 20.0f}},
         {{"solo_a", 1.0f}, {"volume", 100.0f}, {"room", 50.0f}, {"x", 0.5f}, {"y", 0.5f}}};
     const auto loudA = tone(12000, 0.05f, 0.6f), loudB = tone(12000, 0.013f, 0.5f);
     const auto a = tone(6000, 0.021f, 0.3f), b = tone(6000, 0.007f, 0.2f);

@@ -161,9 +161,9 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThose)
                                                            : "set ";
         seen.push_back(kind + std::to_string(call.id));
     }
-    EXPECT_EQ(seen, (std::vector<std::string>{"set 3", "set 4", "begin 3", "set 3", "set 4",
-                                              "set 3", "set 4", "begin 6", "set 6", "set 6",
-                                              "end 3", "end 6"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"set 3", "set 4", "begin 3", "set 3", "set 4", "set 3",
+                                        "set 4", "begin 6", "set 6", "set 6", "end 3", "end 6"}));
     EXPECT_EQ(e.view().gestureSessions(), 0);
 
     // The next gesture starts afresh.
@@ -174,7 +174,8 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThose)
     post(zembra::kEndGestureNotification, slider);
     ASSERT_EQ(e.host().calls(Kind::BeginGesture).size(), 1u);
     ASSERT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
-    EXPECT_EQ(e.host().calls(Kind::EndGesture)[0].id, static_cast<AudioUnitParameterID>(kParamRoom));
+    EXPECT_EQ(e.host().calls(Kind::EndGesture)[0].id,
+              static_cast<AudioUnitParameterID>(kParamRoom));
 }
 
 TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
