@@ -15,7 +15,7 @@ void Processor::FreeRecord::operator()(RTzembraInstance* p) const {
 Processor::Processor()
     : mInstance(static_cast<RTzembraInstance*>(
           std::calloc(1, static_cast<size_t>(RTzembraGetStructSize())))),
-      mRoomInL(), mRoomInR() {
+      mRoomInL(), mRoomInR(), mSilenceL(), mSilenceR() {
     if (!mInstance) throw std::bad_alloc();
     // The first parameter call builds the instance's tables with every default in place.
     RTzembraSetParameter(kParamMixA, RTzembraGetParameter(kParamMixA, mInstance.get()),
@@ -42,6 +42,17 @@ void Processor::reset() {
     std::memset(mInstance.get(), 0, static_cast<size_t>(RTzembraGetStructSize()));
     for (int id = 0; id < kZembraParameterCount; ++id)
         setParameter(id, params[id]);
+}
+
+void Processor::alignHopsTo(std::uint64_t timelineFrame) {
+    for (auto left = static_cast<long>(timelineFrame % static_cast<std::uint64_t>(kHop));
+         left > 0;) {
+        const long n = std::min(kChunk, left);
+        std::fill_n(mSilenceL, n, 0.0f);
+        std::fill_n(mSilenceR, n, 0.0f);
+        process(mSilenceL, mSilenceR, mSilenceL, mSilenceR, n);
+        left -= n;
+    }
 }
 
 void Processor::process(const float* inA, const float* inB, float* outL, float* outR, long frames) {

@@ -181,8 +181,16 @@ void Dsp::publishPeaks(uint32_t frames) {
 }
 
 void Dsp::process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
-                  const MidiMessage* events, uint32_t eventCount) {
+                  const MidiMessage* events, uint32_t eventCount, Transport transport) {
     applyParameterChanges();
+    if (transport.rolling) {
+        if (!mRolling || transport.frame != mNextFrame) {
+            reset();
+            mEngine.alignHopsTo(transport.frame);
+        }
+        mNextFrame = transport.frame + frames;
+    }
+    mRolling = transport.rolling;
     uint32_t next = 0;
     for (uint32_t done = 0; done < frames;) {
         while (next < eventCount && events[next].frame <= done)

@@ -134,7 +134,9 @@ class ZembraPlugin : public Plugin {
             message.size = event.size;
             std::memcpy(message.bytes, event.data, event.size);
         }
-        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count);
+        const TimePosition& time = getTimePosition();
+        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count,
+                     {time.playing, time.frame});
     }
 
   private:
