@@ -70,9 +70,10 @@ bool VerticalSliderCell::startTrackingAt(tk::Point p, tk::View& controlView) {
 
 void VerticalSliderCell::stopTracking(tk::Point last, tk::Point stop, tk::View& controlView,
                                       bool mouseIsUp) {
-    // Only a real release ends the gesture; tracking cut short leaves it to the next end.
-    if (mouseIsUp) endGesture();
+    // However the drag stops (released, or cut short by a lost release) its gesture ends,
+    // or the editor would wait for it for good; it ends after the last value the drag sends.
     tk::SliderCell::stopTracking(last, stop, controlView, mouseIsUp);
+    endGesture();
 }
 
 void VerticalSliderCell::drawWithFrame(tk::GraphicsContext& g, const tk::Rect& cellFrame,

@@ -316,6 +316,8 @@ void zembra_CocoaView::_removeListeners() {
     static constexpr char kMethod[] = "[zembra_CocoaView _removeListeners]";
     // A view never bound (or whose listener could not be made) has nothing registered.
     if (mParameterListener == 0) return;
+    // The host must not be left recording a gesture this view can no longer end.
+    _endBegunGestures();
     for (AudioUnitParameterID i = 0; i < kParameterCount; ++i) {
         // A parameter the listener refused (its failure was reported then) has nothing to
         // remove.
@@ -393,8 +395,28 @@ void zembra_CocoaView::_parameterListener(void*, const AudioUnitParameter& param
 
 void zembra_CocoaView::_setParameterFrom(AudioUnitParameterID id, tk::Control& sender, float value,
                                          const char* method, const char* failure) {
-    if (AUParameterSet(mParameterListener, &sender, &mParameter[id], value, 0) != kAUNoErr)
-        _report(method, __LINE__, failure);
+    if (_setFromUser(id, &sender, value) != kAUNoErr) _report(method, __LINE__, failure);
+}
+
+OSStatus zembra_CocoaView::_setFromUser(AudioUnitParameterID id, void* sender, float value) {
+    // Within a gesture the host hears a begin only for what the gesture really changes: in
+    // a Touch or Latch pass every parameter begun would have its automation overwritten.
+    if (mGestureOpen && !mGestureBegun[id]) {
+        AudioUnitParameterValue held = 0.0f;
+        if (AudioUnitGetParameter(mAU, id, kAudioUnitScope_Global, 0, &held) != kAUNoErr ||
+            held != value) {
+            mGestureBegun[id] = true;
+            _sendEvent(kAudioUnitEvent_BeginParameterChangeGesture, id);
+        }
+    }
+    return AUParameterSet(mParameterListener, sender, &mParameter[id], value, 0);
+}
+
+void zembra_CocoaView::_endBegunGestures() {
+    mGestureOpen = false;
+    for (AudioUnitParameterID id = 0; id < kParameterCount; ++id)
+        if (std::exchange(mGestureBegun[id], false))
+            _sendEvent(kAudioUnitEvent_EndParameterChangeGesture, id);
 }
 
 void zembra_CocoaView::_sliderPairChanged(AudioUnitParameterID id, tk::Slider* slider,
@@ -496,11 +518,9 @@ void zembra_CocoaView::iaParamZembraXYChangedNotification(const fnd::Notificatio
     const auto y = fnd::floatValue(n.userInfo, kYValueKey);
     auto* pad = static_cast<void*>(uiZembra2DView);
     // An axis the notification does not carry as a finite number is left as it is.
-    if (x && std::isfinite(*x) &&
-        AUParameterSet(mParameterListener, pad, &mParameter[kParamX], *x, 0) != kAUNoErr)
+    if (x && std::isfinite(*x) && _setFromUser(kParamX, pad, *x) != kAUNoErr)
         _report(kMethod, __LINE__, kFailure);
-    if (y && std::isfinite(*y) &&
-        AUParameterSet(mParameterListener, pad, &mParameter[kParamY], *y, 0) != kAUNoErr)
+    if (y && std::isfinite(*y) && _setFromUser(kParamY, pad, *y) != kAUNoErr)
         _report(kMethod, __LINE__, kFailure);
 }
 
@@ -514,13 +534,11 @@ bool zembra_CocoaView::_isOwnControl(const void* object) const {
     return object == postingObject(this) || inTree(*this, inTree);
 }
 
-void zembra_CocoaView::_sendEvents(AudioUnitEventType type) {
-    for (const auto& parameter : mParameter) {
-        AudioUnitEvent event{};
-        event.mEventType = type;
-        event.mArgument.mParameter = parameter;
-        (void)AUEventListenerNotify(mParameterListener, this, &event);
-    }
+void zembra_CocoaView::_sendEvent(AudioUnitEventType type, AudioUnitParameterID id) {
+    AudioUnitEvent event{};
+    event.mEventType = type;
+    event.mArgument.mParameter = mParameter[id];
+    (void)AUEventListenerNotify(mParameterListener, this, &event);
 }
 
 void zembra_CocoaView::handleBeginGesture(const fnd::Notification& n) {
@@ -532,7 +550,8 @@ void zembra_CocoaView::handleBeginGesture(const fnd::Notification& n) {
         return;
     }
     ++mSessions;
-    _sendEvents(kAudioUnitEvent_BeginParameterChangeGesture);
+    // The outermost begin: each parameter is begun at its first change (_setFromUser).
+    mGestureOpen = true;
 }
 
 void zembra_CocoaView::handleEndGesture(const fnd::Notification& n) {
@@ -542,11 +561,12 @@ void zembra_CocoaView::handleEndGesture(const fnd::Notification& n) {
         return;
     }
     --mSessions;
-    _sendEvents(kAudioUnitEvent_EndParameterChangeGesture);
+    _endBegunGestures();
 }
 
 void zembra_CocoaView::handleUpdateParameterValue(const fnd::Notification&) {
-    _sendEvents(kAudioUnitEvent_ParameterValueChange);
+    for (AudioUnitParameterID id = 0; id < kParameterCount; ++id)
+        _sendEvent(kAudioUnitEvent_ParameterValueChange, id);
 }
 
 // ---- Status, meters, information ----------------------------------------------------------

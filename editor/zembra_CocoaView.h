@@ -119,7 +119,12 @@ class zembra_CocoaView : public tk::View {
                             tk::Control& sender, const char* method, const char* failure);
     void _setParameterFrom(AudioUnitParameterID id, tk::Control& sender, float value,
                            const char* method, const char* failure);
-    void _sendEvents(AudioUnitEventType type);
+    // AUParameterSet for a change the user made, begun for the host at its first change
+    // within the gesture.
+    OSStatus _setFromUser(AudioUnitParameterID id, void* sender, float value);
+    // The outermost end of a gesture: ends, for the host, exactly the parameters begun.
+    void _endBegunGestures();
+    void _sendEvent(AudioUnitEventType type, AudioUnitParameterID id);
     bool _isOwnControl(const void* object) const;
     void _report(const char* method, int line, const char* description);
     // Runs `work` on the main thread: at once when called there, else later, and then only
@@ -164,6 +169,9 @@ class zembra_CocoaView : public tk::View {
     // Carries the stop flag the graphics thread reads, so the thread never reads the view.
     std::unique_ptr<zembra::GraphicsThread> mGraphicsThread;
     std::int64_t mSessions = 0;
+    // Between the outermost begin and end; which parameters the host was told are begun.
+    bool mGestureOpen = false;
+    std::array<bool, kParameterCount> mGestureBegun{};
 };
 
 // The plain callback the parameter listener calls; `context` is the view.

@@ -15,7 +15,7 @@ void Processor::FreeRecord::operator()(RTzembraInstance* p) const {
 Processor::Processor()
     : mInstance(static_cast<RTzembraInstance*>(
           std::calloc(1, static_cast<size_t>(RTzembraGetStructSize())))),
-      mRoomInL(), mRoomInR() {
+      mRoomInL(), mRoomInR(), mSilenceL(), mSilenceR() {
     if (!mInstance) throw std::bad_alloc();
     // The first parameter call builds the instance's tables with every default in place.
     RTzembraSetParameter(kParamMixA, RTzembraGetParameter(kParamMixA, mInstance.get()),
@@ -30,6 +30,29 @@ void Processor::setParameter(int id, float value) {
 
 float Processor::parameter(int id) const {
     return RTzembraGetParameter(id, mInstance.get());
+}
+
+void Processor::reset() {
+    // Clearing the record is the one way back to a fresh instance the engine offers; replaying
+    // the parameters in id order then rebuilds the tables and the room as a new instance
+    // builds them from its defaults.
+    float params[kZembraParameterCount];
+    for (int id = 0; id < kZembraParameterCount; ++id)
+        params[id] = parameter(id);
+    std::memset(mInstance.get(), 0, static_cast<size_t>(RTzembraGetStructSize()));
+    for (int id = 0; id < kZembraParameterCount; ++id)
+        setParameter(id, params[id]);
+}
+
+void Processor::alignHopsTo(std::uint64_t timelineFrame) {
+    for (auto left = static_cast<long>(timelineFrame % static_cast<std::uint64_t>(kHop));
+         left > 0;) {
+        const long n = std::min(kChunk, left);
+        std::fill_n(mSilenceL, n, 0.0f);
+        std::fill_n(mSilenceR, n, 0.0f);
+        process(mSilenceL, mSilenceR, mSilenceL, mSilenceR, n);
+        left -= n;
+    }
 }
 
 void Processor::process(const float* inA, const float* inB, float* outL, float* outR, long frames) {

@@ -23,6 +23,8 @@
 #define DISTRHO_PLUGIN_NUM_INPUTS 2  // source A, source B
 #define DISTRHO_PLUGIN_NUM_OUTPUTS 2 // left, right
 #define DISTRHO_PLUGIN_WANT_LATENCY 1
+// The transport's position: the engine's hops follow the host's timeline while it rolls.
+#define DISTRHO_PLUGIN_WANT_TIMEPOS 1
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 1
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
 #define DISTRHO_PLUGIN_WANT_STATE 0 // the twelve parameters are the whole state

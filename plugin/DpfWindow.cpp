@@ -87,6 +87,7 @@ bool DpfWindow::mouse(unsigned button, bool press, double x, double y, unsigned 
         mLastPressMs = timeMs;
         mLastPressAt = p;
         mButtonDown = true;
+        mButtonUpSeen = 0;
         mouseDown(p, mClickCount, flags);
     } else {
         // A release without a press (the press went to another window) means nothing here.
@@ -94,6 +95,14 @@ bool DpfWindow::mouse(unsigned button, bool press, double x, double y, unsigned 
         mouseUp(p, flags);
     }
     return true;
+}
+
+void DpfWindow::leftButtonState(bool held) {
+    mButtonUpSeen = mButtonDown && !held ? mButtonUpSeen + 1 : 0;
+    if (mButtonUpSeen < 2) return;
+    mButtonUpSeen = 0;
+    mButtonDown = false;
+    cancelMouseTracking();
 }
 
 bool DpfWindow::motion(double x, double y, unsigned modifiers) {

@@ -42,6 +42,13 @@ class DpfWindow final : public tk::Window {
     // Super (shortcuts). Other keys arrive as text through characterInput.
     bool keyboard(bool press, std::uint32_t key, unsigned modifiers);
     bool characterInput(const char* utf8, unsigned modifiers);
+    // A press is held here (between a press and its release).
+    bool isButtonDown() const { return mButtonDown; }
+    // What the system says of the left button, asked at idle while a press is held here.
+    // Seen up at two idles in a row, the release went to another window (the pointer grab
+    // was taken) and will never come: what the press started is cancelled. Once is not
+    // enough, as a release may be on its way here.
+    void leftButtonState(bool held);
 
   protected:
     void displayRequested() override;
@@ -52,6 +59,7 @@ class DpfWindow final : public tk::Window {
 
     std::function<void()> mRequestRepaint;
     bool mButtonDown = false;
+    int mButtonUpSeen = 0; // idles in a row at which the held button was up
     int mClickCount = 0;
     std::uint32_t mLastPressMs = 0;
     tk::Point mLastPressAt;

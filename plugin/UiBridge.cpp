@@ -6,10 +6,12 @@
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace zembra::plugin {
 
@@ -137,17 +139,23 @@ void UiBridge::applyStick() {
     if (mIsFrontmost && !mIsFrontmost()) return;
     const AudioUnit unit = mParameters->unit();
     if (unit == 0) return;
-    if (mParameters->getParameter(kParamX) == x && mParameters->getParameter(kParamY) == y) return;
     // Through the parameter services, so every editor of this instance follows, and as one
-    // gesture, so a host records it as automation.
-    const AudioUnitParameter px{unit, kParamX, kAudioUnitScope_Global, 0};
-    const AudioUnitParameter py{unit, kParamY, kAudioUnitScope_Global, 0};
-    sendEvent(kAudioUnitEvent_BeginParameterChangeGesture, px);
-    sendEvent(kAudioUnitEvent_BeginParameterChangeGesture, py);
-    AUParameterSet(0, nullptr, &px, x, 0);
-    AUParameterSet(0, nullptr, &py, y, 0);
-    sendEvent(kAudioUnitEvent_EndParameterChangeGesture, px);
-    sendEvent(kAudioUnitEvent_EndParameterChangeGesture, py);
+    // gesture, so a host records it as automation; an axis that did not move is left out of
+    // it, so its automation is not overwritten.
+    std::array<AudioUnitParameter, 2> moved;
+    std::array<float, 2> values;
+    std::size_t count = 0;
+    for (const auto& [id, value] : {std::pair{kParamX, x}, std::pair{kParamY, y}}) {
+        if (mParameters->getParameter(id) == value) continue;
+        moved[count] = {unit, static_cast<AudioUnitParameterID>(id), kAudioUnitScope_Global, 0};
+        values[count++] = value;
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        sendEvent(kAudioUnitEvent_BeginParameterChangeGesture, moved[i]);
+    for (std::size_t i = 0; i < count; ++i)
+        AUParameterSet(0, nullptr, &moved[i], values[i], 0);
+    for (std::size_t i = 0; i < count; ++i)
+        sendEvent(kAudioUnitEvent_EndParameterChangeGesture, moved[i]);
 }
 
 } // namespace zembra::plugin

@@ -57,6 +57,18 @@ void Dsp::setSampleRate(double sampleRate) {
     mReleaseFramesPerE.store(static_cast<float>(frames), std::memory_order_relaxed);
 }
 
+void Dsp::reset() {
+    // Applied first, so the engine reaches these values from its defaults as a new one does.
+    applyParameterChanges();
+    mEngine.reset();
+    std::fill_n(mSoloDelayL, kLatency, 0.0f);
+    std::fill_n(mSoloDelayR, kLatency, 0.0f);
+    mSoloDelayPos = 0;
+    mBlockPeakA = mBlockPeakB = mHeldPeakA = mHeldPeakB = 0.0f;
+    for (auto& peak : mPeaks)
+        peak.store(0.0f, std::memory_order_relaxed);
+}
+
 void Dsp::applyParameterChanges() {
     // Comparing with what the engine was given, rather than tracking which setter ran,
     // means no store can be lost between a setter and the block that reads it.
@@ -169,8 +181,16 @@ void Dsp::publishPeaks(uint32_t frames) {
 }
 
 void Dsp::process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
-                  const MidiMessage* events, uint32_t eventCount) {
+                  const MidiMessage* events, uint32_t eventCount, Transport transport) {
     applyParameterChanges();
+    if (transport.rolling) {
+        if (!mRolling || transport.frame != mNextFrame) {
+            reset();
+            mEngine.alignHopsTo(transport.frame);
+        }
+        mNextFrame = transport.frame + frames;
+    }
+    mRolling = transport.rolling;
     uint32_t next = 0;
     for (uint32_t done = 0; done < frames;) {
         while (next < eventCount && events[next].frame <= done)

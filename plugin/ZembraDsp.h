@@ -20,6 +20,12 @@ struct MidiMessage {
     uint8_t bytes[3];
 };
 
+// Where a block starts on the host's timeline, while the transport rolls.
+struct Transport {
+    bool rolling = false;
+    std::uint64_t frame = 0;
+};
+
 class Dsp {
   public:
     // The delay reported to the host: what the blend and the dry mix really take (the
@@ -44,11 +50,23 @@ class Dsp {
     // For the meters' release; call while not processing.
     void setSampleRate(double sampleRate);
 
+    // Call while not processing (the host activating us). Clears all that was heard: the
+    // engine's history, the solo delay, the meters and the MIDI controllers; the parameters,
+    // those stored since the last block included, stay. The next block sounds as the first
+    // block of a new instance given the same parameters would.
+    void reset();
+
     // Audio thread. Any number of frames; inA/inB may be null (silence) and are only read;
     // the outputs may share memory with the inputs. Events are expected in frame order; one
     // at or past the end of the block is applied at its end.
+    // While the transport rolls, the engine's hops follow the timeline: when it starts to
+    // roll or jumps (a relocation, a loop), all that was heard is cleared as by reset() and
+    // the hops are put back on multiples of the hop from the timeline's frame 0. What a
+    // bounce renders at a position then depends on the material from the start point on
+    // and on the parameters, not on the start point, the host's block size or earlier
+    // jumps. Stopped, nothing is cleared and the hops run on from wherever they are.
     void process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
-                 const MidiMessage* events, uint32_t eventCount);
+                 const MidiMessage* events, uint32_t eventCount, Transport transport = {});
 
     // The value the engine holds, in engine units (for tests and diagnostics).
     float engineParameter(int id) const { return mEngine.parameter(id); }
@@ -67,6 +85,8 @@ class Dsp {
     std::array<std::atomic<float>, kZembraParameterCount> mValues;
     std::array<float, kZembraParameterCount> mApplied; // audio thread only
     bool mSolo = false;
+    bool mRolling = false;
+    std::uint64_t mNextFrame = 0; // where the next block starts if the transport runs on
 
     // Sanitised copies of the host's inputs, which must not be written.
     float mScratchA[kScratchFrames];

@@ -40,7 +40,8 @@ class ZembraPlugin : public Plugin {
                "sits behind the blend.";
     }
     const char* getMaker() const override { return "Zembra"; }
-    const char* getLicense() const override { return "Proprietary"; }
+    // A URI, which DPF writes into the LV2 metadata as it stands.
+    const char* getLicense() const override { return zembra::kLicenseUri; }
     uint32_t getVersion() const override {
         return d_version(ZEMBRA_VERSION_MAJOR, ZEMBRA_VERSION_MINOR, ZEMBRA_VERSION_PATCH);
     }
@@ -118,6 +119,9 @@ class ZembraPlugin : public Plugin {
     }
 
     void sampleRateChanged(double newSampleRate) override { mDsp.setSampleRate(newSampleRate); }
+    // Hosts activate after a bypass, a relocation or a new sample rate: nothing of the old
+    // sound may follow into the new one.
+    void activate() override { mDsp.reset(); }
 
     void run(const float** inputs, float** outputs, uint32_t frames, const MidiEvent* midiEvents,
              uint32_t midiEventCount) override {
@@ -130,7 +134,9 @@ class ZembraPlugin : public Plugin {
             message.size = event.size;
             std::memcpy(message.bytes, event.data, event.size);
         }
-        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count);
+        const TimePosition& time = getTimePosition();
+        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count,
+                     {time.playing, time.frame});
     }
 
   private:

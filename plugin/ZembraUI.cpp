@@ -6,6 +6,7 @@
 
 #include "DpfWindow.h"
 #include "HostParameters.h"
+#include "PointerButtons.h"
 #include "UiBridge.h"
 #include "editor/GraphicsThread.h"
 #include "editor/zembra_CocoaViewFactory.h"
@@ -76,7 +77,10 @@ class ZembraUI : public UI {
         mBridge->parameterChanged(index, value);
     }
     void programLoaded(uint32_t) override { mBridge->programLoaded(); }
-    void uiIdle() override { mBridge->idle(); }
+    void uiIdle() override {
+        if (mWindow && mWindow->isButtonDown()) mWindow->leftButtonState(mButtons.leftHeld());
+        mBridge->idle();
+    }
     void uiScaleFactorChanged(double scaleFactor) override { showAtScale(scaleFactor); }
 
     void onCairoDisplay(const CairoGraphicsContext& context) override {
@@ -131,6 +135,7 @@ class ZembraUI : public UI {
     std::unique_ptr<zembra::plugin::UiBridge> mBridge;
     std::shared_ptr<tk::View> mView;
     std::unique_ptr<DpfWindow> mWindow;
+    zembra::plugin::PointerButtons mButtons;
 
     DISTRHO_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(ZembraUI)
 };

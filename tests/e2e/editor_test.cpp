@@ -506,4 +506,62 @@ TEST_F(EditorInJalv, AnOpenEditorCostsLessThanItsPicturesUnpacked) {
     EXPECT_LT(editor["RssAnon"] - generic["RssAnon"], 120L * 1024);
 }
 
+// A drag whose release never reaches the editor: its window goes away mid-drag (which ends
+// its hold on the pointer) and the button is let go elsewhere. Once the editor is back, the
+// pointer passing over it drags nothing: the drag ended where it was.
+TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
+    Child host = startHost();
+    const auto editor = editorWindow();
+    ASSERT_TRUE(editor) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = settled(*editor);
+    // The editor takes input once it has drawn itself: its corner is no longer black.
+    bool drawn = false;
+    for (int tries = 0; !drawn && tries < 60; ++tries) {
+        const Screenshot shot(screenshot("lost-release-start"));
+        const Rgb c = shot.at(g.x + 3, g.y + 3);
+        drawn = c.r + c.g + c.b > 0;
+        if (!drawn) std::this_thread::sleep_for(250ms);
+    }
+    ASSERT_TRUE(drawn) << "the editor never drew\n" << stopHost(host).output;
+    const Box room = layout["roomSlider"];
+    const auto rowAt = [&](double fromTop) { // 0 the slider's top, 1 its bottom
+        return room.y + static_cast<int>(fromTop * room.h);
+    };
+    auto moveTo = [&](double fromTop, std::vector<std::string> then) {
+        std::vector<std::string> argv = {"xdotool", "mousemove",
+                                         std::to_string(g.x + room.x + room.w / 2),
+                                         std::to_string(g.y + rowAt(fromTop))};
+        argv.insert(argv.end(), then.begin(), then.end());
+        return x(argv).status;
+    };
+    const std::string id = std::to_string(*editor);
+    ASSERT_EQ(moveTo(0.5, {"mousedown", "1"}), 0);
+    ASSERT_EQ(moveTo(0.7, {"sleep", "0.3"}), 0);
+    ASSERT_EQ(x({"xdotool", "windowunmap", "--sync", id}).status, 0);
+    ASSERT_EQ(x({"xdotool", "mouseup", "1", "sleep", "0.5"}).status, 0);
+    ASSERT_EQ(x({"xdotool", "windowmap", "--sync", id}).status, 0);
+    ASSERT_EQ(moveTo(0.9, {"sleep", "0.2"}), 0);
+    ASSERT_EQ(moveTo(0.97, {"sleep", "0.5"}), 0);
+
+    // Where the thumb is: the rows of the slider its light face covers nearly across (the
+    // track's light rim at its top is narrower).
+    const Screenshot shot(screenshot("lost-release-end"));
+    const Rgb corner = shot.at(g.x + 3, g.y + 3);
+    ASSERT_GT(corner.r + corner.g + corner.b, 0) << "the editor did not come back";
+    long rows = 0, sum = 0;
+    for (int y = room.y; y < room.y + room.h; ++y) {
+        if (shot.count({room.x, y, room.w, 1}, g.x, g.y, light) < room.w * 2 / 3) continue;
+        ++rows;
+        sum += y;
+    }
+    const Result r = stopHost(host);
+    ASSERT_GT(rows, 0) << "no thumb on the room slider";
+    const double thumb = static_cast<double>(sum) / static_cast<double>(rows);
+    std::cout << "[ figure ] the room slider's thumb at row " << thumb << ", let go at row "
+              << rowAt(0.7) << ", the pointer went on to " << rowAt(0.97) << "\n";
+    EXPECT_GT(thumb, rowAt(0.55)) << "the drag did not move it";
+    EXPECT_LT(thumb, rowAt(0.85)) << "it followed the pointer after the release was lost";
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
 } // namespace

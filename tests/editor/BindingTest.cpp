@@ -1,6 +1,7 @@
 // Binding the editor to its plug-in instance: every value shown on binding and sent back
 // once, host changes moving only their control, what the controls write, gestures counted
-// into one begin and one end, rebinding, and editors that do not drive each other.
+// into one begin and one end for each parameter they change, rebinding, and editors that do
+// not drive each other.
 #include "EditorTestSupport.h"
 
 #include "controls/ZembraXYView.h"
@@ -125,36 +126,88 @@ TEST_F(Binding, PopUpsAndButtonsWriteTheirIndexAndState) {
     EXPECT_EQ(sets[1].value, 1.0f);
 }
 
-TEST_F(Binding, NestedGesturesGiveOneBeginAndOneEndPerParameter) {
-    Editor e;
-    const void* pad = zembra::postingObject(&e.outlet<ZembraXYView>("uiZembra2DView"));
-    const void* slider = zembra::postingObject(&e.outlet<tk::Slider>("uiRoomSlider"));
+TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThose) {
+    Editor e(session);
+    auto& padView = e.outlet<ZembraXYView>("uiZembra2DView");
+    auto& room = e.outlet<tk::Slider>("uiRoomSlider");
+    const void* pad = zembra::postingObject(&padView);
+    const void* slider = zembra::postingObject(&room);
+    auto movePad = [&](float x) { // along X only: Y is sent as it stands
+        fnd::NotificationCenter::defaultCenter().post(
+            zembra::kSendUpdatedValuesToHostNotification, pad,
+            {{zembra::kXValueKey, x}, {zembra::kYValueKey, e.host().getParameter(kParamY)}});
+    };
     e.host().clearCalls();
     post(zembra::kBeginGestureNotification, pad);
     post(zembra::kBeginGestureNotification, slider);
-    EXPECT_EQ(e.host().calls(Kind::BeginGesture).size(), 12u);
+    EXPECT_TRUE(e.host().calls(Kind::BeginGesture).empty()) << "nothing changed yet";
+    movePad(0.62f); // where X already is
+    EXPECT_TRUE(e.host().calls(Kind::BeginGesture).empty());
+    movePad(0.7f);
+    movePad(0.8f);
+    room.setFloatValue(40.0f);
+    e.view().iaParamRoomChanged(room);
+    room.setFloatValue(45.0f);
+    e.view().iaParamRoomChanged(room);
     post(zembra::kEndGestureNotification, slider);
     EXPECT_TRUE(e.host().calls(Kind::EndGesture).empty());
     post(zembra::kEndGestureNotification, pad);
-    const auto ends = e.host().calls(Kind::EndGesture);
-    ASSERT_EQ(ends.size(), 12u);
-    for (AudioUnitParameterID i = 0; i < 12; ++i)
-        EXPECT_EQ(ends[i].id, i);
+
+    // Each begin comes before the first value of its parameter; the ends come together.
+    std::vector<std::string> seen;
+    for (const auto& call : e.host().calls()) {
+        const char* kind = call.kind == Kind::BeginGesture ? "begin "
+                           : call.kind == Kind::EndGesture ? "end "
+                                                           : "set ";
+        seen.push_back(kind + std::to_string(call.id));
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"set 3", "set 4", "begin 3", "set 3", "set 4", "set 3",
+                                        "set 4", "begin 6", "set 6", "set 6", "end 3", "end 6"}));
     EXPECT_EQ(e.view().gestureSessions(), 0);
+
+    // The next gesture starts afresh.
+    e.host().clearCalls();
+    post(zembra::kBeginGestureNotification, slider);
+    room.setFloatValue(50.0f);
+    e.view().iaParamRoomChanged(room);
+    post(zembra::kEndGestureNotification, slider);
+    ASSERT_EQ(e.host().calls(Kind::BeginGesture).size(), 1u);
+    ASSERT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
+    EXPECT_EQ(e.host().calls(Kind::EndGesture)[0].id,
+              static_cast<AudioUnitParameterID>(kParamRoom));
 }
 
-TEST_F(Binding, AnEndWithoutABeginEndsAtOnceAndTheNextBeginBalancesIt) {
+TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
     Editor e;
     e.host().clearCalls();
     post(zembra::kEndGestureNotification, nullptr);
-    EXPECT_EQ(e.host().calls(Kind::EndGesture).size(), 12u);
+    EXPECT_TRUE(e.host().calls(Kind::EndGesture).empty());
     EXPECT_EQ(e.view().gestureSessions(), -1);
     post(zembra::kBeginGestureNotification, nullptr);
-    EXPECT_EQ(e.host().calls(Kind::BeginGesture).size(), 12u);
     EXPECT_EQ(e.view().gestureSessions(), 0);
+    auto& solo = e.outlet<tk::Button>("uiSoloAButton");
+    solo.setState(tk::CellState::On);
+    e.view().iaParamSoloAChanged(solo);
+    EXPECT_EQ(e.host().calls(Kind::BeginGesture).size(), 1u);
+    post(zembra::kEndGestureNotification, nullptr);
+    EXPECT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
 
     post(zembra::kParameterValueChangedNotification, nullptr);
     EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), 12u);
+}
+
+TEST_F(Binding, AnEditorUnboundMidGestureEndsWhatItBegan) {
+    Editor e;
+    auto& volume = e.outlet<tk::Slider>("uiVolumeSlider");
+    e.host().clearCalls();
+    post(zembra::kBeginGestureNotification, zembra::postingObject(&volume));
+    volume.setFloatValue(30.0f);
+    e.view().iaParamVolumeChanged(volume);
+    e.view().setAU(0);
+    const auto ends = e.host().calls(Kind::EndGesture);
+    ASSERT_EQ(ends.size(), 1u);
+    EXPECT_EQ(ends[0].id, static_cast<AudioUnitParameterID>(kParamVolume));
 }
 
 TEST_F(Binding, BindingTwiceLeavesOneRegistrationPerParameterOnTheSecondInstance) {
@@ -208,8 +261,8 @@ TEST_F(Binding, TwoEditorsInOneProcessDoNotDriveEachOther) {
     one.window().mouseDown({r.minX() + 40, r.minY() + 30});
     one.window().mouseDragged({r.minX() + 60, r.minY() + 50});
     one.window().mouseUp({r.minX() + 60, r.minY() + 50});
-    EXPECT_EQ(one.host().calls(Kind::BeginGesture).size(), 12u);
-    EXPECT_EQ(one.host().calls(Kind::EndGesture).size(), 12u);
+    EXPECT_EQ(one.host().calls(Kind::BeginGesture).size(), 2u); // X and Y moved
+    EXPECT_EQ(one.host().calls(Kind::EndGesture).size(), 2u);
     EXPECT_EQ(one.host().calls(Kind::Set).size(), 6u); // X and Y for press, drag, release
     EXPECT_TRUE(two.host().calls().empty()) << "not even the other editor's gestures";
 

@@ -122,6 +122,37 @@ TEST(DpfWindowEvents, OnlyTheLeftButtonPressesAndOnlyAHeldButtonDrags) {
     EXPECT_FALSE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
 }
 
+TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePress) {
+    ProbedWindow s;
+    s.window.leftButtonState(false); // nothing held here: nothing happens
+    s.window.leftButtonState(false);
+    EXPECT_TRUE(s.probe->events.empty());
+
+    // Up once, then the release arrives after all: an ordinary click.
+    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 0);
+    s.window.leftButtonState(false);
+    s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 5);
+    ASSERT_EQ(s.probe->events.size(), 2u);
+    EXPECT_FALSE(s.probe->events.back().synthetic);
+    // Up, held again, up: never twice in a row, so the press goes on.
+    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 1000);
+    s.window.leftButtonState(false);
+    s.window.leftButtonState(true);
+    s.window.leftButtonState(false);
+    EXPECT_TRUE(s.window.isButtonDown());
+    EXPECT_TRUE(s.window.motion(20, 85, 0));
+
+    s.window.leftButtonState(false);
+    EXPECT_FALSE(s.window.isButtonDown());
+    ASSERT_EQ(s.probe->events.size(), 5u);
+    EXPECT_EQ(s.probe->events.back().type, tk::EventType::MouseUp);
+    EXPECT_TRUE(s.probe->events.back().synthetic);
+    // The pointer moving on and a late release reach nobody.
+    EXPECT_FALSE(s.window.motion(40, 80, 0));
+    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, false, 40, 80, 0, 1100));
+    EXPECT_EQ(s.probe->events.size(), 5u);
+}
+
 TEST(DpfWindowEvents, KeysWithoutTextAreKeysAndTextComesAsText) {
     ProbedWindow s;
     s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 0); // makes the probe first responder
@@ -229,16 +260,9 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         dpf.mouse(DpfWindow::kLeftButton, false, x, y, 0, 150);
         bridge.idle();
         EXPECT_EQ(solo->state(), tk::CellState::On);
-        const std::vector<std::string> gesture = [] {
-            std::vector<std::string> v;
-            for (int id = 0; id < 12; ++id)
-                v.push_back("begin " + std::to_string(id));
-            v.push_back("set 10 1.000000");
-            for (int id = 0; id < 12; ++id)
-                v.push_back("end " + std::to_string(id));
-            return v;
-        }();
-        EXPECT_EQ(host.calls, gesture);
+        // Only the parameter the click changed is touched: a host recording in Touch mode
+        // leaves the automation of the other eleven alone.
+        EXPECT_EQ(host.calls, (std::vector<std::string>{"begin 10", "set 10 1.000000", "end 10"}));
         EXPECT_EQ(instance.parameters().getParameter(kParamSoloA), 1.0f);
 
         // The room slider shows the plug-in's state, and the window holds the editor's
@@ -246,6 +270,34 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         auto* room = dynamic_cast<tk::Control*>(editor->outlet("uiRoomSlider"));
         ASSERT_NE(room, nullptr);
         EXPECT_EQ(room->floatValue(), 70.0f);
+
+        // A drag on it whose release went to another window (which took the pointer): the
+        // host hears the gesture end once the button is seen up, and nothing of the pointer
+        // after.
+        host.calls.clear();
+        const tk::Rect track = room->convertRectToView(room->bounds(), nullptr);
+        const double rx = track.midX() * scale;
+        auto ry = [&](double fraction) {
+            return (view->frame().height() - track.minY() - fraction * track.height()) * scale;
+        };
+        dpf.mouse(DpfWindow::kLeftButton, true, rx, ry(0.5), 0, 1000);
+        dpf.motion(rx, ry(0.3), 0);
+        dpf.leftButtonState(false);
+        dpf.leftButtonState(false);
+        bridge.idle();
+        ASSERT_GE(host.calls.size(), 3u);
+        EXPECT_EQ(host.calls.front(), "begin 6");
+        EXPECT_EQ(host.calls.back(), "end 6");
+        for (size_t i = 1; i + 1 < host.calls.size(); ++i)
+            EXPECT_EQ(host.calls[i].rfind("set 6 ", 0), 0u) << host.calls[i];
+        const float leftAt = instance.parameters().getParameter(kParamRoom);
+        EXPECT_LT(leftAt, 50.0f);
+        const size_t calls = host.calls.size();
+        dpf.motion(rx, ry(0.1), 0);
+        dpf.mouse(DpfWindow::kLeftButton, false, rx, ry(0.1), 0, 1100);
+        bridge.idle();
+        EXPECT_EQ(host.calls.size(), calls);
+        EXPECT_EQ(editor->gestureSessions(), 0);
         const int width = static_cast<int>(view->frame().width() * scale);
         const int height = static_cast<int>(view->frame().height() * scale);
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);

@@ -1,5 +1,5 @@
 // The plug-in's audio-thread calls never touch the heap: allocations are counted while
-// blocks with MIDI, parameter changes and preset loads go through.
+// blocks with MIDI, parameter changes, preset loads, resets and transport jumps go through.
 #include "AllocationCounter.h"
 #include "FactoryPresets.h"
 #include "ZembraDsp.h"
@@ -14,7 +14,7 @@ using namespace zembra::plugin;
 using zembra::test::startCountingAllocations;
 using zembra::test::stopCountingAllocations;
 
-TEST(PluginRealTime, BlocksParametersMidiAndPresetsNeverAllocate) {
+TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
     if (!zembra::test::kCanCountAllocations) GTEST_SKIP() << "the sanitizers own malloc";
     Dsp dsp;
     dsp.setSampleRate(48000.0);
@@ -36,7 +36,10 @@ TEST(PluginRealTime, BlocksParametersMidiAndPresetsNeverAllocate) {
         dsp.setParameter(kParamWetDry, 40.0f);
         dsp.setParameter(kParamSoloA, static_cast<float>(i / 7 % 2));
         if (i % 50 == 0) dsp.loadPreset(static_cast<uint32_t>(i / 50) % kFactoryPresets.size());
-        dsp.process(a.data(), b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0);
+        if (i % 100 == 99) dsp.reset();
+        // Rolling, with a jump (so a clear and a re-phase of the hops) at every other block.
+        const Transport transport{i % 3 != 0, static_cast<uint64_t>(i / 2) * 1500};
+        dsp.process(a.data(), b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0, transport);
         (void)dsp.parameter(kOutputPeakA);
     }
     const long allocations = stopCountingAllocations();

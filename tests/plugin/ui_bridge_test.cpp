@@ -334,7 +334,7 @@ TEST_F(Bridge, APresetOrABurstOfHostChangesPostsTheValueChangeOnce) {
     EXPECT_EQ(host.calls.size(), 3u);
 }
 
-TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOnTheMainThread) {
+TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOfTheAxesMovedOnTheMainThread) {
     makeBridge();
     std::thread controller([] {
         for (int i = 1; i <= 50; ++i) // a burst of reports: only the last one counts
@@ -363,6 +363,12 @@ TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOnTheMainThread) {
     bridge->idle();
     EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), set(kParamX, 1.0f),
                                        set(kParamY, 0.0f), end(kParamX), end(kParamY)}));
+
+    // A move along one axis touches that axis alone.
+    host.calls.clear();
+    postStick(0.5f, 0.0f);
+    bridge->idle();
+    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), set(kParamX, 0.5f), end(kParamX)}));
 }
 
 TEST_F(Bridge, TheStickMovesOnlyTheFrontmostEditorAndNothingOnceTheUIHasGone) {

@@ -201,13 +201,15 @@ TEST(RenderOptions, AcceptsEveryOptionInBothSpellings) {
                                  "--note",
                                  "28",
                                  "--sustain",
-                                 "100"});
+                                 "100",
+                                 "--start-offset=5000"});
     ASSERT_EQ(r.error, "");
     const Options& o = r.options;
     EXPECT_EQ(o.inputs, (std::vector<std::string>{"a.wav", "b.flac"}));
     EXPECT_EQ(o.output, "out.wav");
     EXPECT_EQ(o.spectrogram, "s.png");
     EXPECT_TRUE(o.raw);
+    EXPECT_EQ(o.startOffset, 5000u);
     const float expected[kZembraParameterCount] = {0.25f, 1, 0, 1, 0.125f, 0.5f,
                                                    0.75f, 2, 6, 1, 1,      1};
     for (int id = 0; id < kZembraParameterCount; ++id) {
@@ -242,6 +244,9 @@ TEST(RenderOptions, RejectsEachKindOfBadValue) {
         {{"--volume", "nan"}, "wants a number"},
         {{"--room", "inf"}, "wants a number"},
         {{"--pedal", "64.5"}, "whole number"},
+        {{"--start-offset", "-1"}, "whole number of frames"},
+        {{"--start-offset", "1e3"}, "whole number of frames"},
+        {{"--start-offset"}, "needs a value"},
         {{"--x-control", "sideways"}, "wants one of none, mod-wheel"},
         {{"--wet-dry"}, "needs a value"},
         {{"-o"}, "needs a value"},
@@ -405,6 +410,54 @@ TEST(RenderLoop, BlockSizeDoesNotChangeTheResult) {
     const std::vector<float> reference = renderWith(1024);
     EXPECT_EQ(renderWith(333), reference);
     EXPECT_EQ(renderWith(4096), reference);
+}
+
+// The same material at the same timeline position, padded with silence before it and given
+// the start offset to match, with other block sizes: the hops sit on the timeline, so the
+// renders agree (once three hops past the later start, the blend's frames reach no further
+// back), as a host's bounces from other start points do.
+TEST(RenderLoop, AStartOffsetPutsTheHopsOnTheTimeline) {
+    constexpr long kMaterialAt = 5333; // on the timeline, not on a hop
+    constexpr long kSettled = 3 * Processor::kHop;
+    // The material after `pad` frames of silence, rendered as if the file began at
+    // `startFrame`; what it plays from the material on.
+    const auto renderWith = [](long pad, long block, bool room, std::uint64_t startFrame) {
+        VectorSources sources;
+        sources.a.assign(static_cast<size_t>(pad), 0.0f);
+        sources.b.assign(static_cast<size_t>(pad), 0.0f);
+        const std::vector<float> a = sine(7777, 300.0, 0.4f), b = sine(7777, 1250.0, 0.3f);
+        sources.a.insert(sources.a.end(), a.begin(), a.end());
+        sources.b.insert(sources.b.end(), b.begin(), b.end());
+        Processor processor;
+        processor.setParameter(kParamX, 0.3f);
+        if (room) processor.setParameter(kParamWetDry, 0.3f);
+        RenderSettings settings;
+        settings.blockSize = block;
+        settings.startFrame = startFrame;
+        Capture out;
+        render::render(sources, processor, out, settings);
+        out.left.erase(out.left.begin(), out.left.begin() + pad);
+        return out.left;
+    };
+    const auto atMaterial = [&](long pad, long block, bool room) {
+        return renderWith(pad, block, room, static_cast<std::uint64_t>(kMaterialAt - pad));
+    };
+    // One start: the same samples whatever the block size, the room included.
+    const std::vector<float> reference = atMaterial(700, 1024, true);
+    EXPECT_EQ(atMaterial(700, 64, true), reference);
+    EXPECT_EQ(atMaterial(700, 4096, true), reference);
+
+    const std::vector<float> late = atMaterial(0, 1024, false);
+    const auto agreesWithLate = [&](const std::vector<float>& early) {
+        const size_t common = std::min(early.size(), late.size());
+        return common > static_cast<size_t>(kSettled) + 7000 &&
+               std::equal(late.begin() + kSettled, late.begin() + long(common),
+                          early.begin() + kSettled);
+    };
+    for (const auto& [pad, block] : {std::pair{3L, 333L}, {700L, 64L}, {5000L, 4096L}})
+        EXPECT_TRUE(agreesWithLate(atMaterial(pad, block, false))) << "padded by " << pad;
+    // Without the offset, the hops sit wherever the file starts.
+    EXPECT_FALSE(agreesWithLate(renderWith(700, 1024, false, 0)));
 }
 
 TEST(RenderDemo, MaterialFillsTwelveSecondsAtAHealthyLevel) {

@@ -192,6 +192,7 @@ int run(const Options& options) {
 
     RenderSettings settings;
     settings.raw = options.raw;
+    settings.startFrame = options.startOffset;
     const RenderResult result = render::render(*sources, processor, writer, settings, hooks);
     writer.close();
 

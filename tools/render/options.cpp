@@ -189,6 +189,21 @@ ParseResult parseOptions(int argc, const char* const* argv) {
         };
         const auto needsValue = [&] { result.error = "option " + display + " needs a value"; };
 
+        if (name == "start-offset") {
+            const auto value = takeValue();
+            if (!value) {
+                needsValue();
+                return result;
+            }
+            const auto frame = parseWhole(*value);
+            if (!frame || *frame < 0) {
+                result.error = "option " + display +
+                               " wants a whole number of frames, 0 or more, got " + quoted(*value);
+                return result;
+            }
+            options.startOffset = static_cast<std::uint64_t>(*frame);
+            continue;
+        }
         if (name == "raw" || name == "output" || name == "spectrogram") {
             if (name == "raw") {
                 if (inlineValue) {
@@ -282,6 +297,11 @@ std::string helpText() {
         "                         sources end (output as long as the input). By default the\n"
         "                         delay is removed and the room's tail is rendered until it\n"
         "                         stays below -90 dBFS for 0.5 s (at most 10 s)\n"
+        "  --start-offset N       render as if the sources began at frame N of a host's\n"
+        "                         timeline (default 0): the engine analyses its frames on\n"
+        "                         the timeline's multiples of 1024, as the plug-in does while\n"
+        "                         the transport rolls, so a file bounced from a session\n"
+        "                         there matches\n"
         "\n"
         "Engine parameters, in the engine's units (gains linear, 1 = unity):\n";
 

@@ -5,6 +5,7 @@
 #include "RTzembra.h"
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ struct Options {
     std::string output;              // empty: not given
     std::string spectrogram;         // empty: no picture
     bool raw = false;                // keep the engine's delay, no tail
+    std::uint64_t startOffset = 0;   // the sources' first frame on the timeline
     // Only the values given on the command line; the rest keep the engine's defaults.
     std::array<std::optional<float>, kZembraParameterCount> parameters;
     std::array<std::optional<long>, kControllerInputCount> controllers;

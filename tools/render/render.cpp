@@ -156,6 +156,7 @@ RenderResult render(SourceStream& sources, Processor& processor, OutputSink& sin
     OutputStage stage(sink, hooks, settings, sources.sampleRate(),
                       settings.raw ? 0 : outputDelay(processor));
     std::vector<float> a(block), b(block), left(block), right(block);
+    processor.alignHopsTo(settings.startFrame);
 
     long fed = 0;
     bool sourcesDone = false;

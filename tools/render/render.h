@@ -4,6 +4,7 @@
 
 #include "ZembraProcessor.h"
 
+#include <cstdint>
 #include <functional>
 
 namespace zembra::render {
@@ -27,6 +28,9 @@ class OutputSink {
 struct RenderSettings {
     bool raw = false; // keep the delay, stop with the sources
     long blockSize = 1024;
+    // The timeline frame at which the sources start, as a host's timeline places them: the
+    // engine's hops fall on its multiples of 1024, as in the plug-in while the transport rolls.
+    std::uint64_t startFrame = 0;
     double tailFloorDb = -90.0;    // the tail ends once the output stays below this...
     double tailQuietSeconds = 0.5; // ...for this long
     double tailMaxSeconds = 10.0;
