@@ -1,7 +1,9 @@
 // The CLAP module in a small host of our own, written from the CLAP headers DPF ships: it loads
 // the module, reads what the plug-in declares (parameters, audio ports, latency, editor), runs
 // the test material through it in uneven blocks and compares the result with zembra-render.
+// Qtractor's own plug-in scanner lists it too.
 #include "E2eSounds.h"
+#include "E2eSupport.h"
 #include "ZembraParameters.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +23,9 @@
 #include <dlfcn.h>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace zembra;
@@ -410,4 +414,36 @@ TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
         ASSERT_TRUE(params->get_value(fresh, static_cast<clap_id>(p.id), &value));
         EXPECT_EQ(value, settings.count(p.id) ? settings.at(p.id) : p.def) << p.name;
     }
+}
+
+// Qtractor scans CLAP plug-ins in a helper process of its own, which reads "CLAP:<file>" lines
+// and answers "CLAP|name|audio in:out|MIDI in:out|controls in:out|features|file|index|id".
+TEST(QtractorScanner, ListsZembraWithItsPortsControlsAndEditor) {
+    ASSERT_STRNE(ZEMBRA_E2E_QTRACTOR_SCAN, "")
+        << "qtractor_plugin_scan not found: install qtractor";
+    Child scan = spawn({ZEMBRA_E2E_QTRACTOR_SCAN}, hostEnv());
+    const std::string request = std::string("CLAP:") + ZEMBRA_E2E_CLAP_MODULE + "\n";
+    ASSERT_EQ(write(scan.in, request.data(), request.size()), static_cast<ssize_t>(request.size()));
+    close(scan.in);
+    scan.in = -1;
+    const Result r = finish(scan, std::chrono::seconds(60));
+    ASSERT_TRUE(r.finished) << r.output;
+    EXPECT_EQ(r.status, 0) << r.output;
+    std::string listing;
+    std::istringstream lines(r.output);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("CLAP|", 0) == 0) listing = line;
+    std::cout << "[ figure ] qtractor_plugin_scan: " << listing << "\n";
+    std::vector<std::string> fields;
+    std::istringstream parts(listing);
+    for (std::string field; std::getline(parts, field, '|');)
+        fields.push_back(field);
+    ASSERT_GE(fields.size(), 7u) << r.output;
+    EXPECT_EQ(fields[1], "Zembra");
+    EXPECT_EQ(fields[2], "2:2");
+    EXPECT_EQ(fields[3], "1:0");
+    EXPECT_EQ(fields[4],
+              std::to_string(kZembraParameterCount) + ":" + std::to_string(kMeters.size()));
+    EXPECT_NE(fields[5].find("GUI"), std::string::npos);
+    EXPECT_EQ(fields[6], ZEMBRA_E2E_CLAP_MODULE);
 }
