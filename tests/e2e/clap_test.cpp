@@ -2,25 +2,19 @@
 // the module, reads what the plug-in declares (parameters, audio ports, latency, editor), runs
 // the test material through it in uneven blocks and compares the result with zembra-render.
 // Qtractor's own plug-in scanner lists it too.
+#include "ClapHost.h"
 #include "E2eSounds.h"
 #include "E2eSupport.h"
 #include "ZembraParameters.h"
 
 #include <gtest/gtest.h>
 
-#include "clap/entry.h"
 #include "clap/ext/audio-ports.h"
-#include "clap/ext/gui.h"
-#include "clap/ext/latency.h"
 #include "clap/ext/note-ports.h"
-#include "clap/ext/params.h"
 #include "clap/ext/state.h"
-#include "clap/ext/thread-check.h"
-#include "clap/plugin-factory.h"
 
 #include <algorithm>
 #include <cstring>
-#include <dlfcn.h>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -35,70 +29,6 @@ namespace {
 
 constexpr double kSampleRate = 48000.0;
 constexpr uint32_t kMaxBlock = 1000;
-
-// ---- the module ----
-
-// Loaded once and left loaded: what the module registers at load lives as long as the process.
-const clap_plugin_entry_t* clapEntry() {
-    static const clap_plugin_entry_t* entry = [] {
-        void* handle = dlopen(ZEMBRA_E2E_CLAP_MODULE, RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            ADD_FAILURE() << dlerror();
-            return static_cast<const clap_plugin_entry_t*>(nullptr);
-        }
-        auto* e = static_cast<const clap_plugin_entry_t*>(dlsym(handle, "clap_entry"));
-        if (!e || !clap_version_is_compatible(e->clap_version) || !e->init(ZEMBRA_E2E_CLAP_MODULE))
-            return static_cast<const clap_plugin_entry_t*>(nullptr);
-        return e;
-    }();
-    return entry;
-}
-
-const clap_plugin_factory_t* factory() {
-    const clap_plugin_entry_t* entry = clapEntry();
-    return entry ? static_cast<const clap_plugin_factory_t*>(
-                       entry->get_factory(CLAP_PLUGIN_FACTORY_ID))
-                 : nullptr;
-}
-
-// ---- the host ----
-
-// The host side DPF asks for: parameters, latency and thread checks, and the three requests.
-// Everything runs on the test's thread, which is both main and audio thread here.
-class Host {
-  public:
-    Host() {
-        mHost.host_data = this;
-        mHost.get_extension = [](const clap_host_t*, const char* id) -> const void* {
-            if (std::strcmp(id, CLAP_EXT_LATENCY) == 0) return &kLatency;
-            if (std::strcmp(id, CLAP_EXT_THREAD_CHECK) == 0) return &kThreadCheck;
-            if (std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &kParams;
-            return nullptr;
-        };
-        mHost.request_restart = [](const clap_host_t* h) { self(h).restarts++; };
-        mHost.request_process = [](const clap_host_t*) {};
-        mHost.request_callback = [](const clap_host_t* h) { self(h).callbacks++; };
-    }
-    Host(const Host&) = delete;
-    Host& operator=(const Host&) = delete;
-
-    const clap_host_t* clap() const { return &mHost; }
-
-    int restarts = 0, callbacks = 0, latencyChanges = 0;
-
-  private:
-    static Host& self(const clap_host_t* h) { return *static_cast<Host*>(h->host_data); }
-    static inline const clap_host_latency_t kLatency = {
-        [](const clap_host_t* h) { self(h).latencyChanges++; }};
-    static inline const clap_host_thread_check_t kThreadCheck = {
-        [](const clap_host_t*) { return true; }, [](const clap_host_t*) { return true; }};
-    static inline const clap_host_params_t kParams = {
-        [](const clap_host_t*, clap_param_rescan_flags) {},
-        [](const clap_host_t*, clap_id, clap_param_clear_flags) {}, [](const clap_host_t*) {}};
-
-    clap_host_t mHost{CLAP_VERSION, nullptr, "zembra e2e", "Zembra", "",
-                      "1",          nullptr, nullptr,      nullptr,  nullptr};
-};
 
 // Parameter changes the host sends in one block.
 class InputEvents {
@@ -146,11 +76,6 @@ class OutputEvents {
         }};
 };
 
-template <typename Extension>
-const Extension* extension(const clap_plugin_t* plugin, const char* id) {
-    return static_cast<const Extension*>(plugin->get_extension(plugin, id));
-}
-
 // A saved state, as a host keeps it in its session.
 struct SavedState {
     std::string bytes;
@@ -175,8 +100,9 @@ struct SavedState {
 class ClapPlugin : public ::testing::Test {
   protected:
     void SetUp() override {
-        const clap_plugin_factory_t* f = factory();
-        ASSERT_NE(f, nullptr) << "no plug-in factory";
+        std::string error;
+        const clap_plugin_factory_t* f = clapFactory(ZEMBRA_E2E_CLAP_MODULE, error);
+        ASSERT_NE(f, nullptr) << error;
         ASSERT_EQ(f->get_plugin_count(f), 1u);
         descriptor = f->get_plugin_descriptor(f, 0);
         ASSERT_NE(descriptor, nullptr);
@@ -189,7 +115,8 @@ class ClapPlugin : public ::testing::Test {
     }
 
     const clap_plugin_t* create() {
-        const clap_plugin_factory_t* f = factory();
+        std::string error;
+        const clap_plugin_factory_t* f = clapFactory(ZEMBRA_E2E_CLAP_MODULE, error);
         const clap_plugin_t* p = f->create_plugin(f, host.clap(), descriptor->id);
         if (!p) return nullptr;
         mCreated.push_back(p);
@@ -205,7 +132,7 @@ class ClapPlugin : public ::testing::Test {
     };
     Inputs inputs() const {
         Inputs in;
-        const auto* ports = extension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
+        const auto* ports = clapExtension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
         if (!ports) return in;
         for (uint32_t i = 0; i < ports->count(plugin, true); ++i) {
             clap_audio_port_info_t info{};
@@ -221,7 +148,7 @@ class ClapPlugin : public ::testing::Test {
         return in;
     }
 
-    Host host;
+    ClapHost host;
     const clap_plugin_descriptor_t* descriptor = nullptr;
     const clap_plugin_t* plugin = nullptr;
 
@@ -242,7 +169,7 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
         EXPECT_NE(std::find(features.begin(), features.end(), wanted), features.end()) << wanted;
 
     // The twelve parameters by their ids, then the meters, read-only.
-    const auto* params = extension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
+    const auto* params = clapExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
     ASSERT_NE(params, nullptr);
     ASSERT_EQ(params->count(plugin), static_cast<uint32_t>(kPluginParameterCount));
     for (const ParameterInfo& p : kParameters) {
@@ -272,7 +199,7 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
     ASSERT_TRUE(params->value_to_text(plugin, kParamXControl, 2.0, text, sizeof text));
     EXPECT_STREQ(text, kControllerSourceLabels[2]);
 
-    const auto* latency = extension<clap_plugin_latency_t>(plugin, CLAP_EXT_LATENCY);
+    const auto* latency = clapExtension<clap_plugin_latency_t>(plugin, CLAP_EXT_LATENCY);
     ASSERT_NE(latency, nullptr);
     EXPECT_EQ(latency->get(plugin), 2048u);
 
@@ -290,7 +217,7 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
     EXPECT_TRUE(in.ports[0].flags & CLAP_AUDIO_PORT_IS_MAIN);
     EXPECT_EQ(a + b, 2u);
     EXPECT_EQ(b, 1u);
-    const auto* ports = extension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
+    const auto* ports = clapExtension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
     ASSERT_EQ(ports->count(plugin, false), 1u);
     clap_audio_port_info_t out{};
     ASSERT_TRUE(ports->get(plugin, 0, false, &out));
@@ -298,12 +225,12 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
     EXPECT_TRUE(out.flags & CLAP_AUDIO_PORT_IS_MAIN);
 
     // MIDI in, for the X and Y controls.
-    const auto* notes = extension<clap_plugin_note_ports_t>(plugin, CLAP_EXT_NOTE_PORTS);
+    const auto* notes = clapExtension<clap_plugin_note_ports_t>(plugin, CLAP_EXT_NOTE_PORTS);
     ASSERT_NE(notes, nullptr);
     EXPECT_EQ(notes->count(plugin, true), 1u);
 
     // The editor, embedded in an X11 window, at its own size.
-    const auto* gui = extension<clap_plugin_gui_t>(plugin, CLAP_EXT_GUI);
+    const auto* gui = clapExtension<clap_plugin_gui_t>(plugin, CLAP_EXT_GUI);
     ASSERT_NE(gui, nullptr);
     EXPECT_TRUE(gui->is_api_supported(plugin, CLAP_WINDOW_API_X11, false));
 }
@@ -334,7 +261,7 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRenders) {
 
     // The settings go in before activation, as a host restores a session; the first block
     // changes X twice, and the last value holds.
-    const auto* params = extension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
+    const auto* params = clapExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
     ASSERT_NE(params, nullptr);
     InputEvents events;
     OutputEvents sent;
@@ -391,8 +318,8 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRenders) {
 
 // Hosts keep a CLAP plug-in's settings in their sessions through its state alone.
 TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
-    const auto* params = extension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
-    const auto* state = extension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
+    const auto* params = clapExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
+    const auto* state = clapExtension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
     ASSERT_NE(params, nullptr);
     ASSERT_NE(state, nullptr) << "no state extension: a host would lose the settings";
     const std::map<int, float> settings = {{kParamX, 0.25f},         {kParamY, 0.75f},
