@@ -157,9 +157,10 @@ namespace {
 // share/zembra: beside bin/ (the standalone; the CLAP module in the build tree), at the prefix
 // of <prefix>/lib/clap, or, for a module in ~/.clap, in the user's data folder, where a
 // per-user install puts it.
-std::vector<std::filesystem::path> sharedResourceFolders(const std::filesystem::path& module) {
-    std::vector<std::filesystem::path> folders = {module / ".." / "share" / "zembra",
-                                                  module / ".." / ".." / "share" / "zembra"};
+std::vector<std::filesystem::path>
+sharedResourceFolders(const std::filesystem::path& moduleFolder) {
+    std::vector<std::filesystem::path> folders = {moduleFolder / ".." / "share" / "zembra",
+                                                  moduleFolder / ".." / ".." / "share" / "zembra"};
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
     if (dataHome && *dataHome)
