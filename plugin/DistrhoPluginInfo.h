@@ -27,7 +27,18 @@
 #define DISTRHO_PLUGIN_WANT_TIMEPOS 1
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 1
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
-#define DISTRHO_PLUGIN_WANT_STATE 0 // the twelve parameters are the whole state
+// The twelve parameters are the whole state. CLAP hosts keep a plug-in's settings in a session
+// only through its state extension, which DPF offers only with state support: the CLAP module
+// has it, saving the current preset and the parameters, with no keys of its own.
+#ifdef DISTRHO_PLUGIN_TARGET_CLAP
+#define DISTRHO_PLUGIN_WANT_STATE 1
+#define DISTRHO_PLUGIN_WANT_FULL_STATE 0
+#else
+#define DISTRHO_PLUGIN_WANT_STATE 0
+#endif
 
 #define DISTRHO_PLUGIN_LV2_CATEGORY "lv2:SpectralPlugin"
 #define DISTRHO_PLUGIN_VST3_CATEGORIES "Fx|Stereo"
+// CLAP identity: like the LV2 URI, hosts store it in sessions, so it never changes.
+#define DISTRHO_PLUGIN_CLAP_ID "org.zembra.zembra"
+#define DISTRHO_PLUGIN_CLAP_FEATURES "audio-effect", "phase-vocoder", "stereo"

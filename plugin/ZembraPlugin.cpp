@@ -1,4 +1,4 @@
-// The DPF shell (LV2, VST3, JACK): describes ports, parameters and presets from the shared
+// The DPF shell (LV2, VST3, CLAP, JACK): describes ports, parameters and presets from the shared
 // tables and forwards everything else to the DSP object.
 #include "DistrhoPlugin.hpp"
 
@@ -9,8 +9,10 @@
 #include "support/BundleIdentity.h"
 #include "support/PluginBundle.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 START_NAMESPACE_DISTRHO
 
@@ -157,16 +159,34 @@ Plugin* createPlugin() {
 namespace {
 
 // Resources and the version text are looked up in the bundle this module was loaded from.
-// The standalone is a program in bin/; its resources live in share/zembra beside it (the
-// build tree and an installed prefix alike).
+// The standalone and the CLAP module are single files with no bundle around them; they use
+// share/zembra: beside bin/ (the standalone; the CLAP module in the build tree), at the prefix
+// of <prefix>/lib/clap, or, for a module in ~/.clap, in the user's data folder, where a
+// per-user install puts it.
+std::vector<std::filesystem::path>
+sharedResourceFolders(const std::filesystem::path& moduleFolder) {
+    std::vector<std::filesystem::path> folders = {moduleFolder / ".." / "share" / "zembra",
+                                                  moduleFolder / ".." / ".." / "share" / "zembra"};
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (dataHome && *dataHome)
+        folders.push_back(std::filesystem::path(dataHome) / "zembra");
+    else if (home && *home)
+        folders.push_back(std::filesystem::path(home) / ".local" / "share" / "zembra");
+    return folders;
+}
+
 const fnd::Bundle* registerBundle() {
     const fnd::Bundle* bundle =
         zembra::registerPluginBundle(reinterpret_cast<const void*>(&createPlugin));
     if (!bundle || bundle->pathForResource("Info", "plist")) return bundle;
-    const std::filesystem::path shared = bundle->directory() / ".." / "share" / "zembra";
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(shared / "Info.plist", ec)) return bundle;
-    return &fnd::Bundle::registerBundle(zembra::kBundleIdentifier, shared.lexically_normal());
+    for (const auto& shared : sharedResourceFolders(bundle->directory())) {
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(shared / "Info.plist", ec))
+            return &fnd::Bundle::registerBundle(zembra::kBundleIdentifier,
+                                                shared.lexically_normal());
+    }
+    return bundle;
 }
 
 [[maybe_unused]] const bool gBundleRegistered = registerBundle() != nullptr;

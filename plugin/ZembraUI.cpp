@@ -77,6 +77,10 @@ class ZembraUI : public UI {
         mBridge->parameterChanged(index, value);
     }
     void programLoaded(uint32_t) override { mBridge->programLoaded(); }
+#if DISTRHO_PLUGIN_WANT_STATE
+    // Only the CLAP module has state, and no keys of its own: nothing ever changes.
+    void stateChanged(const char*, const char*) override {}
+#endif
     void uiIdle() override {
         if (mWindow && mWindow->isButtonDown()) mWindow->leftButtonState(mButtons.leftHeld());
         mBridge->idle();

@@ -1,8 +1,9 @@
-// The editor in a real host: jalv.gtk3 on a virtual display of the suite's own (Xvfb) under a
-// JACK server of its own. The editor appears with its controls where the interface description
-// puts them; a drag on the pad, a click on Solo A and a value typed into a field change the
-// host's values (read back from a preset the host saves); the host opens and closes it twenty
-// times; and the memory an open editor costs is reported. Every child is bounded by a timeout.
+// The editor in a real host: jalv.gtk3 (and the standalone, and the CLAP module in a host of our
+// own) on a virtual display of the suite's own (Xvfb) under a JACK server of its own. The editor
+// appears with its controls where the interface description puts them; a drag on the pad, a click
+// on Solo A and a value typed into a field change the host's values (read back from a preset the
+// host saves); the host opens and closes it twenty times; and the memory an open editor costs is
+// reported. Every child is bounded by a timeout.
 #include "E2eSupport.h"
 
 #include <cairo.h>
@@ -302,6 +303,24 @@ class EditorOnDisplay : public ::testing::Test {
         return values;
     }
 
+    // A program that shows the editor in a window of its own: the window has the editor's
+    // size, the program finds every resource and ends cleanly when `stop` asks it to, taking
+    // the window with it.
+    void expectEditorWindowWithResources(Child program, void (*stop)(Child&)) const {
+        const auto editor = editorWindow();
+        const Geometry g = editor ? settled(*editor) : Geometry{};
+        stop(program);
+        const Result r = finish(program, 10s);
+        ASSERT_TRUE(editor) << "no editor window\n" << r.output;
+        EXPECT_EQ(g.width, layout.width);
+        EXPECT_EQ(g.height, layout.height);
+        ASSERT_TRUE(r.finished) << r.output;
+        EXPECT_EQ(r.status, 0) << r.output;
+        EXPECT_EQ(r.output.find("Unable to load nib"), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("not loaded"), std::string::npos) << r.output;
+        EXPECT_FALSE(editorWindow(0ms)) << "the editor window outlived its program";
+    }
+
     static inline fs::path work;
     static inline Child xvfb;
     static inline JackServer jack;
@@ -457,18 +476,18 @@ TEST_F(EditorInJalv, SoundOnTheInputsLightsTheMixMeters) {
 
 // The standalone finds its resources in share/zembra beside its bin/.
 TEST_F(EditorOnDisplay, TheStandaloneShowsTheEditorWithItsResources) {
-    Child standalone = spawn({ZEMBRA_E2E_STANDALONE}, pluginEnv);
-    const auto editor = editorWindow();
-    const Geometry g = editor ? settled(*editor) : Geometry{};
-    kill(standalone.pid, SIGINT);
-    const Result r = finish(standalone, 10s);
-    ASSERT_TRUE(editor) << "no editor window\n" << r.output;
-    EXPECT_EQ(g.width, layout.width);
-    EXPECT_EQ(g.height, layout.height);
-    ASSERT_TRUE(r.finished) << r.output;
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output.find("Unable to load nib"), std::string::npos) << r.output;
-    EXPECT_EQ(r.output.find("not loaded"), std::string::npos) << r.output;
+    expectEditorWindowWithResources(spawn({ZEMBRA_E2E_STANDALONE}, pluginEnv),
+                                    [](Child& c) { kill(c.pid, SIGINT); });
+}
+
+// The CLAP module, a single file, finds its resources there too; its host stops at the end of
+// its input.
+TEST_F(EditorOnDisplay, TheClapModuleShowsTheEditorWithItsResources) {
+    expectEditorWindowWithResources(
+        spawn({ZEMBRA_E2E_CLAP_EDITOR_HOST, ZEMBRA_E2E_CLAP_MODULE}, pluginEnv), [](Child& c) {
+            close(c.in);
+            c.in = -1;
+        });
 }
 
 // An open editor's memory: the host with our editor against the same host showing its

@@ -1,0 +1,46 @@
+// Sound for the end-to-end suites: reading and writing files, the A and B material every host
+// test plays, and the reference zembra-render makes of it, to compare a host's output with.
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+struct Sound {
+    int channels = 0;
+    std::vector<float> samples; // interleaved
+    float at(size_t frame, int channel) const { return samples[frame * channels + channel]; }
+    size_t frames() const { return samples.size() / static_cast<size_t>(channels); }
+};
+
+// 32-bit float WAV at 48 kHz.
+void writeSound(const std::filesystem::path& path, const Sound& s);
+// Empty (no channels) when the file cannot be read.
+Sound readSound(const std::filesystem::path& path);
+
+// A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz: the two-channel file
+// lv2file reads (A left, B right) and the two mono files zembra-render reads, in a fresh
+// folder of the work directory named `name`.
+struct Material {
+    std::filesystem::path dir, both, a, b;
+};
+Material makeMaterial(const std::string& name);
+
+// The largest difference over both channels, or infinity when the shapes differ.
+double maxDifference(const Sound& x, const Sound& y);
+double rms(const Sound& s);
+
+// zembra-render's options for host values of the twelve parameters, by parameter id.
+std::vector<std::string> renderOptions(const std::map<int, float>& hostValues);
+// zembra-render --raw of the material with those values: stereo, the engine's delay kept.
+Sound renderReference(const Material& m, const std::map<int, float>& hostValues);
+// Checks that a host's output (the engine's delay kept, like --raw) matches zembra-render's
+// to float rounding, and prints the difference as a figure under `host`'s name.
+void expectRendersLikeZembraRender(const std::string& host, const Sound& output, const Material& m,
+                                   const std::map<int, float>& hostValues);
+
+} // namespace e2e
