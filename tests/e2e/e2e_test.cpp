@@ -1,6 +1,7 @@
 // The built plug-in in the clients people use: lv2info reads what we declare, lv2file renders
 // files that match zembra-render, jalv runs it under a JACK server again and again, and the
 // VST3 module loads and lists itself. Every child is bounded by a timeout.
+#include "E2eSound.h"
 #include "E2eSupport.h"
 #include "FactoryPresets.h"
 #include "ZembraParameters.h"
@@ -33,133 +34,6 @@ using namespace e2e;
 namespace {
 
 const char* const kUri = "urn:zembra:zembra";
-
-// ---- sound files ----
-
-struct Sound {
-    int channels = 0;
-    std::vector<float> samples; // interleaved
-    float at(size_t frame, int channel) const { return samples[frame * channels + channel]; }
-    size_t frames() const { return samples.size() / static_cast<size_t>(channels); }
-};
-
-void writeSound(const fs::path& path, const Sound& s) {
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = s.channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr) << path;
-    sf_writef_float(f, s.samples.data(), static_cast<sf_count_t>(s.frames()));
-    sf_close(f);
-}
-
-Sound readSound(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) return {};
-    Sound s{info.channels, std::vector<float>(static_cast<size_t>(info.frames * info.channels))};
-    sf_readf_float(f, s.samples.data(), info.frames);
-    sf_close(f);
-    return s;
-}
-
-// A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz: the two-channel file
-// lv2file reads (A left, B right) and the two mono files zembra-render reads.
-struct Material {
-    fs::path dir, both, a, b;
-};
-
-Material makeMaterial(const std::string& name) {
-    Material m;
-    m.dir = fs::path(ZEMBRA_E2E_WORK_DIR) / name;
-    fs::remove_all(m.dir);
-    fs::create_directories(m.dir);
-    m.both = m.dir / "ab.wav";
-    m.a = m.dir / "a.wav";
-    m.b = m.dir / "b.wav";
-    constexpr size_t kFrames = 72000;
-    Sound both{2, std::vector<float>(2 * kFrames)}, a{1, {}}, b{1, {}};
-    double phase = 0.0;
-    for (size_t i = 0; i < kFrames; ++i) {
-        const double t = static_cast<double>(i) / 48000.0;
-        phase += 2.0 * M_PI * (140.0 + 20.0 * std::sin(2.0 * M_PI * 3.0 * t)) / 48000.0;
-        double va = 0.0;
-        for (int h = 1; h <= 12; ++h)
-            va += std::sin(h * phase) / h * (h == 3 || h == 7 ? 2.0 : 1.0);
-        double vb = 0.0;
-        for (double f : {110.0, 138.6, 164.8, 220.7})
-            vb += std::fmod(f * t, 1.0) - 0.5;
-        both.samples[2 * i] = static_cast<float>(0.2 * va);
-        both.samples[2 * i + 1] = static_cast<float>(0.25 * vb);
-        a.samples.push_back(both.samples[2 * i]);
-        b.samples.push_back(both.samples[2 * i + 1]);
-    }
-    writeSound(m.both, both);
-    writeSound(m.a, a);
-    writeSound(m.b, b);
-    return m;
-}
-
-// The largest difference over both channels, or infinity when the shapes differ.
-double maxDifference(const Sound& x, const Sound& y) {
-    if (x.channels != 2 || y.channels != 2 || x.frames() != y.frames()) return INFINITY;
-    double worst = 0.0;
-    for (size_t i = 0; i < x.samples.size(); ++i)
-        worst = std::max(worst, std::fabs(static_cast<double>(x.samples[i] - y.samples[i])));
-    return worst;
-}
-
-double rms(const Sound& s) {
-    double sum = 0.0;
-    for (float v : s.samples)
-        sum += static_cast<double>(v) * v;
-    return s.samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.samples.size()));
-}
-
-// zembra-render's options for host values of the twelve parameters.
-std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
-    static const std::map<int, const char*> kOption = {{kParamMixA, "--mix-a"},
-                                                       {kParamMixB, "--mix-b"},
-                                                       {kParamVolume, "--volume"},
-                                                       {kParamX, "--x"},
-                                                       {kParamY, "--y"},
-                                                       {kParamWetDry, "--wet-dry"},
-                                                       {kParamRoom, "--room"},
-                                                       {kParamXControl, "--x-control"},
-                                                       {kParamYControl, "--y-control"},
-                                                       {kParamStereoMode, "--stereo"},
-                                                       {kParamSoloA, "--solo-a"},
-                                                       {kParamSoloB, "--solo-b"}};
-    static const char* const kSources[] = {"none",       "mod-wheel", "pitch-wheel", "pedal",
-                                           "aftertouch", "note",      "sustain"};
-    std::vector<std::string> options;
-    for (auto [id, value] : hostValues) {
-        const ParameterInfo& p = kParameters[id];
-        if (p.kind == ParameterKind::Toggle) {
-            if (value >= 1.0f) options.emplace_back(kOption.at(id));
-        } else if (p.kind == ParameterKind::Enumeration) {
-            options.insert(options.end(), {kOption.at(id), kSources[static_cast<int>(value)]});
-        } else {
-            std::ostringstream text;
-            text.precision(9);
-            text << p.toEngine(value);
-            options.insert(options.end(), {kOption.at(id), text.str()});
-        }
-    }
-    return options;
-}
-
-Sound renderReference(const Material& m, const std::map<int, float>& hostValues) {
-    std::vector<std::string> argv = {
-        ZEMBRA_E2E_RENDER, m.a.string(), m.b.string(),
-        "--raw",           "-o",         (m.dir / "reference.wav").string()};
-    for (auto& o : renderOptions(hostValues))
-        argv.push_back(o);
-    const Result r = run(argv);
-    EXPECT_EQ(r.status, 0) << r.output;
-    return readSound(m.dir / "reference.wav");
-}
 
 } // namespace
 
