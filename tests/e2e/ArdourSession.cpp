@@ -65,9 +65,9 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
             << ",\n  format = " << quoted(job.format)
             << ", routing = " << quoted(routingName(job.routing))
             << ",\n  a = " << quoted(m.a.string()) << ", b = " << quoted(m.b.string())
-            << ", frames = " << frames << ", at = " << job.at << ", lead = " << job.leadB
-            << ",\n  from = " << job.from << ", to = " << to
-            << ", outdir = " << quoted((dir / "export").string()) << ",\n  params = {";
+            << ", frames = " << frames << ", at = " << job.at << ",\n  from = " << job.from
+            << ", to = " << to << ", outdir = " << quoted((dir / "export").string())
+            << ",\n  params = {";
         for (auto [id, value] : job.hostValues)
             lua << " [" << quoted(zembra::kParameters[id].name) << "] = " << value << ",";
         lua << " },\n}\n";

@@ -26,7 +26,6 @@ struct ArdourJob {
     Routing routing = Routing::Pins;
     int buffer = 256;                // the engine's period
     int64_t at = 0;                  // timeline position of the material
-    int64_t leadB = 0;               // B's region starts this much earlier than A's
     std::map<int, float> hostValues; // parameter id -> host value
     int64_t from = 0, to = 0;        // the exported range (to = 0: the material's end)
 };

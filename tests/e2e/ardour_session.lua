@@ -5,7 +5,6 @@
 --   format           "LV2" or "VST3"
 --   a, b, frames     the two mono sources (WAV) and their length in samples
 --   at               where on the timeline the material starts, in samples
---   lead             how much earlier B's region starts than A's, in samples
 --   routing          "pins": one stereo track holding A left and B right, its right channel
 --                    wired to the plug-in's B pin; "send": B on a track of its own, fed to
 --                    the plug-in's side-chain input through a send; "direct": that track's
@@ -19,6 +18,7 @@ local job = dofile(arg[1])
 local function check(ok, what)
 	if not ok then
 		print("failed: " .. what)
+		io.stdout:flush()
 		quit()
 	end
 end
@@ -132,7 +132,7 @@ end
 xml = xml:gsub("<Sources/>", sources, 1):gsub("<Regions/>", regions, 1)
 xml = fill(xml, "A", region(900021, "A.1", hostSources, false, job.at))
 if feeder then
-	xml = fill(xml, "B", region(900022, "B.1", { 900002 }, false, job.at - job.lead))
+	xml = fill(xml, "B", region(900022, "B.1", { 900002 }, false, job.at))
 end
 local out = assert(io.open(file, "wb"))
 out:write(xml)
@@ -166,5 +166,6 @@ check(export:set_preset("5e3d1f2a-7a43-4f5b-9d0e-2c61f4d3a8b7"), "export preset"
 export:set_folder(job.outdir)
 export:set_range(job.from, job.to)
 check(export:run_export(), "export")
-close_session()
 print("exported")
+io.stdout:flush()
+close_session()

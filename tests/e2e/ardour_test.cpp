@@ -38,14 +38,14 @@ struct Match {
 };
 
 // B arriving `delayB` samples after A, and the hop grid `phase` samples off, for the phases
-// the engine's buffer size allows (the grid can only move by whole blocks). A grid off the
-// timeline also changes the first hop, which the reference cannot reproduce: with a phase,
-// the comparison starts after it.
+// the engine's buffer size allows (the grid can only move by whole blocks). The first
+// kLatency frames are left out: there the export can differ slightly from a fresh
+// zembra-render (by up to 5e-4 here), from what the plug-in processed before the export.
 Match matchReference(const Material& m, const Sound& exported, int buffer, size_t delayB) {
     for (size_t phase = 0; phase < kHop; phase += static_cast<size_t>(buffer)) {
         const Sound reference = renderReference(m, kSettings, phase, phase + delayB);
         Alignment a = align(exported, reference, 2 * kLatency + static_cast<int>(phase), kTolerance,
-                            phase == 0 ? 0 : kHop);
+                            kLatency);
         if (a.lag >= 0) {
             a.lag -= static_cast<int>(phase);
             return {a, phase};
@@ -129,8 +129,8 @@ TEST_F(Ardour, Vst3OnAStereoTrackMatchesZembraRender) {
 
 // B from a track of its own into the plug-in's side-chain input. Ardour 7.3 does not
 // compensate the plug-in's latency on that path: B arrives kLatency samples after A, through a
-// send or a direct connection alike. Starting B's region kLatency samples earlier lines the
-// two up (the README's recipe).
+// send or a direct connection alike (the README says so; its recipe for A and B in step is
+// the stereo track above).
 TEST_F(Ardour, Lv2SideChainFromASecondTrack) {
     ArdourJob job;
     job.hostValues = kSettings;
@@ -145,18 +145,6 @@ TEST_F(Ardour, Lv2SideChainFromASecondTrack) {
                   << late.alignment.error << ", grid phase " << late.phase << "\n";
         EXPECT_EQ(late.alignment.lag, kLatency) << tag;
     }
-
-    job.routing = Routing::Send;
-    job.at = 2 * kLatency;
-    job.leadB = kLatency;
-    job.from = job.at;
-    const ArdourExport e = exportSession(job, "send-b-early");
-    ASSERT_FALSE(e.sound.samples.empty());
-    const Match aligned = matchReference(material, e.sound, job.buffer, 0);
-    std::cout << "[ figure ] Ardour side-chain, B's region " << kLatency << " samples early: lag "
-              << aligned.alignment.lag << ", max |difference| " << aligned.alignment.error
-              << ", grid phase " << aligned.phase << "\n";
-    EXPECT_EQ(aligned.alignment.lag, kLatency);
 }
 
 // The same session bounced with 64-, 256- and 1024-sample periods and from two start points
