@@ -1,6 +1,7 @@
 // The DPF shell (LV2, VST3, CLAP, JACK): describes ports, parameters and presets from the shared
 // tables and forwards everything else to the DSP object.
 #include "DistrhoPlugin.hpp"
+#include "DistrhoPluginUtils.hpp"
 
 #include "FactoryPresets.h"
 #include "HostParameters.h"
@@ -50,7 +51,11 @@ class ZembraPlugin : public Plugin {
     int64_t getUniqueId() const override { return d_cconst('Z', 'm', 'b', 'r'); }
 
     void initAudioPort(bool input, uint32_t index, AudioPort& port) override {
-        // Hosts that put us on a stereo track feed its left channel to A and its right to B.
+        // A is the main input of the track we sit on. In LV2, B is marked as a side-chain
+        // input (lv2:isSideChain), so DAWs offer their own routing for it, while hosts without
+        // side-chain routing still see two plain audio inputs, A first. The other formats keep
+        // both on the main input (left A, right B): DPF's VST3 wrapper reads only the first
+        // input bus, so B on an aux bus would arrive as silence.
         static constexpr const char* kInputNames[] = {"Source A", "Source B"};
         static constexpr const char* kInputSymbols[] = {"in_a", "in_b"};
         static constexpr const char* kOutputNames[] = {"Output Left", "Output Right"};
@@ -58,6 +63,8 @@ class ZembraPlugin : public Plugin {
         if (input) {
             port.name = kInputNames[index];
             port.symbol = kInputSymbols[index];
+            if (index == 1 && std::strcmp(getPluginFormatName(), "LV2") == 0)
+                port.hints |= kAudioPortIsSidechain;
         } else {
             port.name = kOutputNames[index];
             port.symbol = kOutputSymbols[index];

@@ -115,10 +115,27 @@ std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
     return options;
 }
 
-Sound renderReference(const Material& m, const std::map<int, float>& hostValues) {
-    std::vector<std::string> argv = {
-        ZEMBRA_E2E_RENDER, m.a.string(), m.b.string(),
-        "--raw",           "-o",         (m.dir / "reference.wav").string()};
+namespace {
+
+// The mono file `source` with `lead` samples of silence before it.
+fs::path preceded(const fs::path& source, size_t lead, const fs::path& to) {
+    if (lead == 0) return source;
+    Sound s = readSound(source);
+    s.samples.insert(s.samples.begin(), lead * static_cast<size_t>(s.channels), 0.0f);
+    writeSound(to, s);
+    return to;
+}
+
+} // namespace
+
+Sound renderReference(const Material& m, const std::map<int, float>& hostValues, size_t leadA,
+                      size_t leadB) {
+    std::vector<std::string> argv = {ZEMBRA_E2E_RENDER,
+                                     preceded(m.a, leadA, m.dir / "reference-a.wav").string(),
+                                     preceded(m.b, leadB, m.dir / "reference-b.wav").string(),
+                                     "--raw",
+                                     "-o",
+                                     (m.dir / "reference.wav").string()};
     for (auto& o : renderOptions(hostValues))
         argv.push_back(o);
     const Result r = run(argv);

@@ -37,7 +37,10 @@ double rms(const Sound& s);
 // zembra-render's options for host values of the twelve parameters, by parameter id.
 std::vector<std::string> renderOptions(const std::map<int, float>& hostValues);
 // zembra-render --raw of the material with those values: stereo, the engine's delay kept.
-Sound renderReference(const Material& m, const std::map<int, float>& hostValues);
+// The sources may be preceded by silence: `leadA` samples before A, `leadB` before B (the
+// output grows by the larger).
+Sound renderReference(const Material& m, const std::map<int, float>& hostValues, size_t leadA = 0,
+                      size_t leadB = 0);
 // Checks that a host's output (the engine's delay kept, like --raw) matches zembra-render's
 // to float rounding, and prints the difference as a figure under `host`'s name.
 void expectRendersLikeZembraRender(const std::string& host, const Sound& output, const Material& m,

@@ -85,6 +85,10 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
         EXPECT_NE(ports[m.symbol].find("OutputPort"), std::string::npos);
         EXPECT_FLOAT_EQ(number(ports[m.symbol], "Maximum"), 1.0f);
     }
+    // B is a side-chain input, A a plain one: DAWs route B through their side-chain feature.
+    ASSERT_TRUE(ports.count("lv2_in_a") && ports.count("lv2_in_b"));
+    EXPECT_EQ(ports["lv2_in_a"].find("isSideChain"), std::string::npos);
+    EXPECT_NE(ports["lv2_in_b"].find("lv2core#isSideChain"), std::string::npos);
     ASSERT_TRUE(ports.count("lv2_latency"));
     EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);
 }
