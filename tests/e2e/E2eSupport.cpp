@@ -53,6 +53,13 @@ Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return child;
 }
 
+bool running(const Child& child) {
+    siginfo_t info{};
+    return child.pid > 0 &&
+           waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+}
+
 Result finish(Child& child, std::chrono::milliseconds timeout) {
     Result r;
     if (child.pid < 0) return r;

@@ -30,6 +30,8 @@ struct Result {
 // machine); `out` then reads that file.
 Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
             const std::string& outputFile = {});
+// Whether the child has not exited yet (it is not reaped: finish still gets its status).
+bool running(const Child& child);
 // Collects the child's output until it exits or `timeout` passes (then it is killed).
 Result finish(Child& child, std::chrono::milliseconds timeout);
 Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
@@ -44,7 +46,7 @@ bool eventually(const std::function<bool()>& done,
 
 // The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
 // the sanitizer runtime the module needs (the clients' own leaks are not ours to report, nor
-// what the drawing libraries do inside themselves: tsan-suppressions.txt).
+// what the drawing libraries do inside themselves: tests/common/tsan-suppressions.txt).
 std::vector<std::string> hostEnv(std::vector<std::string> env = {});
 
 // A dummy-driver JACK server under a name of its own, so the tests meet no other server.
