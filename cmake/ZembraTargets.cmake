@@ -12,11 +12,18 @@ function(zembra_target_defaults target)
 endfunction()
 
 # One GoogleTest binary per unit, registered with ctest case by case.
+set(ZEMBRA_TSAN_SUPPRESSIONS ${PROJECT_SOURCE_DIR}/tests/common/tsan-suppressions.txt)
 function(zembra_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     zembra_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    # Under ThreadSanitizer the tests, and the tools they start, leave out what the drawing
+    # libraries do inside themselves.
+    set(sanitizer "")
+    if(ZEMBRA_TSAN)
+        set(sanitizer ENVIRONMENT_MODIFICATION "TSAN_OPTIONS=set:suppressions=${ZEMBRA_TSAN_SUPPRESSIONS}")
+    endif()
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "ZEMBRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+        PROPERTIES ENVIRONMENT "ZEMBRA_SOURCE_DIR=${PROJECT_SOURCE_DIR}" ${sanitizer})
 endfunction()

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -15,9 +16,17 @@ namespace e2e {
 
 using namespace std::chrono_literals;
 
-Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-    int outPipe[2], inPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(inPipe, O_CLOEXEC) != 0) return {};
+Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+            const std::string& outputFile) {
+    int outPipe[2] = {-1, -1}, inPipe[2];
+    const bool toFile = !outputFile.empty();
+    if (toFile) {
+        outPipe[1] = open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        outPipe[0] = open(outputFile.c_str(), O_RDONLY | O_CLOEXEC);
+    }
+    if ((toFile ? outPipe[0] < 0 || outPipe[1] < 0 : pipe2(outPipe, O_CLOEXEC) != 0) ||
+        pipe2(inPipe, O_CLOEXEC) != 0)
+        return {};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
@@ -42,6 +51,13 @@ Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     child.out = outPipe[0];
     child.in = inPipe[1];
     return child;
+}
+
+bool running(const Child& child) {
+    siginfo_t info{};
+    return child.pid > 0 &&
+           waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
 }
 
 Result finish(Child& child, std::chrono::milliseconds timeout) {
@@ -111,22 +127,26 @@ std::string readUntil(Child& child, const std::function<bool(const std::string&)
     return text;
 }
 
+bool eventually(const std::function<bool()>& done, std::chrono::milliseconds cap) {
+    const auto deadline = std::chrono::steady_clock::now() + cap;
+    for (;;) {
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(100ms);
+    }
+}
+
 bool JackServer::start(const std::string& name) {
     env = {"JACK_DEFAULT_SERVER=" + name, "JACK_NO_AUDIO_RESERVATION=1"};
+    std::filesystem::create_directories(ZEMBRA_E2E_WORK_DIR);
     jackd = spawn({"jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", "48000", "-p", "256"},
-                  env);
+                  env, std::string(ZEMBRA_E2E_WORK_DIR) + "/" + name + ".log");
     // jack_wait gives up at once while the server's socket is not there yet.
-    const auto deadline = std::chrono::steady_clock::now() + 15s;
-    bool up = false;
-    while (jackd.pid > 0 && !up && std::chrono::steady_clock::now() < deadline) {
-        const Result check = run({"jack_wait", "-c"}, env, 10s);
-        up = check.status == 0 && check.output.find("not running") == std::string::npos;
-        if (!up) {
-            failure = check.output;
-            std::this_thread::sleep_for(200ms);
-        }
-    }
-    return up;
+    return jackd.pid > 0 && eventually([&] {
+               const Result check = run({"jack_wait", "-c"}, env, 10s);
+               failure = check.output;
+               return check.status == 0 && check.output.find("not running") == std::string::npos;
+           });
 }
 
 bool JackServer::stop() {
@@ -139,11 +159,7 @@ bool JackServer::stop() {
 
 Result JackServer::query(const std::vector<std::string>& argv) const {
     Result r;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        r = run(argv, env, 10s);
-        if (r.status == 0) break;
-        std::this_thread::sleep_for(200ms);
-    }
+    eventually([&] { return (r = run(argv, env, 10s)).status == 0; }, 10s);
     return r;
 }
 

@@ -20,7 +20,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -139,6 +138,15 @@ class UnderJack : public ::testing::Test {
         serverUp = jack.start("zembra-e2e-" + std::to_string(getpid()));
     }
     static Result jackQuery(const std::vector<std::string>& argv) { return jack.query(argv); }
+    // Whether `client` registers `port` with the server before it exits.
+    static bool registered(const Child& client, const std::string& port) {
+        bool found = false;
+        eventually([&] {
+            found = jackQuery({"jack_lsp"}).output.find(port + "\n") != std::string::npos;
+            return found || !running(client);
+        });
+        return found;
+    }
     static void TearDownTestSuite() {
         if (!jack.stop()) ADD_FAILURE() << "jackd did not stop";
     }
@@ -155,7 +163,8 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
         const std::string name = "zembra" + std::to_string(round);
         Child jalv = spawn({"jalv", "-x", "-n", name, kUri}, hostEnv(env));
         ASSERT_GT(jalv.pid, 0);
-        std::this_thread::sleep_for(round == 0 ? 1500ms : 1000ms);
+        // Running: its ports are there.
+        EXPECT_TRUE(registered(jalv, name + ":lv2_out_l"));
         if (round == 0) {
             // jalv tells JACK the plug-in's latency: the outputs trail the inputs by 2048.
             const Result lsp = jackQuery({"jack_lsp", "-l", name + ":lv2_out_l"});
@@ -164,7 +173,7 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
         }
         close(jalv.in); // console jalv quits at the end of its input
         jalv.in = -1;
-        const Result r = finish(jalv, 10s);
+        const Result r = finish(jalv, 30s);
         ASSERT_TRUE(r.finished) << "jalv hung\n" << r.output;
         ASSERT_EQ(r.status, 0) << r.output;
         EXPECT_NE(r.output.find("Block length: 256"), std::string::npos) << r.output;
@@ -174,12 +183,10 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
 TEST_F(UnderJack, StandaloneRegistersItsPortsAndStopsOnInterrupt) {
     Child standalone = spawn({ZEMBRA_E2E_STANDALONE}, hostEnv(env));
     ASSERT_GT(standalone.pid, 0);
-    std::this_thread::sleep_for(1500ms);
-    const Result lsp = jackQuery({"jack_lsp"});
     for (const char* port : {"Zembra:in_a", "Zembra:in_b", "Zembra:out_l", "Zembra:out_r"})
-        EXPECT_NE(lsp.output.find(std::string(port) + "\n"), std::string::npos) << lsp.output;
+        EXPECT_TRUE(registered(standalone, port)) << port << "\n" << jackQuery({"jack_lsp"}).output;
     kill(standalone.pid, SIGINT);
-    const Result r = finish(standalone, 10s);
+    const Result r = finish(standalone, 30s);
     ASSERT_TRUE(r.finished) << "the standalone hung\n" << r.output;
     EXPECT_EQ(r.status, 0) << r.output;
 }

@@ -22,6 +22,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -76,6 +77,7 @@ struct Rgb {
 // A screenshot of the whole display.
 class Screenshot {
   public:
+    Screenshot() = default;
     explicit Screenshot(const fs::path& png) {
         surface = cairo_image_surface_create_from_png(png.c_str());
         if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -86,8 +88,11 @@ class Screenshot {
     ~Screenshot() {
         if (surface) cairo_surface_destroy(surface);
     }
-    Screenshot(const Screenshot&) = delete;
-    Screenshot& operator=(const Screenshot&) = delete;
+    Screenshot(Screenshot&& other) noexcept : surface(std::exchange(other.surface, nullptr)) {}
+    Screenshot& operator=(Screenshot&& other) noexcept {
+        std::swap(surface, other.surface);
+        return *this;
+    }
     bool valid() const { return surface != nullptr; }
 
     Rgb at(int x, int y) const {
@@ -107,6 +112,15 @@ class Screenshot {
             for (int x = box.x; x < box.x + box.w; ++x)
                 n += test(at(originX + x, originY + y)) ? 1 : 0;
         return n;
+    }
+    // The mean height, in window pixels, of the pixels of `box` that satisfy `test`.
+    double meanY(Box box, int originX, int originY, bool (*test)(Rgb)) const {
+        double sum = 0.0;
+        int n = 0;
+        for (int y = box.y; y < box.y + box.h; ++y)
+            for (int x = box.x; x < box.x + box.w; ++x)
+                if (test(at(originX + x, originY + y))) sum += y, ++n;
+        return n > 0 ? sum / n : NAN;
     }
 
   private:
@@ -145,7 +159,8 @@ class EditorOnDisplay : public ::testing::Test {
         fs::create_directories(work / "config");
         // -displayfd: the server picks a free display and writes its number on our pipe.
         xvfb = spawn({"Xvfb", "-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp",
-                      "-noreset"});
+                      "-noreset"},
+                     {}, (work / "xvfb.log").string());
         std::string display;
         readUntil(
             xvfb,
@@ -185,19 +200,23 @@ class EditorOnDisplay : public ::testing::Test {
 
     static Result x(const std::vector<std::string>& argv) { return run(argv, env, 10s); }
 
-    // The editor's window once the host shows it, or nothing within the timeout.
-    static std::optional<unsigned long> editorWindow(std::chrono::milliseconds timeout = 15s) {
-        return window({"xdotool", "search", "--class", kEditorWindowClass}, timeout);
+    // The editor's window once the host shows it (mapped, not merely created), or nothing
+    // within the timeout.
+    static std::optional<unsigned long> editorWindow(std::chrono::milliseconds timeout = 60s) {
+        return window("--class", kEditorWindowClass, timeout);
     }
-    static std::optional<unsigned long> window(const std::vector<std::string>& search,
+    // The first shown window whose class or name (`field`) matches `pattern`.
+    static std::optional<unsigned long> window(const std::string& field, const std::string& pattern,
                                                std::chrono::milliseconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        do {
-            const Result r = x(search);
-            if (r.status == 0 && !r.output.empty()) return std::stoul(r.output);
-            std::this_thread::sleep_for(100ms);
-        } while (std::chrono::steady_clock::now() < deadline);
-        return std::nullopt;
+        std::optional<unsigned long> id;
+        eventually(
+            [&] {
+                const Result r = x({"xdotool", "search", "--onlyvisible", field, pattern});
+                if (r.status == 0 && !r.output.empty()) id = std::stoul(r.output);
+                return id.has_value();
+            },
+            timeout);
+        return id;
     }
     // The editor's place once the host has embedded it: the window appears before it is
     // moved into the host's, so its position is read until it stays put.
@@ -233,6 +252,33 @@ class EditorOnDisplay : public ::testing::Test {
         EXPECT_EQ(r.status, 0) << r.output;
         return png;
     }
+    // Screenshots taken until one `shows` what is awaited; the last one taken, whether it
+    // does or the cap passed, so the test's own expectations say what was missing.
+    static Screenshot screenshotShowing(const std::string& name,
+                                        const std::function<bool(const Screenshot&)>& shows,
+                                        std::chrono::milliseconds cap = 60s) {
+        Screenshot shot;
+        eventually(
+            [&] {
+                shot = Screenshot(screenshot(name));
+                return shot.valid() && shows(shot);
+            },
+            cap);
+        return shot;
+    }
+    // The editor once the host has embedded it and it has drawn itself (its background and
+    // its buttons' titles), with its place; nothing when it did not appear.
+    std::optional<Geometry> shownEditor() const {
+        const auto editor = editorWindow();
+        if (!editor) return std::nullopt;
+        const Geometry g = settled(*editor);
+        screenshotShowing("editor-shown", [&](const Screenshot& shot) {
+            const Rgb corner = shot.at(g.x + 3, g.y + 3);
+            return corner.r + corner.g + corner.b > 0 &&
+                   shot.count(layout["soloA"], g.x, g.y, bright) > 20;
+        });
+        return g;
+    }
     static Child startHost(const std::vector<std::string>& options = {}) {
         std::vector<std::string> argv = {"jalv.gtk3"};
         argv.insert(argv.end(), options.begin(), options.end());
@@ -242,22 +288,30 @@ class EditorOnDisplay : public ::testing::Test {
     // Ends the host as a user's Ctrl-C would; whether it left cleanly.
     static Result stopHost(Child& host) {
         kill(host.pid, SIGINT);
-        return finish(host, 10s);
+        return finish(host, 30s);
     }
 
     // The host's own values: it saves them as a preset (Presets > Save Preset...), which
     // is read back here by port symbol.
     static std::map<std::string, float> hostValues(const std::string& name) {
-        const auto top = window({"xdotool", "search", "--name", "^Zembra"}, 5s);
+        const auto top = window("--name", "^Zembra", 30s);
         if (!top) return {};
         // No window manager gives the keyboard to the window in front: the editor took it
         // when clicked, so it is handed to the host's window, then to the dialog. The pointer
         // goes to the menu bar, as keys go to the window under it within the focused one.
+        // A busy host may drop the menu's keys while it opens: then it is closed and asked
+        // again.
         const Geometry g = geometry(*top);
-        x({"xdotool", "windowfocus", std::to_string(*top)});
-        x({"xdotool", "mousemove", std::to_string(g.x + 5), std::to_string(g.y + 5)});
-        x({"xdotool", "key", "--delay", "200", "F10", "Right", "Down", "Return"});
-        const auto dialog = window({"xdotool", "search", "--name", "Save Preset"}, 10s);
+        std::optional<unsigned long> dialog;
+        eventually(
+            [&, again = false]() mutable {
+                if (std::exchange(again, true)) x({"xdotool", "key", "Escape", "Escape"});
+                x({"xdotool", "windowfocus", std::to_string(*top)});
+                x({"xdotool", "mousemove", std::to_string(g.x + 5), std::to_string(g.y + 5)});
+                x({"xdotool", "key", "--delay", "200", "F10", "Right", "Down", "Return"});
+                return (dialog = window("--name", "Save Preset", 10s)).has_value();
+            },
+            60s);
         if (!dialog) {
             screenshot("no-preset-dialog");
             return {};
@@ -271,26 +325,38 @@ class EditorOnDisplay : public ::testing::Test {
         x({"xdotool", "type", "--delay", "20", name});
         // The button follows the field a moment later; a click before that is lost, so it is
         // clicked until the file appears.
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            x({"xdotool", "sleep", "0.3", "mousemove", std::to_string(d.x + d.width - 50),
-               std::to_string(d.y + d.height - 25), "click", "1"});
-            for (int poll = 0; poll < 20; ++poll) {
-                for (const auto& file : fs::recursive_directory_iterator(work / "home"))
-                    if (file.path().filename() == name + ".ttl") return readPreset(file.path());
-                std::this_thread::sleep_for(100ms);
-            }
+        fs::path saved;
+        auto find = [&] {
+            for (const auto& file : fs::recursive_directory_iterator(work / "home"))
+                if (file.path().filename() == name + ".ttl") saved = file.path();
+            return !saved.empty();
+        };
+        eventually(
+            [&] {
+                x({"xdotool", "mousemove", std::to_string(d.x + d.width - 50),
+                   std::to_string(d.y + d.height - 25), "click", "1"});
+                return eventually(find, 2s);
+            },
+            60s);
+        if (saved.empty()) {
+            screenshot("no-preset-saved");
+            return {};
         }
-        screenshot("no-preset-saved");
-        return {};
+        return readPreset(saved);
     }
 
     // Port values of a preset file, by symbol.
     static std::map<std::string, float> readPreset(const fs::path& ttl) {
-        std::this_thread::sleep_for(200ms); // written in one go, but let it finish
-        std::ifstream in(ttl);
-        std::ostringstream contents;
-        contents << in.rdbuf();
-        const std::string text = contents.str();
+        // The file may be seen before its writer is done: its last statement ends in " .".
+        std::string text;
+        eventually([&] {
+            std::ifstream in(ttl);
+            std::ostringstream contents;
+            contents << in.rdbuf();
+            text = contents.str();
+            const size_t end = text.find_last_not_of(" \n");
+            return end != std::string::npos && text[end] == '.';
+        });
         // Each port reads: lv2:symbol "x" ; pset:value 0.5
         std::map<std::string, float> values;
         const std::string symbol = "lv2:symbol \"", value = "pset:value ";
@@ -307,11 +373,11 @@ class EditorOnDisplay : public ::testing::Test {
     // size, the program finds every resource and ends cleanly when `stop` asks it to, taking
     // the window with it.
     void expectEditorWindowWithResources(Child program, void (*stop)(Child&)) const {
-        const auto editor = editorWindow();
-        const Geometry g = editor ? settled(*editor) : Geometry{};
+        const auto shown = shownEditor();
+        const Geometry g = shown.value_or(Geometry{});
         stop(program);
-        const Result r = finish(program, 10s);
-        ASSERT_TRUE(editor) << "no editor window\n" << r.output;
+        const Result r = finish(program, 30s);
+        ASSERT_TRUE(shown) << "no editor window\n" << r.output;
         EXPECT_EQ(g.width, layout.width);
         EXPECT_EQ(g.height, layout.height);
         ASSERT_TRUE(r.finished) << r.output;
@@ -345,9 +411,9 @@ class EditorInJalv : public EditorOnDisplay {
 
 TEST_F(EditorInJalv, AppearsWithItsControlsWhereTheDescriptionPutsThem) {
     Child host = startHost();
-    const auto editor = editorWindow();
-    ASSERT_TRUE(editor) << "no editor window\n" << stopHost(host).output;
-    const Geometry g = settled(*editor);
+    const auto shown = shownEditor();
+    ASSERT_TRUE(shown) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = *shown;
     EXPECT_EQ(g.width, layout.width);
     EXPECT_EQ(g.height, layout.height);
     const fs::path png = screenshot("editor-in-jalv");
@@ -385,9 +451,9 @@ TEST_F(EditorInJalv, AppearsWithItsControlsWhereTheDescriptionPutsThem) {
 
 TEST_F(EditorInJalv, ADragOnThePadAClickOnSoloAAndTypingChangeTheHostsValues) {
     Child host = startHost();
-    const auto editor = editorWindow();
-    ASSERT_TRUE(editor) << "no editor window\n" << stopHost(host).output;
-    const Geometry g = settled(*editor);
+    const auto shown = shownEditor();
+    ASSERT_TRUE(shown) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = *shown;
     const Box pad = layout["pad"], solo = layout["soloA"];
     auto at = [&](double fx, double fyUp) { // a point of the pad, y up as the pad counts
         return std::vector<std::string>{
@@ -405,18 +471,33 @@ TEST_F(EditorInJalv, ADragOnThePadAClickOnSoloAAndTypingChangeTheHostsValues) {
     }
     drag.insert(drag.end(), {"sleep", "0.1", "mouseup", "1"});
     ASSERT_EQ(x(drag).status, 0);
+    // Each gesture is seen drawn before the next, so a busy editor gets them one at a time.
+    const Box letGo{pad.x + pad.w / 2 + 14, pad.y + pad.h / 2 + 14, pad.w / 2 - 14, pad.h / 2 - 14};
+    auto knobLetGo = [&](const Screenshot& s) { return s.count(letGo, g.x, g.y, glowing) > 40; };
+    EXPECT_TRUE(knobLetGo(screenshotShowing("editor-after-drag", knobLetGo)))
+        << "the pad's knob is not where it was let go";
     x({"xdotool", "mousemove", std::to_string(g.x + solo.x + solo.w / 2),
        std::to_string(g.y + solo.y + solo.h / 2), "click", "1"});
-    // Typing into the Room field: the keyboard reaches the editor through the host too.
-    const Box room = layout["roomField"];
+    auto soloOn = [&](const Screenshot& s) { return s.count(solo, g.x, g.y, lit) > 100; };
+    const Screenshot clicked = screenshotShowing("editor-after-drag-and-click", soloOn);
+    EXPECT_TRUE(soloOn(clicked)) << "Solo A is not shown on";
+    // Typing into the Room field: the keyboard reaches the editor through the host too. The
+    // field shows its focus ring before the keys come; the slider's thumb then goes down.
+    const Box room = layout["roomField"], roomSlider = layout["roomSlider"];
     x({"xdotool", "mousemove", std::to_string(g.x + room.x + room.w / 2),
        std::to_string(g.y + room.y + room.h / 2), "click", "1"});
+    auto editing = [&](const Screenshot& s) { return s.count(room, g.x, g.y, lit) > 20; };
+    EXPECT_TRUE(editing(screenshotShowing("editor-editing-room", editing)))
+        << "the Room field does not show it is being edited";
     x({"xdotool", "key", "--delay", "50", "End", "BackSpace", "BackSpace", "BackSpace"});
     x({"xdotool", "type", "--delay", "50", "37.9"});
     x({"xdotool", "key", "Return"});
-    std::this_thread::sleep_for(500ms);
-    Screenshot shot(screenshot("editor-after-drag-and-click"));
-    EXPECT_GT(shot.count(solo, g.x, g.y, lit), 100) << "Solo A is not shown on";
+    const double thumbBefore = clicked.meanY(roomSlider, g.x, g.y, light);
+    auto thumbDown = [&](const Screenshot& s) {
+        return s.meanY(roomSlider, g.x, g.y, light) > thumbBefore + 8.0;
+    };
+    EXPECT_TRUE(thumbDown(screenshotShowing("editor-after-typing", thumbDown)))
+        << "the Room slider's thumb did not follow the typed value";
 
     const auto values = hostValues("readback");
     const Result r = stopHost(host);
@@ -450,24 +531,26 @@ TEST_F(EditorInJalv, TheHostOpensAndClosesItTwentyTimes) {
 // The input levels travel from the audio side through the host to the meters of Mix A and B.
 TEST_F(EditorInJalv, SoundOnTheInputsLightsTheMixMeters) {
     Child host = startHost();
-    const auto editor = editorWindow();
-    ASSERT_TRUE(editor) << "no editor window\n" << stopHost(host).output;
-    const Geometry g = settled(*editor);
+    const auto shown = shownEditor();
+    ASSERT_TRUE(shown) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = *shown;
     Screenshot silent(screenshot("editor-silent"));
     Child source = spawn({"jack_simple_client"}, env); // a sine on both its outputs
     for (const char* input : {"a", "b"})
         jack.query({"jack_connect",
                     std::string("jack_simple_client:output") + (*input == 'a' ? "1" : "2"),
                     std::string("Zembra:lv2_in_") + input});
-    std::this_thread::sleep_for(1500ms);
-    Screenshot sounding(screenshot("editor-sounding"));
+    auto glows = [&](const Screenshot& s, const char* id) {
+        return s.count(layout[id], g.x, g.y, teal) > silent.count(layout[id], g.x, g.y, teal) + 200;
+    };
+    const Screenshot sounding = screenshotShowing("editor-sounding", [&](const Screenshot& s) {
+        return glows(s, "mixASlider") && glows(s, "mixBSlider");
+    });
     kill(source.pid, SIGTERM);
     finish(source, 10s);
     const Result r = stopHost(host);
     for (const char* id : {"mixASlider", "mixBSlider"})
-        EXPECT_GT(sounding.count(layout[id], g.x, g.y, teal),
-                  silent.count(layout[id], g.x, g.y, teal) + 200)
-            << id;
+        EXPECT_TRUE(glows(sounding, id)) << id;
     // The other sliders have no meter.
     EXPECT_LT(sounding.count(layout["volumeSlider"], g.x, g.y, teal),
               silent.count(layout["volumeSlider"], g.x, g.y, teal) + 20);
@@ -496,20 +579,32 @@ TEST_F(EditorOnDisplay, TheClapModuleShowsTheEditorWithItsResources) {
 // The 130 frames of the background unpacked would take 170 MB; the bound catches that.
 TEST_F(EditorInJalv, AnOpenEditorCostsLessThanItsPicturesUnpacked) {
     using Memory = std::map<std::string, long>; // KiB by /proc/<pid>/status field
-    auto memory = [](bool withEditor) {
+    auto memory = [this](bool withEditor) {
         Child host = startHost(withEditor ? std::vector<std::string>{}
                                           : std::vector<std::string>{"--generic-ui"});
         const bool shown =
-            withEditor ? editorWindow().has_value()
-                       : window({"xdotool", "search", "--name", "^Zembra"}, 15s).has_value();
-        Memory m;
-        if (shown) {
-            std::this_thread::sleep_for(3s); // settled: every frame loaded, a few drawn
+            withEditor ? shownEditor().has_value() : window("--name", "^Zembra", 60s).has_value();
+        auto read = [&] {
+            Memory m;
             std::ifstream status("/proc/" + std::to_string(host.pid) + "/status");
             for (std::string line; std::getline(status, line);)
                 for (const char* field : {"VmRSS", "RssAnon"})
                     if (line.rfind(std::string(field) + ":", 0) == 0)
                         m[field] = std::atol(line.c_str() + std::strlen(field) + 1);
+            return m;
+        };
+        // Settled (every frame loaded, a few drawn) when three readings half a second apart
+        // agree within 1 MiB.
+        Memory m;
+        if (shown) {
+            int steady = 0;
+            eventually([&] {
+                std::this_thread::sleep_for(500ms);
+                Memory now = read();
+                steady = std::abs(now["RssAnon"] - m["RssAnon"]) < 1024 ? steady + 1 : 0;
+                m = now;
+                return steady >= 3;
+            });
         }
         const Result r = stopHost(host);
         EXPECT_EQ(r.status, 0) << r.output;
