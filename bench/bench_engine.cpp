@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Costs of the engine: a whole block as the plug-in runs it, and its two big parts apart.
 #include "RTzembra.h"
 #include "ZembraProcessor.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's 2048-point complex FFT beside FFTW (measured plan) and KissFFT: one forward
 // single-precision transform per iteration, in place where the library allows it.
 //

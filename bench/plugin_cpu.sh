@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # CPU cost of the Zembra LV2 plug-in beside two vocoders people know, all run by lv2file on
 # the same 60 s, 48 kHz two-input file (A left, B right): Calf Vocoder, MDA Vocoder, and MDA
 # Image as a near-free plug-in that shows lv2file's own file handling. Prints CPU seconds

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Settings shared by every target of our own: warnings on, symbols hidden by default.
 function(zembra_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Kallnor KLOV hardware controller as the rest of the product sees it: the exported
 // flags and control state, the LED switch, and the notifications the controller posts.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding arithmetic, in single precision as the device's original decoder computed it,
 // so the same reports give the same dial and stick values.
 #include "controller/KlovDecode.h"

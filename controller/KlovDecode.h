@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The arithmetic of report decoding, apart from any state: knob nibbles, the dial
 // acceleration, the rotated stick output and the LED report.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report decoding on the controller thread: the decoder's own state moves, and the
 // exported values follow the controller whose report is decoded.
 #include "controller/KlovDecoder.h"

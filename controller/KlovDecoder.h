@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Decoding one controller's input reports into the exported control state: the change
 // test, knob steps and accelerated dials, the stick's rest and output, and the LED event.
 // Each controller has a decoder of its own, so two controllers never mix their reports.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ways into the controller for tests and for the monitor's simulated session: another USB
 // context, another clock, and a fresh start.
 #pragma once

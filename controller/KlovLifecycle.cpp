@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's lifecycle: start at load unless the preference turns it off, the
 // controller thread with its USB event loop, device arrival and set-up, removal, and the
 // stop at unload or exit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the controller when the module that links this file is loaded (the plug-in) and
 // stops it when that module is unloaded or the process ends.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the controller's lifecycle (KlovLifecycle.cpp) and its report handling
 // (KlovReports.cpp) share. Everything here runs on the controller thread unless noted.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read loop and the LEDs: every completed read lands in ReadCompletion on the
 // controller thread, which has the report decoded, switches the LEDs on a button event and
 // re-arms the read, or ends the loop when told to stop or when the controller is gone.

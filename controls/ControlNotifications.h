@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names and keys of the notifications the editor's controls post and observe, in one
 // place for the controls and the editor alike. A notification's object is the control as
 // `const tk::View*` (postingObject below), so that observers compare like with like.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The glowing-oval push button cell.
 #include "controls/CustomButtonCell.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button cell drawn as a glowing oval: filled in the button's colour when on, a dim
 // outline when off, with a white centred title. Each click is announced as a gesture.
 #pragma once

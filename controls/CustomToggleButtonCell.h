@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A toggle button cell that lights a glowing rounded bar in the button's colour behind the
 // title while the button is on (or mixed). Each click is announced as a gesture.
 #pragma once

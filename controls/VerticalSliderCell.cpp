@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing, meter colours and gestures of the editor's vertical sliders.
 #include "controls/VerticalSliderCell.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cell of the editor's vertical sliders: the toolkit's bar, a glowing oval level meter
 // inside it, and a thumb picture; each drag is announced as a gesture.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Class-name registration of the editor's controls.
 #include "controls/ZembraControls.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes the editor's control classes known to interface descriptions by name.
 #pragma once
 

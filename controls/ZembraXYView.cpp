@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XY pad's geometry, tracking, drawing and notifications.
 #include "controls/ZembraXYView.h"
 

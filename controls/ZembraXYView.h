@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XY pad: a knob dragged over the pad sets the blend position X, Y in 0 to 1. It talks
 // to the rest of the editor only through notifications: it announces gestures and values,
 // and follows the host's values posted by its superview (the editor view).

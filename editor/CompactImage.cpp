@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared, palette-compressed pictures and the small set of expanded images they are drawn
 // from.
 #include "editor/CompactImage.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures an editor keeps for its whole life, above all the 130 background frames. Each file
 // is held once per process however many editors are open, and stored compactly: a picture
 // of at most 256 distinct pixels as one byte per pixel and a palette. It is drawn from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphics threads and the list that joins them once their editors have gone.
 #include "editor/GraphicsThread.h"
 

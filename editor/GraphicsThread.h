@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread that paces an editor's background: every 60 ms it has the main run loop run
 // the editor's update and waits until it has run. It holds no reference to the view, so the
 // view is torn down when its host lets go of it: teardown stops the thread without waiting

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the change log through the script runner, and the beep.
 #include "editor/SystemServices.h"
 

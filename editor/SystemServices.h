@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the editor asks of the system outside the process: opening its change log with the
 // user's default application, and the beep when that fails. Tests replace both.
 #pragma once

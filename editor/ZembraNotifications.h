@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every notification name and userInfo key that the editor, its controls, the hardware
 // controller and the plug-in's audio side exchange on the default notification centre.
 // The controls' own four names and the two position keys live in ControlNotifications.h,

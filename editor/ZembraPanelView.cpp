@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing of the editor's panels.
 #include "editor/ZembraPanelView.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A translucent rounded panel that groups controls over the editor's background, optionally
 // ruled with a faint grid (behind the XY pad, which draws only its knob). Decoration only:
 // it takes no events, and the controls it frames are its siblings, not its subviews.

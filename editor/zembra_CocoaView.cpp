@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor view: waking and teardown, background, parameter binding, gestures, levels,
 // controller status and the information panel.
 #include "editor/zembra_CocoaView.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor view: built from the interface description "zembra_CocoaView", it draws the
 // animated (or still) background behind its controls, binds the controls to the twelve
 // parameters of one plug-in instance through the host's parameter services, turns the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading the editor from its interface description.
 #include "editor/zembra_CocoaViewFactory.h"
 

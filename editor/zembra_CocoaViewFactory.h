@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view factory hosts call to obtain the editor: it loads the interface description
 // "zembra_CocoaView" and binds the editor view in it to the plug-in instance.
 #pragma once

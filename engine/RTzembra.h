@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Zembra's signal engine: plain C entry points over one caller-allocated instance record.
  *
  * Two mono sources, A and B, are analysed in 2048-sample frames with a hop of 1024, their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one table of the twelve parameters as hosts and the editor see them: names, symbols,
 // host ranges and defaults, units, and how a host value becomes the engine's. The plug-in
 // shell, its presets and the editor all read it; the identifiers are those of RTzembra.h.

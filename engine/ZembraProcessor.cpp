@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blend followed by the room, over one engine instance.
 #include "ZembraProcessor.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine as our own binaries drive it: one instance, the blend, then the room behind
 // it, in one call. The plug-in and zembra-render both process through this, so a file
 // rendered offline matches what a host plays.

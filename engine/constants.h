@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sizes of the engine's analysis and resynthesis, shared by every part of the engine.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blend: short-time spectra of A and B cross-faded along Y and, towards the middle of X,
 // the fine structure of one source shaped by the spectral envelope of the other; then
 // overlap-add resynthesis with the dry sources mixed in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Flush-to-zero and denormals-are-zero for the span of one processing call, so quiet
 // passages cannot fall into the slow denormal path. The caller's mode is restored after.
 #pragma once

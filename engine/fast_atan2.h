@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Phase of a complex value to within 0.005 radians: cheaper than atan2f, accurate enough
 // that the blend cannot tell, and written without branches so whole spectra vectorise.
 #pragma once

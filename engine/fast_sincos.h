@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sine and cosine together for angles in -pi..pi, written without branches so that the
 // compiler can run a whole spectrum of them in vector registers. Within 2 ulp of sinf/cosf.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plans, the choice of code path, the portable build of the FFT kernel, and the sizes
 // below 64 points, which are too small for the 8 x 8 tiles of the vector kernel.
 #include "fft_internal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Complex FFT of the engine: in place, interleaved (re, im) floats, natural order.
 // A plan holds every table a transform of one size needs, built once off the audio thread
 // from the quarter-wave cosine table, so the transform itself only reads memory.

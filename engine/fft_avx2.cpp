@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FFT kernel built for AVX2: 8-float vectors in one register each. The whole file is
 // compiled for AVX2 (the pragma comes before every include), so it must define nothing with
 // external linkage but fftKernelAvx2, which runs only after the CPU check.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FFT's two code paths, named so that tests and benchmarks can run each one: the
 // portable path (SSE2, which every x86-64 has) and the 256-bit AVX2 path.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The FFT kernel body, written once over groups of 8 lanes and compiled twice: by fft.cpp for
 // the portable path (SSE2 registers of 4 floats, each group in two halves) and by
 // fft_avx2.cpp (one 8-float register per group). Include it only from those two files, after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's instance record: everything one instance needs, in one caller-allocated,
 // zero-filled block. Plain data only, since no constructor ever runs on it.
 #pragma once

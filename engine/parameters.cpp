@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters, instance set-up, the MIDI-style controller inputs, the queries and the
 // sample sanitisers.
 #include "instance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The room: two recirculating delay lines, one per input, read at 32 taps that move with
 // the write position. Sixteen shears between cells of the two lines per sample diffuse the
 // echoes and mix the channels inside the loop.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The room behind the blend: two recirculating delay lines read at 32 moving taps.
 #pragma once
 

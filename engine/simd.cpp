@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run-time choice between the AVX2 and the portable builds of the wide loops.
 #include "simd.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's wide loops are built twice, for AVX2 and for any x86-64, and one of the two
 // is picked at run time. Tests can force the portable one to compare the two.
 #pragma once

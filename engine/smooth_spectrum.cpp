@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spectral envelope: the magnitude spectrum is taken to the lag domain, windowed there and
 // brought back. The lag window's width sets how finely the envelope follows the spectrum.
 #include "smooth_spectrum.h"

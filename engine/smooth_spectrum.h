@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Spectral envelope by windowing a magnitude spectrum in the lag domain.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exported transform entry points, and the two-real-signals split the blend uses.
 #include "transforms.h"
 

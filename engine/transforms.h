@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The spectra of two real signals from one complex transform.
 #pragma once
 

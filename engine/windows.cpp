@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window generators: the engine's own and the exported trapezoid and Welch windows.
 #include "windows.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window shapes of the engine's analysis and resynthesis.
 #pragma once
 

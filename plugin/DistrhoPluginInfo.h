@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What DPF needs to know about the plug-in at compile time: identity, ports and features.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing and input between DPF and the toolkit.
 #include "DpfWindow.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit's window backend for DPF's cairo UI: DPF's display callback draws the view
 // tree through it, and DPF's mouse, motion, keyboard and text events become toolkit events
 // (pixels with y down become points with y up). DPF's event and key codes are passed as

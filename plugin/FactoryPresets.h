@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The factory presets, in host units (percentages, 0..1 positions, controller indexes,
 // toggles). Hosts list them under these names; each sets all twelve parameters.
 #pragma once

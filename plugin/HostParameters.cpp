@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instance side of the parameter services and the table that finds it from the plug-in
 // object.
 #include "HostParameters.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in instance as the editor's parameter services reach it. The audio side keeps
 // one per instance and registers it, which gives the instance its AudioUnit handle; the UI,
 // when open, attaches its connection to the host, through which sets and gestures go on.

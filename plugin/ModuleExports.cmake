@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the version script of one plug-in module: the entry points DPF exports for the
 # format, plus every C function and variable our archives give default visibility (the
 # engine's RT* entry points and the exported support functions), so those stay reachable

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One round trip to the X server per question (XQueryPointer).
 #include "PointerButtons.h"
 

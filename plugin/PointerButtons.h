@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the pointer's left button is held, asked of the X server. DPF tells its UI nothing
 // of a pointer grab taken from its window, so a release that went to another window is found
 // by asking while a press is held here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UI's share of the protocol between the editor, the host and the controller.
 #include "UiBridge.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the plug-in's UI does for the editor apart from drawing and input: it is the instance
 // side's connection to the host, passes the host's values and the input levels on, posts the
 // preset trigger, pumps the main run loop, and turns the controller's stick into gestures

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters stored by any thread and applied once per block, MIDI split into the block at
 // its frames, and the engine run on sanitised copies of the host's inputs.
 #include "ZembraDsp.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio side, free of any plug-in format: the twelve parameters in host units,
 // MIDI applied at its sample positions, sanitised inputs, the input meters and the engine
 // behind it all. The format shells only forward to this.

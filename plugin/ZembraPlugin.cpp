@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The DPF shell (LV2, VST3, CLAP, JACK): describes ports, parameters and presets from the shared
 // tables and forwards everything else to the DSP object.
 #include "DistrhoPlugin.hpp"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's UI on DPF's cairo UI: it asks the editor's view factory for the editor of
 // its instance and shows it in a toolkit window drawn through DPF, at the size of the
 // interface description times the host's scale factor. Everything else it forwards: host

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sets up just what the offline renderer needs, then renders the built-in demo (or the files
 # given) with zembra-render. With no arguments: demo/zembra-demo.wav and its spectrogram
 # demo/zembra-demo.png.

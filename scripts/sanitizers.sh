@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds and runs the whole suite under a sanitizer, in build-<kind>/:
 #   sanitizers.sh asan   AddressSanitizer with UBSan
 #   sanitizers.sh tsan   ThreadSanitizer
@@ -17,4 +18,6 @@ dir=$root/build-$kind
 cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$option" \
     -DZEMBRA_BUILD_BENCH=OFF ${ZEMBRA_CMAKE_ARGS:-} >/dev/null
 cmake --build "$dir" -j"$(nproc)"
-ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" "$@"
+# Ardour, a large host of its own built without the sanitizer, is left out: our module runs
+# under the sanitizer in jalv, lv2file, the standalone and our own CLAP host instead.
+ctest --test-dir "$dir" --output-on-failure -j"$(nproc)" -LE ardour "$@"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing from Debian's archive, then configures and builds into build/.
 #   setup.sh demo   just the offline renderer: its few packages, the engine and zembra-render
 #   setup.sh all    everything: the plug-in, the tools, the test suite and the benchmarks

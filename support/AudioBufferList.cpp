@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Allocation and release of audio buffer lists with the C allocator, so a list may be
 // released by code that only knows the record.
 #include "support/AudioBufferList.h"

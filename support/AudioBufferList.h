@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Audio buffer lists: a count followed by that many mono buffers, laid out as the audio
 // side expects.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the notifications the hardware controller posts, shared by the controller that
 // posts them and the editor and plug-in UI that observe them.
 #pragma once

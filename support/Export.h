@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Marks the support functions that the plug-in module exports under their own names.
 //
 // They are called from C++ only; C linkage just keeps the exported names unmangled, so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Day of the year, controller-range clamp and sleep.
 #include "support/Helpers.h"
 

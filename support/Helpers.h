@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers shared with the audio side: the day of the year, the 7-bit controller
 // range and a short sleep.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding the plug-in's bundle and reading its version.
 #include "support/PluginBundle.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's own bundle (its identifier is kBundleIdentifier) and its version text.
 #pragma once
 

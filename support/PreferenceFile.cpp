@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locked read-modify-write with an atomic replace; damaged files are kept aside.
 #include "support/PreferenceFile.h"
 

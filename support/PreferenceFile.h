@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One preference file: a property-list dictionary that several host processes may read
 // and change at the same time.
 //

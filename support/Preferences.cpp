@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typed preference access over the preference file of the bundle identifier's domain.
 #include "support/Preferences.h"
 

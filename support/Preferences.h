@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's preferences for this plug-in: typed values in
 // $XDG_CONFIG_HOME/<bundle identifier>.plist (default ~/.config), an XML property list
 // that users change with zembra-defaults. Every function may be called from any thread and

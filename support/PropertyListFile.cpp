@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // File URLs to paths, and reading the property list behind them.
 #include "support/PropertyListFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing the open-location command and starting xdg-open with posix_spawnp.
 #include "support/ScriptRunner.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the one system script the product sends: open location "<url>" with error
 // reporting. There is no scripting component on this platform, so the command is parsed
 // and the URL handed to xdg-open as a single argument, without a shell: nothing in the URL

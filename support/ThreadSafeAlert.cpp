@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands alerts to the main thread and waits, bounded, for their answer.
 #include "support/ThreadSafeAlert.h"
 

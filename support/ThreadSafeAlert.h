@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An alert that any thread may raise. On the main thread it is shown at once; from any
 // other thread it is handed to the main run loop and the caller waits for the answer, at
 // most 30 seconds, then takes the default button.

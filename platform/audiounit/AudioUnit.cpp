@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter services: the instance registry, listeners that deliver each parameter's
 // changes on their run loop at most once per interval, and the calls that reach instances.
 #include "platform/audiounit/AudioUnit.h"

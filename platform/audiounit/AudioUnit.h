@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's parameter services as the editor uses them: parameter listeners bound to a run
 // loop, reading and setting parameters, telling listeners, and gesture events. Plug-in
 // instances are reached through small integer handles from a process-wide registry (see

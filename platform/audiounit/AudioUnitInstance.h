@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The instance side of the parameter services: what a plug-in instance implements so that
 // editors can reach it, and its registration, which hands out the instance's AudioUnit
 // handle. The plug-in shell implements AudioUnitInstance over its host connection; tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a host obtains an editor: it asks the plug-in's view factory for a view bound to a
 // running instance and embeds the view in its window.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory plug-in instance.
 #include "platform/audiounit/TestHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A plug-in instance held in memory, for tests and tools: parameters with initial values,
 // an optional rule for what it keeps, and a record of everything the services asked of it.
 #pragma once

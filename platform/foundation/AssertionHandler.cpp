@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide assertion handler and the recorder tests use.
 #include "platform/foundation/AssertionHandler.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where failed platform calls are reported. The default handler logs the report and
 // returns, so the operation that failed goes on; tests install a recorder instead.
 #pragma once

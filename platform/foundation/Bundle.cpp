@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bundle registry and resource lookup.
 #include "platform/foundation/Bundle.h"
 

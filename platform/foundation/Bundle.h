@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bundles: a directory of resources known by a reverse-DNS identifier. The module that
 // owns a bundle registers it when it loads (finding its own directory with
 // directoryOfModuleContaining); everything else looks it up by identifier.

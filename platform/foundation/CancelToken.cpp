@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cancellation tokens for performAndWait.
 #include "platform/foundation/CancelToken.h"
 

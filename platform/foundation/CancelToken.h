@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cancels waits handed to a run loop with performAndWait. Typical use: a view gives its
 // worker thread a token; the view's teardown on the main thread cancels it before joining
 // the worker, so a worker waiting for the main thread is freed instead of deadlocking.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The time source of run loops and timers, replaceable so tests move time by hand.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // syslog(3) and stderr behind one call, with a capture hook for tests.
 #include "platform/foundation/Log.h"
 

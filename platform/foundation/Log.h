@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The product's log: every line goes to the system log (syslog) and to standard error.
 // Tests capture lines instead, so they can check what was reported without noise.
 #pragma once

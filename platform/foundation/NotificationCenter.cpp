@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Registrations are shared with the posts that snapshot them; a registration marked
 // removed is skipped by every post that has not yet started calling it, and the removal
 // waits for the calls already started.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide notification centre: named notifications, delivered synchronously on
 // the posting thread to every observer registered for the name.
 //

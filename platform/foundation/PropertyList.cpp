@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between PlistValue and libplist's nodes.
 #include "platform/foundation/PropertyList.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Property lists as plain values: what Info.plist, the preference file and
 // CreatePropertyListFromFile hold. Parsing and writing go through libplist.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run loops: the queue, the timers, pumping, and binding loops to threads.
 #include "platform/foundation/RunLoop.h"
 

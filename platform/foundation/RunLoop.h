@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run loops: a queue of work and timers that one thread runs when it pumps the loop.
 //
 // The main run loop is the interface thread's: the plug-in UI pumps it from its idle

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared state between a run loop and the handles it gives out (tokens, timers). Private
 // to the foundation library.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timer handles: invalidation and the wait for a firing in progress.
 #include "platform/foundation/Timer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer scheduled on a run loop. The handle owns the schedule: invalidating the handle,
 // or destroying it, stops the timer.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alert panel: a modal overlay with its own buttons, and the presenter that shows the
 // support library's thread-safe alerts with it.
 #include "platform/toolkit/Alert.h"

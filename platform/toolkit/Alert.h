@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Alert panels: a title, an informative text and up to three buttons, shown modally inside
 // a window (the window takes no other input while it is up). There is no nested event
 // loop: the answer goes to a completion, 1 for the default (first) button, 0 for the

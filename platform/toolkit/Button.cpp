@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Button control.
 #include "platform/toolkit/Button.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A button control over a ButtonCell (or a subclass).
 #pragma once
 

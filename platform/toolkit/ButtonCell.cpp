@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Button drawing and click tracking.
 #include "platform/toolkit/ButtonCell.h"
 

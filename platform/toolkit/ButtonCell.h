@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The button's cell: push (momentary) and toggle (on/off) types, bezel, image and title
 // drawing, and click tracking that reports whether the release was inside the button.
 #pragma once

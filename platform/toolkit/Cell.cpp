@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cell values, state and the tracking state machine that replaces the platform's nested
 // mouse-tracking loop.
 #include "platform/toolkit/Cell.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cells do a control's drawing and mouse tracking; the control view hosts one cell and
 // forwards to it. Tracking is a state machine fed by the window, never a nested loop:
 // trackMouse starts it and the completion says how it ended.

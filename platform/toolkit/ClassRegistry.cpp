@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The class-name registry, holding the toolkit's own classes from the start.
 #include "platform/toolkit/ClassRegistry.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Classes an interface description may name, by name: the toolkit's own and those that
 // other libraries register (the editor's controls register theirs before loading).
 #pragma once

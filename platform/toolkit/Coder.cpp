@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Typed reads of one interface-description entry.
 #include "platform/toolkit/Coder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One entry of an interface description as a class's decoding constructor sees it: typed
 // property reads that remember which keys were used, so that the loader can reject keys no
 // class understood (a misspelt "maxValue" must not silently become the default).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Calibrated (device-independent sRGB) colours with straight, not premultiplied, alpha.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What an interface description connects to: objects that take outlets by name and answer
 // actions by selector. Views are connectable; so is whoever owns a loaded description.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls: a view over a cell, with target and action.
 #include "platform/toolkit/Control.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A view that hosts a cell, carries a value, and sends an action to a target when the
 // user changes it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A list of the drawing operations a context performed, in window coordinates (points,
 // y up), kept beside the pixels so that tests can check geometry and colour exactly.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looks of the toolkit's own controls, all from the one palette in Style.h.
 #include "platform/toolkit/Drawing.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit's drawing helpers: the looks of its own controls (bars, bezels, fields,
 // panels, menus), with static art rendered once per size and scale and reused.
 #pragma once

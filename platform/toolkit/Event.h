@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input events as the window hands them to views: locations in window coordinates (points,
 // y up), keys as text plus a code for the keys that have no text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points, sizes and rectangles in 64-bit floats, y growing upward: the coordinates the
 // controls compute in. Only the window backend flips, once, for cairo.
 #pragma once

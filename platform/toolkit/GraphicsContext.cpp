@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing on cairo with a y-up user space, platform-style compositing and blurred shadows.
 #include "platform/toolkit/GraphicsContext.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing context handed to views and cells: a cairo context whose user space is the
 // toolkit's (points, y up), with the platform-style graphics state on top of it: colour,
 // compositing operation, shadow and line width, all saved and restored together.

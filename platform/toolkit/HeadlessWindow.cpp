@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The headless window backend.
 #include "platform/toolkit/HeadlessWindow.h"
 

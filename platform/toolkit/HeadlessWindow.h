@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window with no screen: it draws into an image surface on request, takes synthetic
 // events through the Window interface, and saves PNGs. For tests and tools.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG loading and one-off bitmap drawing on cairo image surfaces.
 #include "platform/toolkit/Image.h"
 

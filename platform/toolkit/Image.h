@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bitmap images: loaded from PNG files or drawn once in code, shared by reference
 // (std::shared_ptr stands in for the platform's retain/release).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds, connects and wakes a view tree from an interface description.
 #include "platform/toolkit/InterfaceLoader.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interface descriptions: a JSON file that describes a tree of views, their cells and
 // properties, and their connections to an owner. The format:
 //

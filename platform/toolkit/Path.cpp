@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Path construction; rendering lives in GraphicsContext.
 #include "platform/toolkit/Path.h"
 

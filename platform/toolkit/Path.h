@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bezier paths in view coordinates: straight lines, cubic curves, circular arcs given in
 // degrees counter-clockwise (y up), rectangles, ovals and rounded rectangles.
 #pragma once

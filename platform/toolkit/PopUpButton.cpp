@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pop-up buttons and their in-window menu.
 #include "platform/toolkit/PopUpButton.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pop-up buttons: a button showing the selected item of a list; pressing it opens the list
 // as a menu drawn inside the window. Press-drag-release picks in one gesture; a click
 // leaves the menu open for a second click. The action is sent when an item is chosen.

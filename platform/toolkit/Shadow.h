@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A drop shadow: offset in points (y up, so (2, -3) falls right and down), Gaussian
 // blur radius in points, and colour.
 #pragma once

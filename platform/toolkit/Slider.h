@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A slider control; its cell (SliderCell or a subclass) does the work.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The slider's cell: a value in a range, a bar, and a knob that moves along the track with
 // the value. Dragging anywhere on the slider puts the knob's centre under the pointer.
 #pragma once

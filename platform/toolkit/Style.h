@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit's one palette and its metrics: every colour and size that the toolkit's own
 // controls draw with lives here, tuned for a dark editor background.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pango layouts for attributed strings.
 #include "platform/toolkit/Text.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fonts and attributed strings, laid out by pango. Sizes are in points: the layout runs at
 // 72 dpi with metric hinting off, so a measurement holds at any window scale.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text field drawing and one-line editing.
 #include "platform/toolkit/TextField.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text fields: a label when not editable; when editable, a one-line editor that takes the
 // keyboard focus on a click and sends its action on Return and when the focus leaves it
 // after an edit. Its numbers are read from the text as the user typed it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // View geometry, hierarchy, invalidation and default event handling.
 #include "platform/toolkit/View.h"
 

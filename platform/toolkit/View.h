@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The view: a rectangle in its superview (y up, origin lower left), drawing itself in
 // drawRect and receiving mouse and key events. Views are shared objects (make them with
 // std::make_shared); a superview holds its subviews, a subview points back without owning.

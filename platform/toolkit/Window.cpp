@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Event routing and drawing for a view tree, shared by every window backend.
 #include "platform/toolkit/Window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window a view tree lives in, independent of what shows it: event routing (hit
 // testing, first responder, pointer tracking sessions), overlays drawn above the content
 // (menus, modal panels), and drawing the tree into a graphics context. Backends derive

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libusb-1.0 behind the USB layer.
 //
 // What libusb calls back (hot-plug, transfer completions) is only queued there, and run()

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB layer on libusb-1.0: hot-plug by vendor and product id (devices present at start
 // included), configuration, interface claiming with kernel-driver detach and re-attach,
 // interrupt reads and writes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The monotonic microsecond clock.
 #include "platform/usb/MicrosecondClock.h"
 

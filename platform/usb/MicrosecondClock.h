@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's microsecond clock: monotonic time as a 64-bit count of microseconds,
 // handled as two unsigned 32-bit halves (the dial acceleration compares the halves).
 // Replaceable so tests set the time exactly.

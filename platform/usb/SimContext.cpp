@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated bus: one lock over all device and interface state, and a queue of events
 // that run() delivers one at a time without holding the lock.
 #include "platform/usb/SimContext.h"

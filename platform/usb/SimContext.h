@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A simulated USB bus for tests and demonstrations: devices are plugged in and out by a
 // script, their input reports reach the pending read as completions on the context's
 // thread, what is written to them is kept, and any set-up step can be made to fail.

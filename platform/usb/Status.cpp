@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names of the USB layer's status codes.
 #include "platform/usb/Usb.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USB device services for the hardware controller: watch for a device by vendor and product
 // id, open it, select a configuration, claim its first interface, read its endpoints, read
 // asynchronously and write synchronously. Two backends implement it: libusb-1.0

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter services: handles and statuses, delivery on the listener's run loop at most
 // once per interval with the last change kept, who is told of a change, and gestures.
 #include "platform/audiounit/AudioUnit.h"

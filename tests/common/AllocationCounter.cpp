@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replaced allocation functions that count while counting is on, then hand over to glibc.
 #include "AllocationCounter.h"
 

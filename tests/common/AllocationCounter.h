@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counts heap allocations made between start and stop, anywhere in the process: the C
 // allocation functions of the test binary are replaced. Unavailable under the sanitizers,
 // which own malloc.

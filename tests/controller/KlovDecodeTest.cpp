@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Report decoding: the arithmetic on its own, then whole reports through a running
 // controller on the simulated bus, with the clock set by the test.
 #include "KlovTestSupport.h"

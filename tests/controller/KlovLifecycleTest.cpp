@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The controller's start, device set-up and its failures, removal and replugging, the
 // orderly stop, the LED guard and the SIGINT handler, on the simulated bus.
 #include "KlovTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A host that loads and unloads the plug-in module again and again: each load starts the
 // controller thread on the real USB stack, each unload must join it, and nothing of the
 // module (a thread, a SIGINT handler) may outlive it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A controller started on the simulated bus, with its own preferences, a clock the test
 // sets, and every notification it posts recorded.
 #pragma once

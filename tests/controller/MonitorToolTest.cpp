@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-controller-monitor, run as a user would, on its simulated session.
 #include "SupportTestEnvironment.h"
 

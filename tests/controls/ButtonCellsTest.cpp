@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two button cells: what each draws in each state (oval or bar, colour, glow, title),
 // the rounded bar's construction, and the gesture around every click.
 #include "ControlsTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the control tests: a bundle holding knob and thumb pictures of chosen sizes, a
 // log of the notifications the controls post, and an action target that logs into it.
 #pragma once

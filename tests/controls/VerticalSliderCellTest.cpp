@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The meter slider on a 22 by 150 drawing rectangle: the oval and its colour at the
 // levels the design names, its shadow and compositing, the thumb's place, gestures of a
 // drag (and of a drag cut short), and what prepare resets.

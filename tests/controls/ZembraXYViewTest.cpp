@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XY pad on a 200 by 150 pad with a 21 by 15 knob (half sizes 10 and 7, spans 169 and
 // 128): positions, clipping, values, what is drawn where, gesture order, host updates and
 // their filtering, keys, preparing twice, a missing knob and a lost grab.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sessions built and exported by ardour7-lua, Ardour's VST3 scanner, and lining an export up
 // with a reference.
 #include "ArdourSession.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ardour, headless, for the end-to-end suites: a session around Zembra built and exported by
 // ardour7-lua on its Dummy backend (ardour_session.lua), and Ardour's VST3 scanner, each with
 // a home of its own so nothing outside the work folder is read or written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tests' CLAP host: loading the module and the host side plug-ins ask for.
 #include "ClapHost.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A minimal CLAP host for the tests, written from the CLAP headers DPF ships: it loads a module
 // and offers plug-ins the host side DPF asks for (parameters, latency, thread checks, the three
 // requests, and for the editor the window and timer services).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound files, the test material and zembra-render's reference for the end-to-end suites.
 #include "E2eSounds.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound for the end-to-end suites: reading and writing files, the A and B material every host
 // test plays, and the reference zembra-render makes of it, to compare a host's output with.
 #pragma once

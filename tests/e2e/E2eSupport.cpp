@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Children bounded by timeouts, the environment of a client that loads the plug-in, and a
 // JACK server of the tests' own.
 #include "E2eSupport.h"

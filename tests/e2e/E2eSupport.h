@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the end-to-end suites: children started with extra environment and bounded by
 // timeouts, the environment of a client that loads the plug-in, and a JACK server of the
 // tests' own.

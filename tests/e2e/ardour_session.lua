@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: GPL-3.0-or-later
 -- Builds an Ardour session around Zembra and exports it, headless (ardour7-lua, Dummy
 -- backend): ardour7-lua ardour_session.lua JOB.lua, where JOB.lua returns the table below.
 --   dir, name        where the session is made (a new folder)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Zembra in Ardour 7, headless (ardour7-lua, Dummy backend): the LV2 and VST3 builds on a
 // track holding A and B, parameters set through Ardour, exported and compared with
 // zembra-render; B fed from a second track through Ardour's side-chain input; Ardour's VST3

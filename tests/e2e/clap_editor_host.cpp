@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A CLAP host for the editor tests: opens the plug-in's editor in a floating window on $DISPLAY,
 // runs its timers as a host's event loop does, and closes everything when its input ends.
 // Prints "shown <width>x<height>" once the editor is up. Usage: clap_editor_host <module>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CLAP module in a small host of our own, written from the CLAP headers DPF ships: it loads
 // the module, reads what the plug-in declares (parameters, audio ports, latency, editor), runs
 // the test material through it in uneven blocks and compares the result with zembra-render.

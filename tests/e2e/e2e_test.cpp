@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built plug-in in the clients people use: lv2info reads what we declare, lv2file renders
 // files that match zembra-render, jalv runs it under a JACK server again and again, and the
 // VST3 module loads and lists itself. Every child is bounded by a timeout.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor in a real host: jalv.gtk3 (and the standalone, and the CLAP module in a host of our
 // own) on a virtual display of the suite's own (Xvfb) under a JACK server of its own. The editor
 // appears with its controls where the interface description puts them; a drag on the pad, a click

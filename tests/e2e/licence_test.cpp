@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The licence as the built plug-in carries it: the GPL's text inside every bundle, the
 // licence named in the LV2 and VST3 metadata, and the LV2 metadata accepted by lv2-dev's
 // validator.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The LV2 module driven as a host drives it, through its descriptor: deactivated and
 // activated again (as after a bypass, a relocation or a new sample rate), an instance plays
 // exactly what a new instance with the same control values plays.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Binding the editor to its plug-in instance: every value shown on binding and sent back
 // once, host changes moving only their control, what the controls write, gestures counted
 // into one begin and one end for each parameter they change, rebinding, and editors that do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's pictures: the generated frames are held at one byte per pixel and draw
 // exactly as their PNG files do; one copy per file in the process, released with its last
 // holder.

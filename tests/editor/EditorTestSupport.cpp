@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bundles, host and editor for the editor tests.
 #include "EditorTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the editor tests: bundles with small pictures (each animation frame a solid
 // colour of its own), a test host that keeps values as the plug-in does, and an editor
 // opened through the factory on a headless window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's life: the factory, waking with or without animation, which frames the
 // background draws at a phase, missing pictures, the graphics thread, and teardown that
 // leaves nothing behind, also for 200 editors opened and closed with their threads running.

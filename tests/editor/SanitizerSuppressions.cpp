@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Under AddressSanitizer: fontconfig (through pango) keeps its font caches for the life of
 // the process; those are not leaks of ours (ThreadSanitizer's reports from the same libraries
 // are left out by tests/common/tsan-suppressions.txt). The runtime looks this hook up by name,

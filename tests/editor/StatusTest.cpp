@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Levels, controller status and the information panel: levels only for this editor's
 // instance, status changes carried from the controller's thread to the main one, and the
 // panel's texts and its way to the change log.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The blend as a user hears it: the corners of the pad, the dry mix, the solos, clipping,
 // pseudo-stereo, the 2048-sample delay and independence from the caller's block sizes.
 #include "engine_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers the engine's tests share: a calloc'ed instance and signal builders.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared engine library exports its C entry points and nothing else.
 #include <gtest/gtest.h>
 

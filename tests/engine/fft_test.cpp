@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The complex FFT by its properties, for every size the plan holds and on both code paths:
 // known spectra, agreement with a direct DFT in double precision, round trip, linearity.
 #include "fft_internal.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters, instance set-up, controller inputs and sanitisers.
 #include "engine_test_support.h"
 #include "instance.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio-thread entry points never touch the heap: allocations are counted while a long,
 // busy run of them goes on.
 #include "AllocationCounter.h"

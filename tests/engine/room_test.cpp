@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The room: derivation from Room, gains, the impulse response's first arrivals, and the
 // guards on its inputs and on out-of-range sizes.
 #include "engine_test_support.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two-real split, the spectral smoother, the windows and the phase approximation.
 #include "engine_test_support.h"
 #include "fast_atan2.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bundles: registration, the module directory from dladdr, resource lookup and Info.plist.
 #include "TestDirectory.h"
 

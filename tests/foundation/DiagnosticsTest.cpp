@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log's capture hook and the assertion handler: what failed calls report and where.
 #include "platform/foundation/AssertionHandler.h"
 #include "platform/foundation/Log.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notification centre: matching and order, re-entrant handlers, and the promise that
 // a removed observer is never called again while other threads post.
 #include "platform/foundation/NotificationCenter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Property lists through libplist: every kind survives the XML round trip, integers keep
 // their 64 bits, and damaged input is refused.
 #include "TestDirectory.h"

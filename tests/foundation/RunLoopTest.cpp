@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run loops: pumping, work handed over from other threads and its cancellation, timers on
 // a hand-moved clock, and which thread a loop belongs to.
 #include "platform/foundation/RunLoop.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A fresh temporary directory per test, removed with everything in it afterwards.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The toolkit window behind DPF's UI: DPF's pixels (y down, scaled) reaching views as points
 // (y up), which buttons and keys become events, drawing through a host's cairo context; and
 // the real editor in it, bound to a registered instance, clicked as a user would.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio side: the shared parameter table against the engine, host values and
 // presets reaching the engine, the audio against a bare engine run, MIDI at its frames, the
 // reported latency on every path, and the input meters.

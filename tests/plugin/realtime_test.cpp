@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio-thread calls never touch the heap: allocations are counted while
 // blocks with MIDI, parameter changes, preset loads, resets and transport jumps go through.
 #include "AllocationCounter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UI's glue without a host: the instance side the editor's parameter services reach (what
 // reaches the host, gestures, the audio side's values), and the bridge (the host's values and
 // levels passed on, the preset trigger, the controller's stick as a gesture through the host).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thread-safe alert: shown on the main thread, carried there from other threads, and
 // answered with the default button when nobody answers in time.
 #include "platform/foundation/Log.h"

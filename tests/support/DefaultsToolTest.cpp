@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-defaults as a user runs it: typed writes that the plug-in reads, and clear
 // errors for arguments it cannot take.
 #include "SupportTestEnvironment.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preferences: defaults, widths and conversions, damaged files kept aside, and saves from
 // several threads and processes that must all land.
 #include "SupportTestEnvironment.h"

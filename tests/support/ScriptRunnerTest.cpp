@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The script runner: only the open-location command is understood, and its URL reaches
 // xdg-open as one argument however hostile its characters. A fake xdg-open first on PATH
 // records what it was given, so no real opener ever runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for the support library: a private preference domain per test, and
 // running a program to completion.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The small exported helpers: buffer lists, clamping, day of year, sleep intervals,
 // property-list files by URL, and the version from Info.plist.
 #include "SupportTestEnvironment.h"

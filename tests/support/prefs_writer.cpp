@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saves COUNT integer preferences "<PREFIX><i>" = i, like a host process of its own
 // would. Waits for end-of-file on standard input first, so that a test can start several
 // writers at the same moment. Exits 1 if any value does not read back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The alert panel: modal inside its window, answers 1/0/-1 by button, Return for the
 // default, dismissal on close; and alerts raised from another thread through the support
 // library appear in the window and carry the user's answer back.

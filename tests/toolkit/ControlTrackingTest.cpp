@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Controls driven through the window's event state machine: sliders, buttons, text fields
 // and pop-up buttons, with their actions, and tracking cut short by a lost grab.
 #include "platform/toolkit/Button.h"

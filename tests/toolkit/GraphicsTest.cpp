@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphics context on real pixels: the one y flip, HiDPI, compositing operations,
 // images at a point with an opacity, blurred and cached shadows, saved state.
 #include "platform/toolkit/GraphicsContext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interface descriptions: classes by name, frames, properties, cells, outlets on the owner
 // and the root, actions to the owner, waking order, and errors that name the file and the
 // offending entry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Under AddressSanitizer: fontconfig (through pango) keeps its font caches for the life of
 // the process and never frees them; those are not leaks of ours. The sanitizer runtime
 // looks this hook up by name, so it must stay visible despite hidden-by-default symbols.

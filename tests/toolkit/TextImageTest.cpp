@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Images from PNG files (and their failures) and pango text: centring and tail truncation
 // checked on the recorded layout and on the pixels.
 #include "platform/toolkit/GraphicsContext.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Views in a window: hit testing and coordinates, autoresizing, display requests, first
 // responder and key routing, and the pairing of every press with a release.
 #include "platform/toolkit/HeadlessWindow.h"

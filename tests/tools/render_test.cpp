@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-render: the parser, the render loop on real files, the spectrogram, and the real
 // binary's behaviour on bad input (exit status 2, one line, nothing left behind).
 #include "demo_material.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb entry points the USB layer uses, over one simulated controller (14c7:0001,
 // one interface, an interrupt IN and an interrupt OUT endpoint). Event handling waits for
 // the test (or an interruption) only for the event loop's long waits; the short waits of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for libusb-1.0, linked instead of it into one test: one controller on the
 // bus, transfers that complete when the test says, cancels that can be made to fail, and
 // counts of what was allocated, opened and freed. Only what the USB layer calls exists.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb backend on the real USB stack, with no controller plugged in: it must start,
 // register for hot-plug, run and stop cleanly, again and again.
 #include "platform/usb/LibusbContext.h"

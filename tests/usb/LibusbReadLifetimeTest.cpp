@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb backend over a stand-in libusb: a read's bytes reach the reader's buffer when
 // the read is delivered; a read whose cancel fails must never let libusb write into the
 // reader's memory once its interface is closed, and what libusb still holds is given back

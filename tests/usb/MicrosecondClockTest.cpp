@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The microsecond clock's halves and its monotonic source.
 #include "platform/usb/MicrosecondClock.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulated bus keeps the promises of the USB interface that the controller builds on:
 // completions come from run() on its thread, a closed interface hears and writes nothing,
 // removal ends the pending read, and stop() ends every read it leaves behind.

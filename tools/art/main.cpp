@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-art OUTDIR: draws the editor's pictures into OUTDIR at build time. "bg-1" to
 // "bg-130" are a seamless loop of slow aurora bands over a dark field, "128" the still
 // background (the loop's first frame), "131" the pad's glowing knob and "133" the slider

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-controller-monitor: starts the controller as the plug-in does and prints what it
 // sees (arrivals, removals, knob and dial values, stick positions and every notification
 // the controller posts) so a user can check a Kallnor KLOV without a plug-in host.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-defaults: reads and changes the user's Zembra preferences, the way the platform's
 // preference tool would.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stand-in knob and thumb: a soft glowing orb (it is added to the pad with
 // plus-lighter, so black is transparent) and a brushed slider cap.
 #include "StandInArt.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stand-in pictures for the pad knob ("131") and the slider thumb ("133"), drawn in code
 // for when the editor's generated images are not at hand.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-gallery OUTDIR [--scale N] [--resources DIR]: renders the editor's controls and the
 // toolkit's own in their states to PNG files in OUTDIR, on the dark editor background.
 // Without --resources (a directory holding the editor's 131.png and 133.png) it draws

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Source-filter voice and a detuned saw pad, both band-limited with PolyBLEP so the spectra
 // show the engine's work rather than aliasing. Everything is deterministic.
 #include "demo_material.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built-in demo: two sources synthesised as they are read (a sung voice as A, a saw chord
 // as B) and the sweep of the blend position played over them.
 #pragma once

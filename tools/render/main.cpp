@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-render: renders two sound files (or the built-in demo) through the Zembra engine
 // into a stereo file, optionally with a picture of the three spectrograms.
 #include "demo_material.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hand-rolled parsing: every option is described once in a table below, which the parser and
 // --help both read, so the documentation cannot drift from what is accepted.
 #include "options.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-render's command line: parsed into a plain struct, validated up front so that a bad
 // value stops the tool before any file is touched.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mkstemp in the destination folder keeps the final rename on one file system, so it is atomic.
 #include "pending_file.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A file written under a temporary name beside its destination and renamed into place only
 // once it is complete, so a failed or interrupted render never leaves a partial file behind.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Carriage return and erase-to-end-of-line redraw the bar in place.
 #include "progress.h"
 

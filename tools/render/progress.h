@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A one-line progress bar on stderr, drawn only when stderr is a terminal, so logs and
 // pipes stay clean.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine runs on whole blocks; what leaves it is sorted here into the part aligned with the
 // sources (after the delay is dropped) and the tail, which is cut where it has died away.
 #include "render.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The offline render loop: streams two sources through the engine block by block into a
 // sink, removing the engine's delay and rendering the room's tail after the sources end.
 #pragma once

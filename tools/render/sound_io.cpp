@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libsndfile does the decoding and encoding; this adds mono mixing, padding and the choice of
 // an output format by file name.
 #include "sound_io.h"

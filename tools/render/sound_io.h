@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound files through libsndfile: the two sources read as mono streams, and the stereo result
 // written under a temporary name and put in place only when complete.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hann-windowed frames through the engine's own FFT. Each column averages the power of its
 // frames; each row takes the strongest bin of its band, or interpolates where a band is
 // narrower than a bin (the low end of a log axis).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Short-time spectra of a stream, reduced as they arrive to a grid of time columns and
 // log-spaced frequency rows, so a long file costs only the picture's worth of memory.
 #pragma once

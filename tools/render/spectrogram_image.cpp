@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Layout, palette and text helpers live here together; each panel's cells become one small
 // image that cairo scales into its plot, so the picture's resolution never depends on the
 // stream's length.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture: spectrograms stacked one above the other on a shared time axis, with a
 // log-frequency axis in Hz and a dB colour scale, drawn with cairo and pango into a PNG.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-snapshot OUT.png: opens the editor as a host would, on a headless window, bound to
 // a test instance holding sensible values, with input levels flowing and the KLOV attached,
 // and saves what a user would see.
