@@ -181,8 +181,11 @@ bool nestsWithin(std::string_view text, int limit) {
     return true;
 }
 
-// XML only, perhaps after a byte-order mark and white space.
+// XML only, perhaps after a byte-order mark and white space, and without NUL bytes, which
+// XML forbids: libplist would take a string holding one and then abort the process on an
+// assertion when the string is read out.
 bool looksLikeXml(std::string_view bytes) {
+    if (bytes.find('\0') != std::string_view::npos) return false;
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     const auto first = bytes.find_first_not_of(" \t\r\n");
     return first != std::string_view::npos && bytes[first] == '<';

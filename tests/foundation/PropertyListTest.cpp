@@ -47,6 +47,11 @@ TEST(PropertyList, UnsignedIntegersReadAsTheSameBitsAndDamagedInputIsRefused) {
     EXPECT_EQ(parsePropertyList(""), std::nullopt);
     EXPECT_EQ(parsePropertyList("garbage"), std::nullopt);
     EXPECT_EQ(parsePropertyList("<plist><dict><key>a</key><integer>1</inte"), std::nullopt);
+    // libplist accepts a NUL inside a string, then asserts on reading it back out.
+    using namespace std::string_literals;
+    for (const std::string& text : {"<plist><dict><key>a\0b</key><true/></dict></plist>"s,
+                                    "<plist><array><string>a\0b</string></array></plist>"s})
+        EXPECT_EQ(parsePropertyList(text), std::nullopt);
 }
 
 // Closing tags hidden where libplist does not look must not hide the real nesting.
