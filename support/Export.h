@@ -8,9 +8,12 @@
 #define ZEMBRA_EXPORT extern "C" __attribute__((visibility("default")))
 
 #if defined(__clang__)
-#define ZEMBRA_CXX_RESULT_BEGIN                                                                    \
-    _Pragma("clang diagnostic push") _Pragma("clang diagnostic ignored "                           \
-                                             "\"-Wreturn-type-c-linkage\"")
+// One string literal per _Pragma: clang does not join adjacent ones there.
+// clang-format off
+#define ZEMBRA_CXX_RESULT_BEGIN \
+    _Pragma("clang diagnostic push") \
+    _Pragma("clang diagnostic ignored \"-Wreturn-type-c-linkage\"")
+// clang-format on
 #define ZEMBRA_CXX_RESULT_END _Pragma("clang diagnostic pop")
 #else
 #define ZEMBRA_CXX_RESULT_BEGIN

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <sys/file.h>
@@ -39,26 +40,35 @@ void reportDamageOnce(const fs::path& path, const std::string& problem) {
              "preferences " + path.string() + " cannot be read (" + problem + "); using defaults");
 }
 
+// What a save does with what it found: replace it, move it aside first (damaged, but a
+// file we may rename), or leave it alone and fail (not a regular file, or too large to be
+// a preference file: something put there that is not ours to move).
+enum class Found { Usable, Damaged, Foreign };
+
 struct ReadOutcome {
     fnd::PlistDict dict;
-    bool damaged = false;
+    Found found = Found::Usable;
 };
 
 ReadOutcome readDict(const fs::path& path) {
     auto result = fnd::readPropertyListFile(path);
+    Found found = Found::Damaged;
     switch (result.status) {
     case fnd::ReadStatus::Missing:
         return {};
     case fnd::ReadStatus::Ok:
-        if (auto* dict = result.value->get<fnd::PlistDict>()) return {std::move(*dict), false};
+        if (auto* dict = result.value->get<fnd::PlistDict>()) return {std::move(*dict)};
         result.problem = "not a dictionary";
+        break;
+    case fnd::ReadStatus::Refused:
+        found = Found::Foreign;
         break;
     case fnd::ReadStatus::Unreadable:
     case fnd::ReadStatus::Corrupt:
         break;
     }
     reportDamageOnce(path, result.problem);
-    return {{}, true};
+    return {{}, found};
 }
 
 // A preferences file kept elsewhere through a symbolic link (dotfile managers do this) is
@@ -100,14 +110,45 @@ void syncDirectory(const fs::path& dir) {
     ::close(fd);
 }
 
+// A save writes "<file>.tmp.<pid>.<n>" and renames it over the file; a writer that died in
+// between leaves it behind.
+constexpr std::string_view kTempInfix = ".tmp.";
+
+// Removes what crashed saves left beside `target`. Called with the lock held: every live
+// saver holds it while its temporary file exists, so any left now is an orphan. Only names
+// of our exact form, regular files of this user, are touched.
+void removeOrphanedTemporaries(const fs::path& target) {
+    const std::string prefix = target.filename().string() + std::string(kTempInfix);
+    const auto ours = [&](const std::string& name) {
+        if (!name.starts_with(prefix)) return false;
+        const std::string_view rest = std::string_view(name).substr(prefix.size());
+        const auto dot = rest.find('.');
+        const auto digits = [](std::string_view t) {
+            return !t.empty() && t.find_first_not_of("0123456789") == std::string_view::npos;
+        };
+        return dot != std::string_view::npos && digits(rest.substr(0, dot)) &&
+               digits(rest.substr(dot + 1));
+    };
+    std::error_code ec;
+    const fs::path dir = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        struct stat info {};
+        if (!ours(name) || ::lstat(it->path().c_str(), &info) != 0) continue;
+        if (!S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) continue;
+        if (::unlink(it->path().c_str()) == 0)
+            fnd::log(fnd::LogLevel::Info, "removed " + it->path().string() + ", left by a crash");
+    }
+}
+
 bool replaceFile(const fs::path& target, const std::string& bytes) {
     mode_t mode = 0600;
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode)) mode = info.st_mode & 0777;
 
     static std::atomic<unsigned> counter{0};
-    const fs::path temp =
-        target.string() + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    const fs::path temp = target.string() + std::string(kTempInfix) + std::to_string(::getpid()) +
+                          "." + std::to_string(counter++);
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
         fnd::log(fnd::LogLevel::Error,
@@ -148,6 +189,11 @@ bool moveAside(const fs::path& target) {
     fnd::log(fnd::LogLevel::Error, "cannot move damaged preferences " + target.string() +
                                        " aside: " + std::strerror(errno));
     return false;
+}
+
+void reportForeign(const fs::path& target) {
+    fnd::log(fnd::LogLevel::Error,
+             "preferences not saved: " + target.string() + " is not a file Zembra may replace");
 }
 
 bool holdsNul(std::string_view text) {
@@ -213,20 +259,41 @@ bool PreferenceFile::update(std::string_view key, std::optional<fnd::PlistValue>
                  "cannot create " + mPath.parent_path().string() + ": " + std::strerror(errno));
         return false;
     }
-    FileLock lock(mPath.string() + ".lock");
-    if (!lock.held()) {
-        fnd::log(fnd::LogLevel::Error,
-                 "cannot lock " + mPath.string() + ".lock: " + std::strerror(errno));
+    // The lock belongs to the file that is written: a process that names it through a
+    // link and one that names it directly must exclude each other. Should the link move
+    // while we wait, the lock is taken again on the new target.
+    fs::path target = writeTarget(mPath);
+    // Not even a lock file beside something that is not ours: a link to /dev/null, say.
+    if (struct stat info{}; ::stat(target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        reportForeign(target);
         return false;
     }
-    const fs::path target = writeTarget(mPath);
+    std::unique_ptr<FileLock> lock;
+    for (;;) {
+        lock.reset(); // one lock at a time: never wait for one while holding another
+        lock = std::make_unique<FileLock>(target.string() + ".lock");
+        if (!lock->held()) {
+            fnd::log(fnd::LogLevel::Error,
+                     "cannot lock " + target.string() + ".lock: " + std::strerror(errno));
+            return false;
+        }
+        fs::path now = writeTarget(mPath);
+        if (now == target) break;
+        target = std::move(now);
+    }
+    removeOrphanedTemporaries(target);
     auto current = readDict(target);
-    if (current.damaged && !moveAside(target)) return false;
+    if (current.found == Found::Foreign) {
+        reportForeign(target);
+        return false;
+    }
+    const bool damaged = current.found == Found::Damaged;
+    if (damaged && !moveAside(target)) return false;
     if (value) {
         current.dict.insert_or_assign(std::string(key), std::move(*value));
     } else if (auto it = current.dict.find(key); it != current.dict.end()) {
         current.dict.erase(it);
-    } else if (!current.damaged) {
+    } else if (!damaged) {
         return true; // nothing to remove, nothing to write
     }
     return replaceFile(target, fnd::toXmlPropertyList(fnd::PlistValue(std::move(current.dict))));

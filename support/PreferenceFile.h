@@ -7,6 +7,10 @@
 // read-modify-write, so two processes saving different keys at the same moment both land.
 // A file that cannot be read or parsed reads as empty and is logged once; the next save
 // moves it aside to "<file>.corrupt-<time>" (it is never deleted) and starts a fresh one.
+// Something that is not a regular file (a FIFO, a folder, a device), or a file too large
+// to be a property list, also reads as empty and is logged once, but is never opened for
+// reading blockingly, moved or replaced: saves fail until it is taken away. The lock, the
+// temporary files and the replace all follow a symbolic link to the file it names.
 #pragma once
 
 #include "platform/foundation/PropertyList.h"

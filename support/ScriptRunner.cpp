@@ -10,10 +10,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
-#include <mutex>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <vector>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -87,22 +86,13 @@ bool acceptableUrl(std::string_view url) {
                         [](unsigned char c) { return c < 0x20 || c == 0x7f; });
 }
 
-// Openers started by DoAppleScript, reaped when they have finished so they do not linger
-// as zombies in the host. Waiting for them would block the caller (the interface thread)
-// for as long as the opened application runs when xdg-open has no desktop to hand to.
-std::mutex gChildrenMutex;
-std::vector<pid_t> gChildren;
-
-void reapFinishedChildren() {
-    std::lock_guard lock(gChildrenMutex);
-    std::erase_if(gChildren, [](pid_t pid) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        return r == pid || (r < 0 && errno == ECHILD); // finished, or reaped by the host
-    });
-}
-
-ScriptLaunch startOpener(const std::string& url) {
+// Starts xdg-open through a short-lived intermediate child that exits as soon as the opener
+// is spawned: the opener then belongs to init (or the session's subreaper), which reaps it
+// whenever it ends, and we wait only for the intermediate, a matter of microseconds. No
+// SIGCHLD handler: that signal is the host's. Waiting for the opener itself would block the
+// caller (the interface thread) for as long as the opened application runs when xdg-open
+// has no desktop to hand to.
+int16_t startOpener(const std::string& url) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
@@ -126,16 +116,30 @@ ScriptLaunch startOpener(const std::string& url) {
     std::string program = "xdg-open";
     std::string argument = url;
     char* argv[] = {program.data(), argument.data(), nullptr};
-    pid_t pid = -1;
-    const int error = ::posix_spawnp(&pid, "xdg-open", &actions, &attributes, argv, environ);
+    // Everything the intermediate needs is prepared above: after fork() in a threaded host
+    // it only spawns and exits, with posix_spawnp's error number as its status.
+    const pid_t intermediate = ::fork();
+    if (intermediate == 0) {
+        pid_t opener = -1;
+        ::_exit(::posix_spawnp(&opener, "xdg-open", &actions, &attributes, argv, environ));
+    }
+    int error = errno;
+    if (intermediate > 0) {
+        int status = 0;
+        pid_t r = -1;
+        while ((r = ::waitpid(intermediate, &status, 0)) < 0 && errno == EINTR) {
+        }
+        // ECHILD: a host that reaps every child got there first; the outcome is unknown.
+        error = r == intermediate && WIFEXITED(status) ? WEXITSTATUS(status) : 0;
+    }
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         fnd::log(fnd::LogLevel::Error,
                  std::string("cannot start xdg-open: ") + std::strerror(error));
-        return {kScriptOpenFailed, -1};
+        return kScriptOpenFailed;
     }
-    return {0, pid};
+    return 0;
 }
 
 } // namespace
@@ -152,24 +156,14 @@ std::optional<std::string> parseOpenLocationScript(std::string_view script) {
     return url;
 }
 
-ScriptLaunch runScript(char* text) {
-    if (!text) return {kScriptSyntaxError, -1};
-    std::size_t length = 0;
-    for (; text[length] != '\0'; ++length)
-        if (text[length] == '\n') text[length] = '\r';
-    auto url = parseOpenLocationScript(std::string_view(text, length));
-    if (!url) return {kScriptSyntaxError, -1};
-    return startOpener(*url);
-}
-
 } // namespace zembra
 
 int16_t DoAppleScript(char* text) {
-    zembra::reapFinishedChildren();
-    const zembra::ScriptLaunch launch = zembra::runScript(text);
-    if (launch.pid > 0) {
-        std::lock_guard lock(zembra::gChildrenMutex);
-        zembra::gChildren.push_back(launch.pid);
-    }
-    return launch.status;
+    if (!text) return zembra::kScriptSyntaxError;
+    std::size_t length = 0;
+    for (; text[length] != '\0'; ++length)
+        if (text[length] == '\n') text[length] = '\r';
+    auto url = zembra::parseOpenLocationScript(std::string_view(text, length));
+    if (!url) return zembra::kScriptSyntaxError;
+    return zembra::startOpener(*url);
 }

@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 // Rewrites every line feed of `text` into a carriage return, in place, then runs it.
 // 0 when the opener was started; a non-zero status when the text is not the open-location
-// command or the opener could not be started. Does not wait for the opener.
+// command or the opener could not be started. Does not wait for the opener, and leaves no
+// child of the caller's behind: the system reaps the opener when it ends.
 ZEMBRA_EXPORT int16_t DoAppleScript(char* text);
 
 namespace zembra {
@@ -30,12 +30,5 @@ inline constexpr int16_t kScriptOpenFailed = -1753;  // xdg-open could not be st
 // whose scheme is file (the change log the product opens) or http(s) (what the command is
 // otherwise for). nullopt otherwise.
 std::optional<std::string> parseOpenLocationScript(std::string_view script);
-
-struct ScriptLaunch {
-    int16_t status;
-    pid_t pid; // the started xdg-open, -1 when none was started; the caller reaps it
-};
-// DoAppleScript without the reaping of earlier openers, for callers that wait themselves.
-ScriptLaunch runScript(char* text);
 
 } // namespace zembra

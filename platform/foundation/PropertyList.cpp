@@ -4,6 +4,7 @@
 
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -137,10 +138,65 @@ plist_t toNode(const PlistValue& value) {
     return std::visit(Visitor{}, value.storage());
 }
 
+// Skips to just past `end`; false when it never comes.
+bool skipPast(std::string_view text, std::size_t& at, std::string_view end) {
+    const auto found = text.find(end, at);
+    if (found == std::string_view::npos) return false;
+    at = found + end.size();
+    return true;
+}
+
+// Whether the XML's elements nest no deeper than `limit`. Tokenises as libplist does:
+// processing instructions, comments, CDATA sections and a DOCTYPE (with its internal
+// subset) are opaque; every other '<' opens an element unless it is a closing tag or
+// ends in "/>". Counting stops short of the parse, so a hostile file costs one pass.
+bool nestsWithin(std::string_view text, int limit) {
+    int depth = 0;
+    std::size_t at = 0;
+    while ((at = text.find('<', at)) != std::string_view::npos) {
+        const std::string_view rest = text.substr(at);
+        bool ok = true;
+        if (rest.starts_with("<?")) {
+            ok = skipPast(text, at, "?>");
+        } else if (rest.starts_with("<!--")) {
+            at += 4;
+            ok = skipPast(text, at, "-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            ok = skipPast(text, at, "]]>");
+        } else if (rest.starts_with("<!")) {
+            const auto mark = text.find_first_of("[>", at);
+            if (mark == std::string_view::npos) return false;
+            at = mark;
+            ok = skipPast(text, at, text[mark] == '[' ? "]>" : ">");
+        } else if (rest.starts_with("</")) {
+            depth = std::max(0, depth - 1);
+            ok = skipPast(text, at, ">");
+        } else {
+            const auto close = text.find('>', at);
+            if (close == std::string_view::npos) return false;
+            if (text[close - 1] != '/' && ++depth > limit) return false;
+            at = close + 1;
+        }
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// XML only, perhaps after a byte-order mark and white space, and without NUL bytes, which
+// XML forbids: libplist would take a string holding one and then abort the process on an
+// assertion when the string is read out.
+bool looksLikeXml(std::string_view bytes) {
+    if (bytes.find('\0') != std::string_view::npos) return false;
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    const auto first = bytes.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && bytes[first] == '<';
+}
+
 } // namespace
 
 std::optional<PlistValue> parsePropertyList(std::string_view bytes) {
     if (bytes.empty() || bytes.size() > kMaxPropertyListFileSize) return std::nullopt;
+    if (!looksLikeXml(bytes) || !nestsWithin(bytes, kMaxPropertyListDepth)) return std::nullopt;
     plist_t root = nullptr;
     plist_from_memory(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
     if (!root) return std::nullopt;
@@ -159,21 +215,31 @@ std::string toXmlPropertyList(const PlistValue& value) {
 }
 
 PlistFileResult readPropertyListFile(const std::filesystem::path& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Looked at before it is opened: opening a FIFO for reading waits for a writer, and
+    // opening a device can have effects of its own. O_NONBLOCK and the fstat below cover a
+    // file swapped in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        if (errno == ENOENT) return {ReadStatus::Missing, std::nullopt, {}};
+        return {ReadStatus::Unreadable, std::nullopt, std::strerror(errno)};
+    }
+    const auto refusal = [](const struct stat& st) -> const char* {
+        if (!S_ISREG(st.st_mode)) return "not a regular file";
+        if (static_cast<std::uintmax_t>(st.st_size) > kMaxPropertyListFileSize)
+            return "larger than a property list of ours";
+        return nullptr;
+    };
+    if (const char* why = refusal(info)) return {ReadStatus::Refused, std::nullopt, why};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         if (errno == ENOENT) return {ReadStatus::Missing, std::nullopt, {}};
         return {ReadStatus::Unreadable, std::nullopt, std::strerror(errno)};
     }
     std::string bytes;
-    struct stat info {};
     bool ok = ::fstat(fd, &info) == 0;
-    if (ok && !S_ISREG(info.st_mode)) {
+    if (const char* why = ok ? refusal(info) : nullptr) {
         ::close(fd);
-        return {ReadStatus::Unreadable, std::nullopt, "not a regular file"};
-    }
-    if (ok && static_cast<std::uintmax_t>(info.st_size) > kMaxPropertyListFileSize) {
-        ::close(fd);
-        return {ReadStatus::Corrupt, std::nullopt, "file too large"};
+        return {ReadStatus::Refused, std::nullopt, why};
     }
     char buffer[8192];
     while (ok) {
@@ -184,7 +250,7 @@ PlistFileResult readPropertyListFile(const std::filesystem::path& path) {
         bytes.append(buffer, static_cast<std::size_t>(n));
         if (bytes.size() > kMaxPropertyListFileSize) {
             ::close(fd);
-            return {ReadStatus::Corrupt, std::nullopt, "file too large"};
+            return {ReadStatus::Refused, std::nullopt, "larger than a property list of ours"};
         }
     }
     const int savedErrno = errno;

@@ -54,16 +54,28 @@ class PlistValue {
     Storage mStorage;
 };
 
-// Parses an XML (or binary) property list; nullopt when the bytes are not one.
+// Elements nested deeper than this (arrays and dictionaries within each other) make a
+// property list unreadable: libplist and the conversion recurse once per level, and a
+// hand-made file a few megabytes of "<array>" deep would otherwise exhaust the stack.
+// Our own lists are three levels deep.
+constexpr int kMaxPropertyListDepth = 128;
+
+// Parses an XML property list; nullopt when the bytes are not one, or nest deeper than
+// kMaxPropertyListDepth. Binary property lists are not read: nothing of ours writes them,
+// and libplist's binary reader follows nested references with no bound on their depth.
 std::optional<PlistValue> parsePropertyList(std::string_view bytes);
 // The XML form, as written to files.
 std::string toXmlPropertyList(const PlistValue& value);
 
-// Files larger than this are not property lists of ours; refusing them keeps a stray
-// multi-gigabyte file from being read into memory.
-constexpr std::uintmax_t kMaxPropertyListFileSize = 16u << 20;
+// Files larger than this are not property lists of ours (the preference file holds a few
+// hundred bytes, Info.plist and presets a few kilobytes); refusing them keeps a stray large
+// file from costing a host hundreds of megabytes of parsed nodes.
+constexpr std::uintmax_t kMaxPropertyListFileSize = 1u << 20;
 
-enum class ReadStatus { Ok, Missing, Unreadable, Corrupt };
+// Refused: something is there but is not read, and should be left as it is: not a regular
+// file (a FIFO would block the reader, a device might do anything on open) or larger than
+// kMaxPropertyListFileSize.
+enum class ReadStatus { Ok, Missing, Unreadable, Corrupt, Refused };
 struct PlistFileResult {
     ReadStatus status;
     std::optional<PlistValue> value; // set when status is Ok

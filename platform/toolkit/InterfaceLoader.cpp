@@ -182,7 +182,7 @@ std::shared_ptr<View> InterfaceLoader::loadString(std::string_view text,
     json doc;
     try {
         doc = json::parse(text.begin(), text.end());
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) { // a parse error, or a number out of range
         return fail(source + ": not valid JSON: " + e.what(), error);
     }
     try {
@@ -204,6 +204,10 @@ std::shared_ptr<View> InterfaceLoader::loadString(std::string_view text,
         return view;
     } catch (const LoadError& e) {
         return fail(source + ": " + e.message, error);
+    } catch (const json::exception& e) {
+        // A value of a kind the decoder did not check for: still the file's fault, and the
+        // host must not be ended for it.
+        return fail(source + ": " + e.what(), error);
     }
 }
 

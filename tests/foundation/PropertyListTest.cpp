@@ -48,6 +48,33 @@ TEST(PropertyList, UnsignedIntegersReadAsTheSameBitsAndDamagedInputIsRefused) {
     EXPECT_EQ(parsePropertyList(""), std::nullopt);
     EXPECT_EQ(parsePropertyList("garbage"), std::nullopt);
     EXPECT_EQ(parsePropertyList("<plist><dict><key>a</key><integer>1</inte"), std::nullopt);
+    // libplist accepts a NUL inside a string, then asserts on reading it back out.
+    using namespace std::string_literals;
+    for (const std::string& text : {"<plist><dict><key>a\0b</key><true/></dict></plist>"s,
+                                    "<plist><array><string>a\0b</string></array></plist>"s})
+        EXPECT_EQ(parsePropertyList(text), std::nullopt);
+}
+
+// Closing tags hidden where libplist does not look must not hide the real nesting.
+TEST(PropertyList, NestingBeyondTheBoundIsRefusedWhateverHidesBetweenTheLevels) {
+    const auto nested = [](int depth, const std::string& between) {
+        std::string text = "<?xml version=\"1.0\"?><!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST "
+                           "1.0//EN\" \"x.dtd\">"
+                           "<plist version=\"1.0\">";
+        for (int i = 0; i < depth; ++i)
+            text += "<array>" + between;
+        text += "<string>a &lt;b&gt; <![CDATA[<c>]]></string>";
+        for (int i = 0; i < depth; ++i)
+            text += "</array>";
+        return text + "</plist>";
+    };
+    const int limit = kMaxPropertyListDepth;
+    for (const std::string between :
+         {"", "<!-- </array></array> -->", "<string><![CDATA[</array></array>]]></string>",
+          "<?pi </array></array> ?>", "<true/>"}) {
+        EXPECT_TRUE(parsePropertyList(nested(limit - 2, between))) << between;
+        EXPECT_EQ(parsePropertyList(nested(limit, between)), std::nullopt) << between;
+    }
 }
 
 TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
@@ -62,7 +89,7 @@ TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
     EXPECT_EQ(*good.value, PlistValue(PlistDict{{"a", 1}}));
     EXPECT_EQ(readPropertyListFile(dir / "none.plist").status, ReadStatus::Missing);
     EXPECT_EQ(readPropertyListFile(dir / "bad.plist").status, ReadStatus::Corrupt);
-    EXPECT_EQ(readPropertyListFile(dir / "folder.plist").status, ReadStatus::Unreadable);
+    EXPECT_EQ(readPropertyListFile(dir / "folder.plist").status, ReadStatus::Refused);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Preferences: defaults, widths and conversions, damaged files kept aside, and saves from
+// Preferences: defaults, widths and conversions, damaged and hostile files, and saves from
 // several threads and processes that must all land.
 #include "SupportTestEnvironment.h"
 
@@ -9,8 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <future>
 #include <limits>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -94,6 +98,103 @@ TEST(Preferences, ADamagedFileReadsAsDefaultsIsReportedOnceAndIsKeptAsideByTheNe
               (fnd::PlistDict{{"userEnableAnimatedBackground", int64_t{0}}}));
 }
 
+std::vector<std::string> namesIn(const std::filesystem::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A FIFO or a folder where the file should be: reads give defaults at once (a FIFO is
+// never opened to wait for a writer), one line is logged, and saves leave it as it is.
+TEST(Preferences, APathThatIsNotARegularFileReadsAsDefaultsAtOnceAndIsLeftAlone) {
+    PreferenceSandbox sandbox;
+    const auto fifo = sandbox.dir() / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, sandbox.file());
+    {
+        fnd::LogCapture capture;
+        struct Outcome {
+            int values;
+            bool saved;
+        };
+        auto attempt = std::async(std::launch::async, [] {
+            return Outcome{GetValueFromPrefsPosInt("userEnableKlovSupport") +
+                               GetValueFromPrefsPosInt("userEnableAnimatedBackground"),
+                           zembra::setPreference("userEnableKlovSupport", 0)};
+        });
+        // Last-resort cap: a reader stuck in open() is released by writers coming and
+        // going, so a failure ends the test instead of hanging it.
+        if (attempt.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+            ADD_FAILURE() << "the preferences waited on the FIFO";
+            while (attempt.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+                const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0) ::close(writer);
+            }
+        }
+        const Outcome outcome = attempt.get();
+        EXPECT_EQ(outcome.values, -2);
+        EXPECT_FALSE(outcome.saved);
+        EXPECT_EQ(capture.count("cannot be read"), 1u);
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(sandbox.file()));
+
+    std::filesystem::remove(sandbox.file());
+    std::filesystem::create_directory(sandbox.file());
+    fnd::LogCapture capture;
+    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
+    EXPECT_FALSE(zembra::setPreference("userEnableKlovSupport", 0));
+    EXPECT_EQ(capture.count("cannot be read"), 1u);
+    EXPECT_TRUE(std::filesystem::is_directory(sandbox.file()));
+    EXPECT_EQ(namesIn(sandbox.dir()),
+              (std::vector<std::string>{"fifo", sandbox.file().filename().string()}));
+}
+
+// Nesting that would run libplist and the conversion out of stack, and a file too large to
+// be ours: defaults, one line each, no crash. The large one is left in place; the deep one
+// is damaged like any unparsable file and is moved aside by the next save.
+TEST(Preferences, DeeplyNestedOrHugeFilesReadAsDefaultsWithoutExhaustingTheStack) {
+    PreferenceSandbox sandbox;
+    const auto nested = [](int depth) {
+        std::string text = "<plist version=\"1.0\"><dict><key>userEnableKlovSupport</key>";
+        for (int i = 0; i < depth; ++i)
+            text += "<array>";
+        for (int i = 0; i < depth; ++i)
+            text += "</array>";
+        return text + "</dict></plist>";
+    };
+    const std::string huge = nested(1'000'000); // 15 MB
+    writeFile(sandbox.file(), huge);
+    {
+        fnd::LogCapture capture;
+        EXPECT_EQ(zembra::allPreferences(), fnd::PlistDict{});
+        EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
+        EXPECT_EQ(capture.count("cannot be read"), 1u);
+        EXPECT_FALSE(zembra::setPreference("userEnableAnimatedBackground", 0));
+        EXPECT_EQ(readFile(sandbox.file()), huge);
+        EXPECT_EQ(namesIn(sandbox.dir()).size(), 2u); // the file and its lock, nothing aside
+    }
+
+    const std::string deep = nested(fnd::kMaxPropertyListDepth);
+    ASSERT_LT(deep.size(), fnd::kMaxPropertyListFileSize);
+    writeFile(sandbox.file(), deep);
+    fnd::LogCapture capture;
+    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
+    EXPECT_EQ(capture.count("cannot be read"), 1u);
+    EXPECT_TRUE(zembra::setPreference("userEnableAnimatedBackground", 0));
+    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableAnimatedBackground"), 0);
+    std::size_t aside = 0;
+    for (const auto& name : namesIn(sandbox.dir()))
+        aside += name.find(".corrupt-") != std::string::npos;
+    EXPECT_EQ(aside, 1u);
+
+    // Nesting within the bound still reads.
+    writeFile(sandbox.file(), nested(fnd::kMaxPropertyListDepth - 4));
+    EXPECT_NE(zembra::allPreferences(), fnd::PlistDict{});
+}
+
 TEST(Preferences, SavesFailCleanlyWhenTheFileCannotBeWritten) {
     PreferenceSandbox sandbox;
     writeFile(sandbox.dir() / "not-a-directory", "x");
@@ -126,6 +227,25 @@ TEST(Preferences, MissingDirectoriesAreCreatedAndSymlinkedFilesStayLinks) {
     EXPECT_TRUE(std::filesystem::is_symlink(sandbox.file()));
     EXPECT_EQ(GetStringFromPrefs("k"), "v");
     EXPECT_NE(readFile(real).find("<string>v</string>"), std::string::npos);
+}
+
+// A save through a link locks the file it writes, so a process naming the file directly
+// is excluded too; and what a crashed save left beside that file is cleared, nothing else.
+TEST(Preferences, SavesLockTheLinkedFileAndClearTemporariesThatCrashesLeft) {
+    PreferenceSandbox sandbox;
+    const auto real = sandbox.dir() / "dotfiles" / "zembra.plist";
+    std::filesystem::create_directory(real.parent_path());
+    std::filesystem::create_symlink(real, sandbox.file());
+    const std::string orphan = "zembra.plist.tmp.4194999.0";
+    for (const auto& name : {orphan, std::string("zembra.plist.tmp.x.1"),
+                             std::string("zembra.plist.tmp.12"), std::string("other.tmp.1.2")})
+        writeFile(real.parent_path() / name, "half a save");
+
+    EXPECT_TRUE(zembra::setPreference("k", 1));
+    EXPECT_EQ(namesIn(real.parent_path()),
+              (std::vector<std::string>{"other.tmp.1.2", "zembra.plist", "zembra.plist.lock",
+                                        "zembra.plist.tmp.12", "zembra.plist.tmp.x.1"}));
+    EXPECT_FALSE(std::filesystem::exists(sandbox.file().string() + ".lock"));
 }
 
 TEST(Preferences, ConcurrentSavesFromThreadsAllLand) {

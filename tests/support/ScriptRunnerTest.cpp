@@ -9,7 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <chrono>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 
 namespace {
 
@@ -24,14 +28,15 @@ class ScriptRunner : public ::testing::Test {
         writeFile(mDir / "bin" / "xdg-open",
                   "#!/bin/sh\n"
                   "{ printf '%s\\n' \"$#\"; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; } "
-                  "> \"$ZEMBRA_FAKE_OPEN_LOG\"\n");
+                  "> \"$ZEMBRA_FAKE_OPEN_LOG\"\n"
+                  "touch \"${ZEMBRA_FAKE_OPEN_LOG%/*}/recorded\"\n"
+                  "while [ -e \"${ZEMBRA_FAKE_OPEN_LOG%/*}/hold\" ]; do sleep 0.01; done\n");
         ::chmod((mDir / "bin" / "xdg-open").c_str(), 0755);
     }
 
-    // The arguments the fake opener received, after waiting for it to finish.
+    // The arguments the fake opener received, once it has recorded them all.
     std::vector<std::string> openedWith() {
-        int status = 0;
-        EXPECT_GT(::waitpid(-1, &status, 0), 0); // the opener is this process's only child
+        waitFor(mDir / "recorded");
         const std::string record = readFile(mDir / "opened");
         const auto newline = record.find('\n');
         std::vector<std::string> args;
@@ -42,6 +47,14 @@ class ScriptRunner : public ::testing::Test {
         }
         EXPECT_EQ(record.substr(0, newline), std::to_string(args.size()));
         return args;
+    }
+
+    // The opener is not this process's child, so its end cannot be waited for: its files
+    // are watched instead.
+    static void waitFor(const std::filesystem::path& file) {
+        for (int i = 0; i < 3000 && !std::filesystem::exists(file); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(std::filesystem::exists(file));
     }
 
     static std::string escaped(const std::string& text) {
@@ -108,6 +121,20 @@ TEST_F(ScriptRunner, LineFeedsBecomeCarriageReturnsInTheCallersText) {
     EXPECT_STREQ(other, "beep\r");
     EXPECT_EQ(DoAppleScript(nullptr), zembra::kScriptSyntaxError);
     EXPECT_FALSE(std::filesystem::exists(mDir / "opened")); // refused scripts start nothing
+}
+
+// The host is left with no child to reap, neither while the opener runs nor after.
+TEST_F(ScriptRunner, TheOpenerIsNeverAChildOfTheHost) {
+    writeFile(mDir / "hold", "");
+    char text[] = "open location \"file:///tmp/ChangeLog.txt\"";
+    EXPECT_EQ(DoAppleScript(text), 0);
+    waitFor(mDir / "recorded");
+    int status = 0;
+    errno = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "the opener is still our child";
+    EXPECT_EQ(errno, ECHILD);
+    std::filesystem::remove(mDir / "hold");
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
 }
 
 TEST_F(ScriptRunner, AMissingOpenerIsAFailureNotASuccess) {

@@ -175,6 +175,11 @@ TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
     EXPECT_NE(loadError(R"({"root": {"class": "View"}, "extra": 1})").find("'extra'"),
               std::string::npos);
     EXPECT_NE(loadError("{\"root\": ").find("not valid JSON"), std::string::npos);
+    // A number too large for a double is not a parse error to the JSON library, and used to
+    // escape the loader and end the host.
+    EXPECT_NE(loadError(R"({"root": {"class": "View", "frame": [0, 0, 3e999, 1]}})")
+                  .find("not valid JSON"),
+              std::string::npos);
     EXPECT_GE(log.count("view.json"), 12u); // every failure is logged too
 }
 

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -23,6 +24,7 @@
 #include <sndfile.h>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -89,7 +91,36 @@ std::vector<float> sine(long frames, double hz, float amplitude) {
 struct ToolRun {
     int status = -1;
     std::string err;
+    long peakKilobytes = 0; // the child's largest resident set
 };
+
+void writeBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+// A 16-bit PCM WAV whose header says what the caller likes, followed by `present` bytes.
+std::string wavWithHeader(std::uint32_t rate, std::uint16_t channels, std::uint32_t declaredBytes,
+                          std::size_t present) {
+    std::string v;
+    const auto le = [&](std::uint64_t x, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            v.push_back(char(x >> (8 * i)));
+    };
+    v += "RIFF";
+    le(36 + std::uint64_t(declaredBytes), 4);
+    v += "WAVEfmt ";
+    le(16, 4);
+    le(1, 2); // PCM
+    le(channels, 2);
+    le(rate, 4);
+    le(std::uint64_t(rate) * channels * 2, 4);
+    le(channels * 2u, 2);
+    le(16, 2);
+    v += "data";
+    le(declaredBytes, 4);
+    v.append(present, '\x10');
+    return v;
+}
 
 class RenderFiles : public ::testing::Test {
   protected:
@@ -126,8 +157,10 @@ class RenderFiles : public ::testing::Test {
         ToolRun run;
         if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
             int status = 0;
-            waitpid(pid, &status, 0);
+            rusage usage{};
+            wait4(pid, &status, 0, &usage);
             run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            run.peakKilobytes = usage.ru_maxrss;
         }
         posix_spawn_file_actions_destroy(&actions);
         if (FILE* in = std::fopen(errPath.c_str(), "r")) {
@@ -564,4 +597,83 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineAndLeavesNothingBehind) {
         EXPECT_EQ(listing(), before) << what;
     }
     EXPECT_EQ(fs::file_size(dir / "a.wav"), sizeOfA);
+}
+
+// Headers that lie about the rate, the channels or the length, and files with nothing in
+// them: each is refused with one line before any real work, in little memory.
+TEST_F(RenderFiles, HostileSourceFilesAreRefusedAtOnceInBoundedMemory) {
+    writeSound(dir / "b.wav", mono(sine(4800, 880.0, 0.3f)));
+    writeBytes(dir / "gigahertz.wav", wavWithHeader(2'000'000'000u, 1, 4000, 4000));
+    writeBytes(dir / "slow.wav", wavWithHeader(100, 1, 4000, 4000));
+    writeBytes(dir / "channels.wav", wavWithHeader(kRate, 1000, 4000, 4000));
+    writeBytes(dir / "empty.wav", {});
+    writeBytes(dir / "header-only.wav", wavWithHeader(kRate, 1, 4000, 0));
+    auto cut = wavWithHeader(kRate, 1, 4000, 0);
+    cut.resize(20);
+    writeBytes(dir / "cut-header.wav", cut);
+
+    // A FLAC file whose stream header claims 2^36 frames, and one cut off half way.
+    const auto flac = [&](const fs::path& path) {
+        SF_INFO info{};
+        info.samplerate = kRate;
+        info.channels = 1;
+        info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        const auto noise = sine(kRate * 2, 3000.0, 0.5f);
+        sf_writef_float(f, noise.data(), long(noise.size()));
+        sf_close(f);
+    };
+    flac(dir / "lying.flac");
+    {
+        std::fstream f(dir / "lying.flac", std::ios::in | std::ios::out | std::ios::binary);
+        // STREAMINFO starts at byte 8; its 36-bit sample count is the low half of byte 13
+        // and bytes 14 to 17.
+        char bytes[5] = {};
+        f.seekg(8 + 13);
+        f.read(bytes, 1);
+        bytes[0] = char(bytes[0] | 0x0f);
+        std::fill(bytes + 1, bytes + 5, '\xff');
+        f.seekp(8 + 13);
+        f.write(bytes, sizeof bytes);
+    }
+    flac(dir / "cut.flac");
+    fs::resize_file(dir / "cut.flac", fs::file_size(dir / "cut.flac") / 2);
+
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"gigahertz.wav", "sample rate of 2000000000 Hz"},
+        {"slow.wav", "sample rate of 100 Hz"},
+        {"channels.wav", "1000 channels"},
+        {"empty.wav", "as sound"},
+        {"header-only.wav", "holds no audio"},
+        {"cut-header.wav", "as sound"},
+        {"lying.flac", "ends after"},
+        {"cut.flac", "cut.flac"},
+    };
+    // In-process first: the old reader took these at their word, and the binary would then
+    // take minutes and gigabytes.
+    for (const auto& [name, message] : cases) {
+        const std::string path = (dir / name).string();
+        try {
+            FileSources sources(path, (dir / "b.wav").string());
+            std::vector<float> a(65536), b(65536);
+            while (sources.read(a.data(), b.data(), long(a.size())) == long(a.size())) {
+            }
+            ADD_FAILURE() << name << " was accepted";
+        } catch (const InputError& e) {
+            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+        }
+    }
+    if (HasFailure()) return;
+
+    const auto before = listing();
+    for (const auto& [name, message] : cases) {
+        const ToolRun run = tool({name, "b.wav", "-o", "out.wav", "--spectrogram", "s.png"});
+        EXPECT_EQ(run.status, 2) << name;
+        EXPECT_EQ(run.err.rfind("zembra-render: error: ", 0), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_LT(run.peakKilobytes, 200 * 1024) << name;
+        EXPECT_EQ(listing(), before) << name;
+    }
 }

@@ -21,6 +21,13 @@ namespace {
 
 constexpr long kChunk = 4096; // frames per libsndfile call
 
+// What a source file may declare. Audio lives between telephone rate and eight times 96 kHz;
+// a header outside that is damaged or hostile, and the buffers and the room's tail are sized
+// from the rate. 256 channels hold any real multi-channel recording, Atmos masters included.
+constexpr int kMinSourceRate = 8000;
+constexpr int kMaxSourceRate = 768000;
+constexpr int kMaxSourceChannels = 256;
+
 std::string lowercaseExtension(const std::string& path) {
     const auto slash = path.rfind('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -93,6 +100,12 @@ class FileSources::MonoReader {
         mSnd = sf_open(path.c_str(), SFM_READ, &mInfo);
         if (mSnd == nullptr)
             throw InputError("cannot read '" + path + "' as sound: " + sf_strerror(nullptr));
+        try {
+            checkDeclaredLayout();
+        } catch (...) {
+            sf_close(mSnd);
+            throw;
+        }
         mBuffer.resize(static_cast<std::size_t>(kChunk * mInfo.channels));
     }
     ~MonoReader() { sf_close(mSnd); }
@@ -104,12 +117,15 @@ class FileSources::MonoReader {
     int rate() const { return mInfo.samplerate; }
 
     // Reads up to frames mono samples (the average of the channels); returns how many.
+    // Throws InputError when the file ends before the length its header declares.
     long read(float* out, long frames) {
         const int channels = mInfo.channels;
         long done = 0;
         while (done < frames && !mEnded) {
             const long want = std::min(kChunk, frames - done);
             const long got = static_cast<long>(sf_readf_float(mSnd, mBuffer.data(), want));
+            mRead += got;
+            if (got < want) checkComplete();
             const float scale = 1.0f / static_cast<float>(channels);
             for (long i = 0; i < got; ++i) {
                 float sum = 0.0f;
@@ -124,10 +140,39 @@ class FileSources::MonoReader {
     }
 
   private:
+    void checkDeclaredLayout() const {
+        if (mInfo.samplerate < kMinSourceRate || mInfo.samplerate > kMaxSourceRate) {
+            throw InputError("'" + mPath + "' declares a sample rate of " +
+                             std::to_string(mInfo.samplerate) + " Hz; sources must be " +
+                             std::to_string(kMinSourceRate) + " to " +
+                             std::to_string(kMaxSourceRate) + " Hz");
+        }
+        if (mInfo.channels < 1 || mInfo.channels > kMaxSourceChannels) {
+            throw InputError("'" + mPath + "' declares " + std::to_string(mInfo.channels) +
+                             " channels; sources may have at most " +
+                             std::to_string(kMaxSourceChannels));
+        }
+        if (mInfo.frames <= 0) throw InputError("'" + mPath + "' holds no audio");
+    }
+
+    // The declared length only sizes the progress bar and the picture; what is read is what
+    // the file holds. A shortfall means the header lies or the file was cut off.
+    void checkComplete() const {
+        if (sf_error(mSnd) != SF_ERR_NO_ERROR)
+            throw InputError("cannot read '" + mPath + "': " + sf_strerror(mSnd));
+        // A length libsndfile cannot know (a stream) is reported as the largest count.
+        if (mRead < mInfo.frames && mInfo.frames != SF_COUNT_MAX) {
+            throw InputError("'" + mPath + "' ends after " + std::to_string(mRead) + " of the " +
+                             std::to_string(mInfo.frames) +
+                             " frames its header declares (truncated or damaged)");
+        }
+    }
+
     std::string mPath;
     SF_INFO mInfo{};
     SNDFILE* mSnd = nullptr;
     std::vector<float> mBuffer;
+    sf_count_t mRead = 0;
     bool mEnded = false;
 };
 
