@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Interface descriptions from arbitrary bytes, with the toolkit's and the editor controls'
 // classes registered, loaded for an owner that takes every outlet and action.
 #include "controls/ZembraControls.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Property lists from arbitrary bytes: what the preference file, Info.plist and presets go
 // through. Whatever parses must also survive being written and read back, since a save
 // writes exactly that and a list that did not read back would be moved aside as damaged.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sound files from arbitrary bytes, read as zembra-render reads its sources: the bytes sit
 // in an anonymous memory file opened by its /proc path, both sources come from it, and
 // reading goes on to the end or to the first input error.
