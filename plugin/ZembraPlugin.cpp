@@ -5,6 +5,7 @@
 #include "DistrhoPluginUtils.hpp"
 
 #include "FactoryPresets.h"
+#include "HostParameterOrder.h"
 #include "HostParameters.h"
 #include "ZembraDsp.h"
 #include "ZembraParameters.h"
@@ -23,6 +24,7 @@ namespace {
 using zembra::kParameters;
 using zembra::ParameterKind;
 using zembra::plugin::Dsp;
+using zembra::plugin::HostParameterOrder;
 using zembra::plugin::kFactoryPresets;
 using zembra::plugin::MidiMessage;
 
@@ -31,7 +33,7 @@ class ZembraPlugin : public Plugin {
     // The instance is registered under the plug-in object DPF hands the UI.
     ZembraPlugin()
         : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0),
-          mInstance(static_cast<const Plugin*>(this)), mMidi() {
+          mOrder(getPluginFormatName()), mInstance(static_cast<const Plugin*>(this)), mMidi() {
         mDsp.setSampleRate(getSampleRate());
         setLatency(Dsp::kLatency);
     }
@@ -73,7 +75,8 @@ class ZembraPlugin : public Plugin {
         }
     }
 
-    void initParameter(uint32_t index, Parameter& parameter) override {
+    void initParameter(uint32_t hostIndex, Parameter& parameter) override {
+        const uint32_t index = mOrder.toOurs(hostIndex);
         if (index >= kParameters.size()) {
             const auto& meter = zembra::kMeters[index - kParameters.size()];
             parameter.hints = kParameterIsOutput;
@@ -113,10 +116,13 @@ class ZembraPlugin : public Plugin {
         programName = kFactoryPresets[index].name;
     }
 
-    float getParameterValue(uint32_t index) const override { return mDsp.parameter(index); }
+    float getParameterValue(uint32_t hostIndex) const override {
+        return mDsp.parameter(mOrder.toOurs(hostIndex));
+    }
     // The editor's parameter services read what the audio side holds (one atomic store each,
     // as this may run on the audio thread).
-    void setParameterValue(uint32_t index, float value) override {
+    void setParameterValue(uint32_t hostIndex, float value) override {
+        const uint32_t index = mOrder.toOurs(hostIndex);
         mDsp.setParameter(index, value);
         mInstance.parameters().pluginValueStored(index, mDsp.parameter(index));
     }
@@ -152,6 +158,7 @@ class ZembraPlugin : public Plugin {
   private:
     static constexpr uint32_t kMaxMidi = 512; // what DPF's wrappers pass per block at most
     Dsp mDsp;
+    const HostParameterOrder mOrder;
     zembra::plugin::RegisteredInstance mInstance;
     MidiMessage mMidi[kMaxMidi];
 

@@ -3,9 +3,11 @@
 // its instance and shows it in a toolkit window drawn through DPF, at the size of the
 // interface description times the host's scale factor. Everything else it forwards: host
 // values, idle time and the connection to the host go to the bridge, input to the window.
+#include "DistrhoPluginUtils.hpp"
 #include "DistrhoUI.hpp"
 
 #include "DpfWindow.h"
+#include "HostParameterOrder.h"
 #include "HostParameters.h"
 #include "PointerButtons.h"
 #include "UiBridge.h"
@@ -75,7 +77,7 @@ class ZembraUI : public UI {
 
   protected:
     void parameterChanged(uint32_t index, float value) override {
-        mBridge->parameterChanged(index, value);
+        mBridge->parameterChanged(mHost.order().toOurs(index), value);
     }
     void programLoaded(uint32_t) override { mBridge->programLoaded(); }
 #if DISTRHO_PLUGIN_WANT_STATE
@@ -108,16 +110,18 @@ class ZembraUI : public UI {
     // The instance side's way to the host: DPF's calls.
     class DpfHost final : public zembra::plugin::HostConnection {
       public:
-        explicit DpfHost(UI& ui) : mUI(ui) {}
+        explicit DpfHost(UI& ui) : mUI(ui), mOrder(getPluginFormatName()) {}
         void setParameterValue(uint32_t index, float value) override {
-            mUI.setParameterValue(index, value);
+            mUI.setParameterValue(mOrder.toHost(index), value);
         }
         void editParameter(uint32_t index, bool started) override {
-            mUI.editParameter(index, started);
+            mUI.editParameter(mOrder.toHost(index), started);
         }
+        const zembra::plugin::HostParameterOrder& order() const { return mOrder; }
 
       private:
         UI& mUI;
+        const zembra::plugin::HostParameterOrder mOrder;
     };
 
     // The toolkit window's scale is fixed, so a new scale gets a new window around the same
