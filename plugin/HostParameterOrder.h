@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where each parameter sits in the host's list, per plug-in format. DPF's VST3 wrapper answers
 // 0 for the value of the first parameter after its MIDI-controller block whenever a host asks
 // (Ardour asks on every session load, then sets what it read), so in VST3 the meters, which a
