@@ -51,7 +51,7 @@ TEST(Licence, TheLv2MetadataNamesItAndPassesLv2Validate) {
               std::string::npos)
         << plugin.substr(0, 2000);
 
-    // The validator knows the specification; DPF adds a few terms of other vocabularies,
+    // The validator knows LV2's own schemas; DPF adds a few terms of other vocabularies,
     // declared for it here.
     std::vector<std::string> argv = {"lv2_validate", ZEMBRA_E2E_LV2_VOCABULARIES};
     const std::vector<std::string> files = ttlFiles();
