@@ -387,7 +387,7 @@ TEST(DspReset, AReactivatedInstanceSoundsExactlyAsANewOneWithItsParameters) {
 // after other jumps or from other start points (silence before the material).
 TEST(DspTimeline, ARollingBounceDependsOnTheMaterialNotOnTheBlocksJumpsOrStartPoint) {
     const Signals material = sources(6000);
-    const Signals noise = sources(5000);
+    const Signals noise = sources(5000 + 1024); // whole blocks of up to 1024 from 900000
     constexpr uint64_t kAt = 50000 + 333; // where the material sits: not on a hop
     constexpr uint64_t kEnd = kAt + 6000 + 6000;
     // Rolls from `start` to kEnd in blocks of `block`; what it plays from kAt on.
