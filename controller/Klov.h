@@ -82,7 +82,7 @@ inline constexpr int16_t kKlovSetupError = 1001;
 using zembra::kKlovConnectNotification;
 using zembra::kKlovDisconnectNotification;
 using zembra::kSetValuesFromExternalUINotification;
-inline constexpr char kXValueKey[] = "X-Value";
-inline constexpr char kYValueKey[] = "Y-Value";
+using zembra::kXValueKey;
+using zembra::kYValueKey;
 
 } // namespace klov

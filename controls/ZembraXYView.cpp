@@ -7,6 +7,7 @@
 #include "platform/foundation/Log.h"
 #include "platform/toolkit/GraphicsContext.h"
 #include "support/BundleIdentity.h"
+#include "support/EditorPictures.h"
 
 #include <cmath>
 
@@ -37,7 +38,7 @@ void ZembraXYView::prepare() {
     const fnd::Bundle* bundle = fnd::Bundle::withIdentifier(kBundleIdentifier);
     if (!bundle) fnd::log(fnd::LogLevel::Error, "bundle not valid!!");
     if (bundle) {
-        if (auto path = bundle->pathForResource("131", "png"))
+        if (auto path = bundle->pathForResource(kPadKnobPicture, "png"))
             mKnobImage = tk::Image::fromPNG(*path);
     }
     if (!mKnobImage) fnd::log(fnd::LogLevel::Error, "image not loaded!!");

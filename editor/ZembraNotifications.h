@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every notification name and userInfo key that the editor, its controls, the hardware
 // controller and the plug-in's audio side exchange on the default notification centre.
-// The controls' own four names and the two position keys live in ControlNotifications.h,
+// The controls' own four names live in ControlNotifications.h, the two position keys and
 // the hardware controller's three names in ControllerNotifications.h.
 #pragma once
 

@@ -10,6 +10,7 @@
 #include "platform/toolkit/GraphicsContext.h"
 #include "platform/toolkit/Image.h"
 #include "support/BundleIdentity.h"
+#include "support/EditorPictures.h"
 #include "support/Preferences.h"
 
 #include <unistd.h>
@@ -67,14 +68,17 @@ void writeSolid(const fs::path& file, tk::Size size, tk::Color c) {
 fs::path useBundle(const Art& art) {
     const fs::path dir = scratch().fresh();
     if (art.description) fs::copy_file(ZEMBRA_DESCRIPTION, dir / "zembra_CocoaView.json");
+    const auto png = [&dir](const std::string& name) { return dir / (name + ".png"); };
     if (art.frames)
-        for (int n = 1; n <= zembra_CocoaView::kAnimationFrameCount; ++n)
+        for (int n = 1; n <= zembra::kBackgroundFrameCount; ++n)
             if (n != art.missingFrame)
-                writeSolid(dir / ("bg-" + std::to_string(n) + ".png"), {8, 6},
+                writeSolid(png(zembra::backgroundFrameName(n)), {8, 6},
                            tk::Color::calibratedRGBA(n / 255.0, 1.0 - n / 255.0, 0.3));
-    if (art.still) writeSolid(dir / "128.png", {8, 6}, tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
-    writeSolid(dir / "131.png", {21, 15}, tk::Color::calibratedRGBA(0.2, 0.6, 0.9));
-    writeSolid(dir / "133.png", {28, 21}, tk::Color::calibratedWhite(0.8));
+    if (art.still)
+        writeSolid(png(zembra::kStillBackgroundPicture), {8, 6},
+                   tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
+    writeSolid(png(zembra::kPadKnobPicture), {21, 15}, tk::Color::calibratedRGBA(0.2, 0.6, 0.9));
+    writeSolid(png(zembra::kSliderThumbPicture), {28, 21}, tk::Color::calibratedWhite(0.8));
     std::ofstream(dir / "ChangeLog.txt") << "changes\n";
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
     return dir;

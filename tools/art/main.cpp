@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// zembra-art OUTDIR: draws the editor's pictures into OUTDIR at build time. "bg-1" to
-// "bg-130" are a seamless loop of slow aurora bands over a dark field, "128" the still
-// background (the loop's first frame), "131" the pad's glowing knob and "133" the slider
-// thumb. Deterministic: the same build draws the same bytes.
+// zembra-art OUTDIR: draws the editor's pictures into OUTDIR at build time: the background
+// frames, a seamless loop of slow aurora bands over a dark field, the still background (the
+// loop's first frame), the pad's glowing knob and the slider thumb (names in
+// support/EditorPictures.h). Deterministic: the same build draws the same bytes.
 //
 // The frames are mapped through one palette of 256 colours, which lets the editor keep
 // them at one byte per pixel without changing a single drawn pixel.
+#include "support/EditorPictures.h"
+
 #include <cairo.h>
 
 #include <algorithm>
@@ -25,7 +27,7 @@ namespace {
 // The editor view's size in points (the interface description's root frame).
 constexpr int kWidth = 720;
 constexpr int kHeight = 460;
-constexpr int kFrames = 130;
+constexpr int kFrames = zembra::kBackgroundFrameCount;
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 struct Rgb {
@@ -61,7 +63,7 @@ std::array<std::uint32_t, 256> makePalette() {
 }
 
 // Brightness 0..1 of the field at pixel (x, y) (y down) and loop phase theta. Every time
-// term is a whole multiple of theta, so frame 130 leads back into frame 1.
+// term is a whole multiple of theta, so the last frame leads back into frame 1.
 class Aurora {
   public:
     explicit Aurora(double theta) : mTheta(theta) {
@@ -204,10 +206,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     const auto palette = makePalette();
-    bool ok = writeFrame(out / "128.png", 0.0, palette);
+    const auto png = [&out](const std::string& name) { return out / (name + ".png"); };
+    bool ok = writeFrame(png(zembra::kStillBackgroundPicture), 0.0, palette);
     for (int n = 1; n <= kFrames && ok; ++n)
-        ok = writeFrame(out / ("bg-" + std::to_string(n) + ".png"), kTwoPi * (n - 1) / kFrames,
-                        palette);
-    ok = ok && writeKnob(out / "131.png") && writeThumb(out / "133.png");
+        ok = writeFrame(png(zembra::backgroundFrameName(n)), kTwoPi * (n - 1) / kFrames, palette);
+    ok = ok && writeKnob(png(zembra::kPadKnobPicture)) &&
+         writeThumb(png(zembra::kSliderThumbPicture));
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/toolkit/GraphicsContext.h"
 #include "platform/toolkit/Image.h"
+#include "support/EditorPictures.h"
 
 #include <cairo.h>
 
@@ -64,7 +65,9 @@ bool writeStandInArt(const std::filesystem::path& dir, std::string* error) {
     // One pixel per point: the controls take their geometry from these sizes.
     auto knob = tk::Image::draw({22, 22}, 1.0, paintKnob);
     auto thumb = tk::Image::draw({24, 21}, 1.0, paintThumb);
-    return knob->writePNG(dir / "131.png", error) && thumb->writePNG(dir / "133.png", error);
+    const auto png = [&dir](const char* name) { return dir / (std::string(name) + ".png"); };
+    return knob->writePNG(png(zembra::kPadKnobPicture), error) &&
+           thumb->writePNG(png(zembra::kSliderThumbPicture), error);
 }
 
 } // namespace gallery

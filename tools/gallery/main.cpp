@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-gallery OUTDIR [--scale N] [--resources DIR]: renders the editor's controls and the
 // toolkit's own in their states to PNG files in OUTDIR, on the dark editor background.
-// Without --resources (a directory holding the editor's 131.png and 133.png) it draws
+// Without --resources (a directory holding the editor's knob and thumb pictures) it draws
 // stand-in pictures for the pad knob and slider thumb first.
 #include "StandInArt.h"
 
@@ -9,6 +9,7 @@
 #include "controls/CustomToggleButtonCell.h"
 #include "controls/VerticalSliderCell.h"
 #include "controls/ZembraXYView.h"
+#include "engine/ZembraParameters.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/toolkit/Alert.h"
@@ -19,6 +20,7 @@
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
 #include "support/BundleIdentity.h"
+#include "support/EditorPictures.h"
 
 #include <cairo.h>
 
@@ -190,8 +192,8 @@ bool buttonSheet(const fs::path& out, const std::string& file, const std::string
 
 std::shared_ptr<tk::PopUpButton> controllerPopUp(const Rect& r, int selected) {
     auto p = std::make_shared<tk::PopUpButton>(r);
-    p->addItemsWithTitles({"None", "Modulation Wheel", "Pitch Wheel", "Pedal", "Aftertouch", "Note",
-                           "Sustain Pedal"});
+    p->addItemsWithTitles(
+        {zembra::kControllerSourceLabels.begin(), zembra::kControllerSourceLabels.end()});
     p->selectItemAtIndex(selected);
     return p;
 }
@@ -318,7 +320,7 @@ int main(int argc, char** argv) {
     }
     // The pad finds its knob through the plug-in's bundle, as in the editor.
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, resources);
-    const fs::path thumb = resources / "133.png";
+    const fs::path thumb = resources / (std::string(zembra::kSliderThumbPicture) + ".png");
 
     bool ok = padSheet(out, scale);
     ok = sliderSheet(out, thumb, scale) && ok;
