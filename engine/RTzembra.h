@@ -26,20 +26,21 @@ extern "C" {
 
 #define RTZEMBRA_EXPORT __attribute__((visibility("default")))
 
-/* The twelve parameters, in the engine's units. */
+/* The twelve parameters, in the engine's units. Their ranges, defaults and which are whole
+ * numbers are kept in one table, kParameters in ZembraParameters.h (in host units). */
 enum {
-    kParamMixA = 0,       /* gain of dry source A on both outputs, 1.0 = unity, default 0 */
-    kParamMixB = 1,       /* gain of dry source B, default 0 */
-    kParamVolume = 2,     /* gain of the blended signal, default 1 */
-    kParamX = 3,          /* blend position 0..1, default 0.5 */
-    kParamY = 4,          /* blend position 0..1, default 0.5 */
-    kParamWetDry = 5,     /* room balance 0..1 (off at or below 0.001), default 0 */
-    kParamRoom = 6,       /* room size 0..1, default 0.5 */
-    kParamXControl = 7,   /* controller source added to X (RTzembraSource), default 0 */
-    kParamYControl = 8,   /* controller source added to Y, default 0 */
-    kParamStereoMode = 9, /* pseudo-stereo blend when >= 1, default 0 */
-    kParamSoloA = 10,     /* source A straight to both outputs when >= 1, default 0 */
-    kParamSoloB = 11,     /* source B added straight to both outputs when >= 1, default 0 */
+    kParamMixA = 0,       /* gain of dry source A on both outputs, 1.0 = unity */
+    kParamMixB = 1,       /* gain of dry source B */
+    kParamVolume = 2,     /* gain of the blended signal */
+    kParamX = 3,          /* blend position 0..1 */
+    kParamY = 4,          /* blend position 0..1 */
+    kParamWetDry = 5,     /* room balance 0..1 (off at or below 0.001) */
+    kParamRoom = 6,       /* room size 0..1 */
+    kParamXControl = 7,   /* controller source added to X (RTzembraSource) */
+    kParamYControl = 8,   /* controller source added to Y */
+    kParamStereoMode = 9, /* pseudo-stereo blend when >= 1 */
+    kParamSoloA = 10,     /* source A straight to both outputs when >= 1 */
+    kParamSoloB = 11,     /* source B added straight to both outputs when >= 1 */
     kZembraParameterCount = 12
 };
 
@@ -64,8 +65,8 @@ RTZEMBRA_EXPORT const char* RTzembraGetVersion(void);
  * they enter, which is what a host must be told as latency. */
 RTZEMBRA_EXPORT long RTzembraGetProcessingLatency(void);
 
-/* Parameters. Ids outside 0..11 read as 0 and store nothing; ids 7..11 are stored
- * truncated toward zero. */
+/* Parameters. Ids outside 0..11 read as 0 and store nothing; whole-number parameters (the
+ * sources and switches) are stored truncated toward zero. */
 RTZEMBRA_EXPORT float RTzembraGetParameter(int id, RTzembraInstance* instance);
 RTZEMBRA_EXPORT void RTzembraSetParameter(int id, float value, RTzembraInstance* instance);
 

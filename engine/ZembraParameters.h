@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The one table of the twelve parameters as hosts and the editor see them: names, symbols,
-// host ranges and defaults, units, and how a host value becomes the engine's. The plug-in
-// shell, its presets and the editor all read it; the identifiers are those of RTzembra.h.
+// host ranges and defaults, units, kinds and how a host value becomes the engine's. The
+// engine takes its defaults and its whole-number rule from it; the plug-in shell, its
+// presets, the editor's controls and zembra-render's options all read it. The identifiers
+// are those of RTzembra.h.
 #pragma once
 
 #include "RTzembra.h"

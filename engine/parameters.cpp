@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters, instance set-up, the MIDI-style controller inputs, the queries and the
 // sample sanitisers.
+#include "ZembraParameters.h"
 #include "instance.h"
 #include "windows.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -12,23 +14,13 @@ using namespace zembra;
 
 namespace {
 
-constexpr float kDefaults[kZembraParameterCount] = {
-    0.0f, // Mix A
-    0.0f, // Mix B
-    1.0f, // Volume
-    0.5f, // X
-    0.5f, // Y
-    0.0f, // Wet/Dry
-    0.5f, // Room
-    0.0f, // X control
-    0.0f, // Y control
-    0.0f, // Stereo mode
-    0.0f, // Solo A
-    0.0f, // Solo B
-};
-
-// Ids 7..11 are switches and source indexes: stored as whole numbers.
-constexpr int kFirstWholeNumberParam = kParamXControl;
+// The table's defaults in the engine's units.
+constexpr std::array<float, kZembraParameterCount> kDefaults = [] {
+    std::array<float, kZembraParameterCount> values{};
+    for (const ParameterInfo& p : kParameters)
+        values[static_cast<std::size_t>(p.id)] = p.toEngine(p.def);
+    return values;
+}();
 
 // The MIDI 7-bit scaling: the double 1/127 applied to the value converted to float.
 constexpr double kInv127 = 1.0 / 127.0;
@@ -38,7 +30,7 @@ float scale7bit(long value) {
 }
 
 void applyDefaultsIfFresh(RTzembraInstance& inst) {
-    if (inst.initialised == 0) std::memcpy(inst.params, kDefaults, sizeof kDefaults);
+    if (inst.initialised == 0) std::memcpy(inst.params, kDefaults.data(), sizeof kDefaults);
 }
 
 void resetControllerValues(RTzembraInstance& inst) {
@@ -114,8 +106,9 @@ void RTzembraSetParameter(int id, float value, RTzembraInstance* instance) {
     // A non-finite value would spread through the blend or the room for good: keep the
     // previous one.
     if (static_cast<unsigned>(id) < kZembraParameterCount && std::isfinite(value)) {
-        instance->params[id] =
-            id < kFirstWholeNumberParam ? value : static_cast<float>(static_cast<int32_t>(value));
+        instance->params[id] = kParameters[static_cast<std::size_t>(id)].isInteger()
+                                   ? static_cast<float>(static_cast<int32_t>(value))
+                                   : value;
     }
     updateDerivedParameters(instance->params, *instance);
 }

@@ -1,58 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The factory presets, in host units (percentages, 0..1 positions, controller indexes,
-// toggles). Hosts list them under these names; each sets all twelve parameters.
+// toggles). Hosts list them under these names; each sets all twelve parameters, those it
+// does not name to the parameter table's defaults (X and Y in the middle, Volume at 100).
 #pragma once
 
 #include "ZembraParameters.h"
 
 #include <array>
+#include <cstddef>
 
 namespace zembra::plugin {
 
+struct PresetValue {
+    int id;
+    float value;
+};
+
+// A preset names the values it changes; the others stay at the table's defaults.
 struct FactoryPreset {
     const char* name;
-    float mixA = 0.0f;
-    float mixB = 0.0f;
-    float volume = 100.0f;
-    float x = 0.5f;
-    float y = 0.5f;
-    float wetDry = 0.0f;
-    float room = 50.0f;
-    float xControl = kSourceNone;
-    float yControl = kSourceNone;
-    float stereoMode = 0.0f;
-    float soloA = 0.0f;
-    float soloB = 0.0f;
+    std::array<PresetValue, 8> changes{};
+    std::size_t changeCount = 0;
+
+    template <std::size_t N>
+    constexpr FactoryPreset(const char* presetName, const PresetValue (&values)[N])
+        : name(presetName), changeCount(N) {
+        static_assert(N <= 8, "a preset changes at most eight values");
+        for (std::size_t i = 0; i < N; ++i)
+            changes[i] = values[i];
+    }
+    constexpr explicit FactoryPreset(const char* presetName) : name(presetName) {}
 
     constexpr float value(int id) const {
-        switch (id) {
-        case kParamMixA:
-            return mixA;
-        case kParamMixB:
-            return mixB;
-        case kParamVolume:
-            return volume;
-        case kParamX:
-            return x;
-        case kParamY:
-            return y;
-        case kParamWetDry:
-            return wetDry;
-        case kParamRoom:
-            return room;
-        case kParamXControl:
-            return xControl;
-        case kParamYControl:
-            return yControl;
-        case kParamStereoMode:
-            return stereoMode;
-        case kParamSoloA:
-            return soloA;
-        case kParamSoloB:
-            return soloB;
-        default:
-            return 0.0f;
-        }
+        for (std::size_t i = 0; i < changeCount; ++i)
+            if (changes[i].id == id) return changes[i].value;
+        return kParameters[static_cast<std::size_t>(id)].def;
     }
 };
 
@@ -61,17 +43,21 @@ struct FactoryPreset {
 // Towards the edges of X it becomes a plain cross-fade along Y.
 // clang-format off
 inline constexpr std::array<FactoryPreset, 7> kFactoryPresets = {{
-    {.name = "Init"},
-    {.name = "Vocal Through Strings", .x = 0.5f, .y = 1.0f, .wetDry = 12.0f, .room = 35.0f},
-    {.name = "Envelope Swap", .x = 0.5f, .y = 0.0f, .stereoMode = 1.0f},
-    {.name = "Wide Morph", .volume = 90.0f, .x = 0.2f, .y = 0.5f, .wetDry = 25.0f,
-     .room = 70.0f, .stereoMode = 1.0f},
-    {.name = "Cathedral Blend", .volume = 85.0f, .x = 0.45f, .y = 0.6f, .wetDry = 60.0f,
-     .room = 100.0f, .stereoMode = 1.0f},
-    {.name = "Mod Wheel Morph", .x = 0.0f, .y = 0.8f, .xControl = kSourceModWheel},
+    FactoryPreset("Init"),
+    FactoryPreset("Vocal Through Strings", {{kParamY, 1.0f}, {kParamWetDry, 12.0f},
+                                            {kParamRoom, 35.0f}}),
+    FactoryPreset("Envelope Swap", {{kParamY, 0.0f}, {kParamStereoMode, 1.0f}}),
+    FactoryPreset("Wide Morph", {{kParamVolume, 90.0f}, {kParamX, 0.2f}, {kParamWetDry, 25.0f},
+                                 {kParamRoom, 70.0f}, {kParamStereoMode, 1.0f}}),
+    FactoryPreset("Cathedral Blend", {{kParamVolume, 85.0f}, {kParamX, 0.45f}, {kParamY, 0.6f},
+                                      {kParamWetDry, 60.0f}, {kParamRoom, 100.0f},
+                                      {kParamStereoMode, 1.0f}}),
+    FactoryPreset("Mod Wheel Morph", {{kParamX, 0.0f}, {kParamY, 0.8f},
+                                      {kParamXControl, kSourceModWheel}}),
     // Notes 28..108 move X over 0.22..0.84; the centred pitch wheel holds Y at 0.5.
-    {.name = "Keyboard Tracking", .mixA = 20.0f, .x = 0.0f, .y = 0.0f, .wetDry = 15.0f,
-     .xControl = kSourceNote, .yControl = kSourcePitchWheel},
+    FactoryPreset("Keyboard Tracking", {{kParamMixA, 20.0f}, {kParamX, 0.0f}, {kParamY, 0.0f},
+                                        {kParamWetDry, 15.0f}, {kParamXControl, kSourceNote},
+                                        {kParamYControl, kSourcePitchWheel}}),
 }};
 // clang-format on
 

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Hand-rolled parsing: every option is described once in a table below, which the parser and
-// --help both read, so the documentation cannot drift from what is accepted.
+// Hand-rolled parsing: every option is described once, the engine's parameters by the
+// parameter table and the rest in tables below, which the parser and --help both read, so
+// the documentation cannot drift from what is accepted.
 #include "options.h"
 
+#include "ZembraParameters.h"
 #include "ZembraProcessor.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -14,33 +17,56 @@ namespace zembra::render {
 
 namespace {
 
-enum class Kind { Gain, Unit, Source, Flag };
-
+// What zembra-render adds to each parameter of the table: the option's help and whether its
+// value is a gain. The option's name, kind, range and default come from kParameters.
 struct ParameterOption {
-    const char* name;
     int id;
-    Kind kind;
+    bool gain;
     const char* help;
 };
 
 constexpr ParameterOption kParameterOptions[] = {
-    {"mix-a", kParamMixA, Kind::Gain, "gain of dry A on both outputs"},
-    {"mix-b", kParamMixB, Kind::Gain, "gain of dry B on both outputs"},
-    {"volume", kParamVolume, Kind::Gain, "gain of the blended signal"},
-    {"x", kParamX, Kind::Unit, "blend position, 0.5 = cross-synthesis"},
-    {"y", kParamY, Kind::Unit, "blend position, at x 0: 0 = A, 1 = B"},
-    {"wet-dry", kParamWetDry, Kind::Unit, "room level, 0.001 or less = off"},
-    {"room", kParamRoom, Kind::Unit, "room size"},
-    {"x-control", kParamXControl, Kind::Source, "controller added to x"},
-    {"y-control", kParamYControl, Kind::Source, "controller added to y"},
-    {"stereo", kParamStereoMode, Kind::Flag, "pseudo-stereo blend"},
-    {"solo-a", kParamSoloA, Kind::Flag, "A straight to both outputs, undelayed"},
-    {"solo-b", kParamSoloB, Kind::Flag, "B added straight to both outputs, undelayed"},
+    {kParamMixA, true, "gain of dry A on both outputs"},
+    {kParamMixB, true, "gain of dry B on both outputs"},
+    {kParamVolume, true, "gain of the blended signal"},
+    {kParamX, false, "blend position, 0.5 = cross-synthesis"},
+    {kParamY, false, "blend position, at x 0: 0 = A, 1 = B"},
+    {kParamWetDry, false, "room level, 0.001 or less = off"},
+    {kParamRoom, false, "room size"},
+    {kParamXControl, false, "controller added to x"},
+    {kParamYControl, false, "controller added to y"},
+    {kParamStereoMode, false, "pseudo-stereo blend"},
+    {kParamSoloA, false, "A straight to both outputs, undelayed"},
+    {kParamSoloB, false, "B added straight to both outputs, undelayed"},
 };
 
-// Indexed by RTzembraSource.
-constexpr const char* kSourceNames[kSourceCount] = {
-    "none", "mod-wheel", "pitch-wheel", "pedal", "aftertouch", "note", "sustain"};
+// A table name as the command line spells it: lower case, words joined by '-' ("mix_a" and
+// "Mod Wheel" become "mix-a" and "mod-wheel").
+std::string commandLineName(std::string_view name) {
+    std::string spelled(name);
+    for (char& c : spelled)
+        c = (c == '_' || c == ' ') ? '-'
+                                   : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return spelled;
+}
+
+const ParameterInfo& info(const ParameterOption& option) {
+    return kParameters[static_cast<std::size_t>(option.id)];
+}
+
+std::string optionName(const ParameterOption& option) {
+    return commandLineName(info(option).symbol);
+}
+
+const std::array<std::string, kSourceCount>& sourceNames() {
+    static const auto names = [] {
+        std::array<std::string, kSourceCount> spelled;
+        for (std::size_t i = 0; i < spelled.size(); ++i)
+            spelled[i] = commandLineName(kControllerSourceLabels[i]);
+        return spelled;
+    }();
+    return names;
+}
 
 struct ControllerOption {
     const char* name;
@@ -59,6 +85,12 @@ constexpr ControllerOption kControllerOptions[] = {
     {"note", kInputNote, 28, 108, "held note number, adds N/128", "none, adds 0"},
     {"sustain", kInputSustain, 0, 127, "sustain pedal, adds 1 from 64 up", "0"},
 };
+
+std::string number(float value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(value));
+    return buffer;
+}
 
 std::string quoted(std::string_view s) {
     return "'" + std::string(s) + "'";
@@ -81,24 +113,27 @@ std::optional<long> parseWhole(std::string_view text) {
 
 // Fills in value for the parameter option or returns an error message.
 std::string parseParameter(const ParameterOption& option, std::string_view text, float& value) {
-    const std::string flag = quoted(std::string("--") + option.name);
-    if (option.kind == Kind::Source) {
+    const std::string flag = quoted("--" + optionName(option));
+    if (info(option).kind == ParameterKind::Enumeration) {
         for (int source = 0; source < kSourceCount; ++source) {
-            if (text == kSourceNames[source]) {
+            if (text == sourceNames()[static_cast<std::size_t>(source)]) {
                 value = static_cast<float>(source);
                 return {};
             }
         }
         std::string names;
-        for (const char* name : kSourceNames)
-            names += std::string(names.empty() ? "" : ", ") + name;
+        for (const std::string& name : sourceNames())
+            names += (names.empty() ? "" : ", ") + name;
         return flag + " wants one of " + names + ", got " + quoted(text);
     }
-    const auto number = parseNumber(text);
-    if (!number) return flag + " wants a number from 0 to 1, got " + quoted(text);
-    if (*number < 0.0f || *number > 1.0f)
-        return flag + " value " + std::string(text) + " is out of range 0 to 1";
-    value = *number;
+    const float low = info(option).toEngine(info(option).min);
+    const float high = info(option).toEngine(info(option).max);
+    const std::string range = number(low) + " to " + number(high);
+    const auto given = parseNumber(text);
+    if (!given) return flag + " wants a number from " + range + ", got " + quoted(text);
+    if (*given < low || *given > high)
+        return flag + " value " + std::string(text) + " is out of range " + range;
+    value = *given;
     return {};
 }
 
@@ -114,18 +149,15 @@ std::string parseController(const ControllerOption& option, std::string_view tex
 }
 
 std::string defaultText(const ParameterOption& option, float value) {
-    char buffer[32];
-    switch (option.kind) {
-    case Kind::Source:
+    switch (info(option).kind) {
+    case ParameterKind::Enumeration:
         return sourceName(static_cast<int>(value));
-    case Kind::Flag:
+    case ParameterKind::Toggle:
         return value >= 1.0f ? "on" : "off";
-    case Kind::Gain:
-    case Kind::Unit:
+    case ParameterKind::Continuous:
         break;
     }
-    std::snprintf(buffer, sizeof buffer, "%g", static_cast<double>(value));
-    return buffer;
+    return number(value);
 }
 
 std::string padded(std::string s, std::size_t width) {
@@ -139,7 +171,9 @@ std::string padded(std::string s, std::size_t width) {
 } // namespace
 
 const char* sourceName(int source) {
-    return source >= 0 && source < kSourceCount ? kSourceNames[source] : "?";
+    return source >= 0 && source < kSourceCount
+               ? sourceNames()[static_cast<std::size_t>(source)].c_str()
+               : "?";
 }
 
 ParseResult parseOptions(int argc, const char* const* argv) {
@@ -225,9 +259,9 @@ ParseResult parseOptions(int argc, const char* const* argv) {
 
         bool known = false;
         for (const ParameterOption& option : kParameterOptions) {
-            if (name != option.name) continue;
+            if (name != optionName(option)) continue;
             known = true;
-            if (option.kind == Kind::Flag) {
+            if (info(option).kind == ParameterKind::Toggle) {
                 if (inlineValue) {
                     result.error = "option " + display + " takes no value";
                     return result;
@@ -308,16 +342,27 @@ std::string helpText() {
 
     Processor defaults;
     for (const ParameterOption& option : kParameterOptions) {
-        static constexpr const char* kArgument[] = {" G", " V", " SRC", ""};
-        static constexpr const char* kUnit[] = {"linear 0..1, ", "0..1, ", "", "flag, "};
-        const auto kind = static_cast<std::size_t>(option.kind);
-        text += padded(std::string("  --") + option.name + kArgument[kind], 25) + option.help +
-                " (" + kUnit[kind] + "default " +
-                defaultText(option, defaults.parameter(option.id)) + ")\n";
+        const ParameterInfo& parameter = info(option);
+        std::string argument, unit;
+        switch (parameter.kind) {
+        case ParameterKind::Continuous:
+            argument = option.gain ? " G" : " V";
+            unit = (option.gain ? "linear " : "") + number(parameter.toEngine(parameter.min)) +
+                   ".." + number(parameter.toEngine(parameter.max)) + ", ";
+            break;
+        case ParameterKind::Enumeration:
+            argument = " SRC";
+            break;
+        case ParameterKind::Toggle:
+            unit = "flag, ";
+            break;
+        }
+        text += padded("  --" + optionName(option) + argument, 25) + option.help + " (" + unit +
+                "default " + defaultText(option, defaults.parameter(option.id)) + ")\n";
     }
     text += "  SRC is one of:";
-    for (const char* name : kSourceNames)
-        text += std::string(" ") + name;
+    for (const std::string& name : sourceNames())
+        text += " " + name;
     text += "\n\nController inputs, held for the whole render; they move x or y when\n"
             "--x-control or --y-control selects them (the sum is clamped to 0..1):\n";
     for (const ControllerOption& option : kControllerOptions) {
