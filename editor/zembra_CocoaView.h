@@ -3,7 +3,9 @@
 // animated (or still) background behind its controls, binds the controls to the twelve
 // parameters of one plug-in instance through the host's parameter services, turns the
 // controls' gestures into the host's gesture events, and shows the input levels, the
-// hardware controller's status and the information panel.
+// hardware controller's status and the information panel. Its methods live in one file per
+// job: zembra_CocoaView.cpp (waking, wiring, teardown), zembra_CocoaViewBinding.cpp,
+// zembra_CocoaViewBackground.cpp and zembra_CocoaViewInformation.cpp.
 //
 // Everything runs on the main (interface) thread except its graphics thread, which only
 // asks the main thread to run update(), and the controller's notifications, whose handlers
@@ -12,16 +14,22 @@
 
 #include "editor/CompactImage.h"
 #include "editor/GraphicsThread.h"
+#include "engine/ZembraParameters.h"
 #include "platform/audiounit/AudioUnit.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/toolkit/View.h"
+#include "support/EditorPictures.h"
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 class ZembraXYView;
+namespace zembra {
+struct ControlBinding;
+}
 namespace tk {
 class Button;
 class Coder;
@@ -33,8 +41,8 @@ class TextField;
 
 class zembra_CocoaView : public tk::View {
   public:
-    static constexpr int kAnimationFrameCount = 130;
-    static constexpr int kParameterCount = 12;
+    static constexpr int kAnimationFrameCount = zembra::kBackgroundFrameCount;
+    static constexpr int kParameterCount = static_cast<int>(zembra::kParameters.size());
     // The phase advance per tick: 0 to 1 in 200 ticks, about 12 s.
     static constexpr float kAnimationIncrement = 0.005f;
 
@@ -50,6 +58,7 @@ class zembra_CocoaView : public tk::View {
 
     // Lifecycle.
     void awakeFromNib() override;
+    // Gives the five sliders their thumb image.
     void configureUiControls();
     void drawRect(tk::GraphicsContext& g, const tk::Rect& dirty) override;
     void update();
@@ -59,18 +68,18 @@ class zembra_CocoaView : public tk::View {
     bool becomeFirstResponder() override { return true; }
     bool isOpaque() const override { return false; }
 
-    // Binding to a plug-in instance; 0 unbinds.
+    // Binding to a plug-in instance; 0 unbinds. The control actions share one body.
     void setAU(AudioUnit au);
-    void iaParamMixAChanged(tk::Control& sender);
-    void iaParamMixBChanged(tk::Control& sender);
-    void iaParamVolumeChanged(tk::Control& sender);
-    void iaParamWetDryChanged(tk::Control& sender);
-    void iaParamRoomChanged(tk::Control& sender);
-    void iaParamXControlChanged(tk::Control& sender);
-    void iaParamYControlChanged(tk::Control& sender);
-    void iaParamStereoModeChanged(tk::Control& sender);
-    void iaParamSoloAChanged(tk::Control& sender);
-    void iaParamSoloBChanged(tk::Control& sender);
+    void iaParamMixAChanged(tk::Control& s) { _controlChanged(kParamMixA, s); }
+    void iaParamMixBChanged(tk::Control& s) { _controlChanged(kParamMixB, s); }
+    void iaParamVolumeChanged(tk::Control& s) { _controlChanged(kParamVolume, s); }
+    void iaParamWetDryChanged(tk::Control& s) { _controlChanged(kParamWetDry, s); }
+    void iaParamRoomChanged(tk::Control& s) { _controlChanged(kParamRoom, s); }
+    void iaParamXControlChanged(tk::Control& s) { _controlChanged(kParamXControl, s); }
+    void iaParamYControlChanged(tk::Control& s) { _controlChanged(kParamYControl, s); }
+    void iaParamStereoModeChanged(tk::Control& s) { _controlChanged(kParamStereoMode, s); }
+    void iaParamSoloAChanged(tk::Control& s) { _controlChanged(kParamSoloA, s); }
+    void iaParamSoloBChanged(tk::Control& s) { _controlChanged(kParamSoloB, s); }
     void iaParamZembraXYChangedNotification(const fnd::Notification& n);
     void handleBeginGesture(const fnd::Notification& n);
     void handleEndGesture(const fnd::Notification& n);
@@ -111,15 +120,21 @@ class zembra_CocoaView : public tk::View {
     // Calls visit(name, field) for every outlet field.
     template <class Visit> void _forEachOutlet(Visit&& visit);
 
+    // Waking, one job each: the pictures and the phase; the controls' ranges and items from
+    // the parameter table; the controller's status.
+    void _loadBackground();
+    void _configureControlsFromParameterTable();
+    void _showControllerStatus();
+
     void _addListeners();
     void _removeListeners();
     void _synchronizeUIWithParameterValues();
     void _parameterListener(void* object, const AudioUnitParameter& parameter,
                             AudioUnitParameterValue value);
-    void _sliderPairChanged(AudioUnitParameterID id, tk::Slider* slider, tk::TextField* field,
-                            tk::Control& sender, const char* method, const char* failure);
-    void _setParameterFrom(AudioUnitParameterID id, tk::Control& sender, float value,
-                           const char* method, const char* failure);
+    // What every control action does: writes the sender's value to `id` and shows it on the
+    // control's partner.
+    void _controlChanged(AudioUnitParameterID id, tk::Control& sender);
+    void _setFromControl(const zembra::ControlBinding& binding, tk::Control& sender, float value);
     // AUParameterSet for a change the user made, begun for the host at its first change
     // within the gesture.
     OSStatus _setFromUser(AudioUnitParameterID id, void* sender, float value);
@@ -159,7 +174,6 @@ class zembra_CocoaView : public tk::View {
     float mAnimationStep = 0.0f;
     float mAnimationDirection = 0.0f;
     bool mDoAnimation = true;
-    bool mFirstRun = true;
 
     AudioUnit mAU = 0;
     AUParameterListenerRef mParameterListener = 0;

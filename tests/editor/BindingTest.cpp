@@ -287,7 +287,7 @@ TEST_F(Binding, FailedHostCallsAreReportedAndTheEditorGoesOn) {
     for (const auto& r : recorder.reports()) {
         ++seen[r.description];
         EXPECT_EQ(r.object, &e.view());
-        EXPECT_EQ(r.file, "zembra_CocoaView.cpp");
+        EXPECT_TRUE(r.file.starts_with("zembra_CocoaView")) << r.file;
     }
     EXPECT_EQ(seen["[zembra_CocoaView iaParamRoomChanged:] AUParameterSet()"], 1);
     EXPECT_EQ(seen["[zembra_CocoaView _addListeners] AUListenerAddParameter()"], 12);

@@ -105,23 +105,22 @@ TEST_F(Lifecycle, WakingAnnouncesItselfAndSaysWhatBackgroundItUses) {
 }
 
 TEST(BackgroundPhase, MapsToNeighbouringFramesWithEasedOpacity) {
-    const auto at = zembra_CocoaView::backgroundFramesForStep;
-    EXPECT_EQ(at(0.0f).a, 0);
-    EXPECT_EQ(at(0.0f).b, 1);
-    EXPECT_FLOAT_EQ(at(0.0f).opacity, 0.0f);
-    EXPECT_EQ(at(0.25f).a, 19);
-    EXPECT_EQ(at(0.25f).b, 20);
-    EXPECT_NEAR(at(0.25f).opacity, 0.038, 1e-3);
-    EXPECT_EQ(at(0.75f).a, 110);
-    EXPECT_EQ(at(0.75f).b, 111);
-    EXPECT_NEAR(at(0.75f).opacity, 0.962, 1e-3);
-    EXPECT_EQ(at(1.0f).a, 129);
-    EXPECT_EQ(at(1.0f).b, 129);
-    EXPECT_FLOAT_EQ(at(1.0f).opacity, 0.0f);
+    const struct {
+        float step;
+        Frames expected;
+    } cases[] = {{0.0f, {0, 1, 0.0f}},
+                 {0.25f, {19, 20, 0.038f}},
+                 {0.75f, {110, 111, 0.962f}},
+                 {1.0f, {129, 129, 0.0f}}};
+    for (const auto& [step, expected] : cases) {
+        const Frames f = zembra_CocoaView::backgroundFramesForStep(step);
+        EXPECT_EQ(std::pair(f.a, f.b), std::pair(expected.a, expected.b)) << step;
+        EXPECT_NEAR(f.opacity, expected.opacity, 1e-3) << step;
+    }
     // One increment beyond either end still names frames inside the loop.
     for (float step : {-0.005f, 1.005f}) {
-        EXPECT_GE(at(step).a, 0);
-        EXPECT_LE(at(step).b, 129);
+        EXPECT_GE(zembra_CocoaView::backgroundFramesForStep(step).a, 0);
+        EXPECT_LE(zembra_CocoaView::backgroundFramesForStep(step).b, 129);
     }
 }
 
