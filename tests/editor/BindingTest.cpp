@@ -127,7 +127,7 @@ TEST_F(Binding, PopUpsAndButtonsWriteTheirIndexAndState) {
     EXPECT_EQ(sets[1].value, 1.0f);
 }
 
-TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThose) {
+TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseAlsoOnUnbinding) {
     Editor e(session);
     auto& padView = e.outlet<ZembraXYView>("uiZembra2DView");
     auto& room = e.outlet<tk::Slider>("uiRoomSlider");
@@ -177,6 +177,16 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThose)
     ASSERT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
     EXPECT_EQ(e.host().calls(Kind::EndGesture)[0].id,
               static_cast<AudioUnitParameterID>(kParamRoom));
+
+    // An editor unbound mid-gesture ends what it began.
+    e.host().clearCalls();
+    post(zembra::kBeginGestureNotification, slider);
+    room.setFloatValue(55.0f);
+    e.view().iaParamRoomChanged(room);
+    e.view().setAU(0);
+    ASSERT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
+    EXPECT_EQ(e.host().calls(Kind::EndGesture)[0].id,
+              static_cast<AudioUnitParameterID>(kParamRoom));
 }
 
 TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
@@ -196,19 +206,6 @@ TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
 
     post(zembra::kParameterValueChangedNotification, nullptr);
     EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), 12u);
-}
-
-TEST_F(Binding, AnEditorUnboundMidGestureEndsWhatItBegan) {
-    Editor e;
-    auto& volume = e.outlet<tk::Slider>("uiVolumeSlider");
-    e.host().clearCalls();
-    post(zembra::kBeginGestureNotification, zembra::postingObject(&volume));
-    volume.setFloatValue(30.0f);
-    e.view().iaParamVolumeChanged(volume);
-    e.view().setAU(0);
-    const auto ends = e.host().calls(Kind::EndGesture);
-    ASSERT_EQ(ends.size(), 1u);
-    EXPECT_EQ(ends[0].id, static_cast<AudioUnitParameterID>(kParamVolume));
 }
 
 TEST_F(Binding, BindingTwiceLeavesOneRegistrationPerParameterOnTheSecondInstance) {

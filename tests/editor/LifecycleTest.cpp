@@ -38,7 +38,7 @@ void stepUntil(zembra_CocoaView& v, const std::function<bool(Frames)>& done) {
         v.update();
 }
 
-TEST_F(Lifecycle, TheFactoryNamesItselfAndIgnoresThePreferredSize) {
+TEST_F(Lifecycle, TheFactoryNamesItselfIgnoresThePreferredSizeAndNeedsTheDescription) {
     zembra_CocoaViewFactory factory;
     EXPECT_EQ(factory.interfaceVersion(), 0u);
     EXPECT_EQ(factory.description(), "zembra Cocoa View");
@@ -53,14 +53,12 @@ TEST_F(Lifecycle, TheFactoryNamesItselfAndIgnoresThePreferredSize) {
     e.window().mouseDown({712, 8});
     e.window().mouseUp({712, 8});
     EXPECT_EQ(e.window().firstResponder(), &e.view());
-}
 
-TEST_F(Lifecycle, WithoutItsDescriptionTheFactoryGivesNoView) {
+    // Without its description the factory gives no view.
     Art art;
     art.description = false;
     useBundle(art);
     fnd::LogCapture log;
-    zembra_CocoaViewFactory factory;
     EXPECT_EQ(factory.uiViewForAudioUnit(1, {}), nullptr);
     EXPECT_EQ(log.count("Unable to load nib for view."), 1u);
 }
@@ -127,6 +125,9 @@ TEST(BackgroundPhase, MapsToNeighbouringFramesWithEasedOpacity) {
 TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
     Editor e;
     auto& v = e.view();
+    // The graphics thread advances the phase on the main thread.
+    const float start = v.animationStep();
+    EXPECT_TRUE(pumpUntil([&] { return v.animationStep() != start; }));
     stepUntil(v, [](Frames f) { return f.a >= 40; });
     const Frames f = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
     const auto ops = backgroundOps(e);
@@ -156,7 +157,7 @@ TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
     EXPECT_GE(turns, 2);
 }
 
-TEST_F(Lifecycle, AMissingFrameIsLoggedAndSkippedWhileItsNeighbourIsDrawn) {
+TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     Art art;
     art.missingFrame = 57;
     useBundle(art);
@@ -182,27 +183,19 @@ TEST_F(Lifecycle, AMissingFrameIsLoggedAndSkippedWhileItsNeighbourIsDrawn) {
     ASSERT_EQ(ops.size(), 1u);
     EXPECT_EQ(ops[0].image, v.animationFrame(3)->image().get());
     EXPECT_EQ(ops[0].operation, tk::CompositingOperation::SourceOver);
-}
 
-TEST_F(Lifecycle, WithoutPicturesTheEditorStillWorks) {
-    Art art;
+    // Without any picture the editor still works.
     art.frames = false;
     art.still = false;
     useBundle(art);
     fnd::LogCapture log;
-    Editor e;
+    Editor bare;
     EXPECT_EQ(log.count("bg image '"), 130u);
     EXPECT_EQ(log.count("bg image not loaded!!"), 1u);
-    EXPECT_TRUE(backgroundOps(e).empty());
+    EXPECT_TRUE(backgroundOps(bare).empty());
     setAnimationPreference(0);
     Editor still;
     EXPECT_TRUE(backgroundOps(still).empty());
-}
-
-TEST_F(Lifecycle, TheGraphicsThreadAdvancesThePhaseOnTheMainThread) {
-    Editor e;
-    const float start = e.view().animationStep();
-    EXPECT_TRUE(pumpUntil([&] { return e.view().animationStep() != start; }));
 }
 
 TEST_F(Lifecycle, EditorsShareTheirFramesAndTeardownLeavesNothingBehind) {

@@ -123,17 +123,14 @@ TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     EXPECT_EQ(status(e), "");
 
     gIsConnected.store(true);
-    Editor attached;
-    EXPECT_EQ(status(attached), "Kallnor <KLOV> found");
-}
-
-TEST_F(Status, AStatusChangeForAnEditorClosedMeanwhileTouchesNothing) {
-    auto e = std::make_unique<Editor>();
+    auto attached = std::make_unique<Editor>();
+    EXPECT_EQ(status(*attached), "Kallnor <KLOV> found");
+    // A change queued for an editor closed meanwhile finds no editor.
     std::thread([] {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovConnectNotification);
+        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
     }).join();
-    e.reset();
-    pump(); // the queued change finds no editor
+    attached.reset();
+    pump();
 }
 
 TEST_F(Status, ThePanelTellsVersionsControllerAndBackground) {
@@ -173,7 +170,14 @@ TEST_F(Status, ShowChangeLogOpensTheBundlesChangeLogAndBeepsWhenThatFails) {
     EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharacters) {
+TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharactersAndIsLoggedWhenMissing) {
+    fnd::LogCapture log;
+    std::filesystem::remove(useBundle() / "ChangeLog.txt");
+    zembra::openChangeLog();
+    EXPECT_EQ(log.count("resourceFromBundlePath not valid!!"), 1u);
+    EXPECT_TRUE(scripts.empty());
+    EXPECT_EQ(beeps, 0);
+
     // Far beyond the 2048 bytes a fixed buffer would hold, with a quote and a backslash.
     auto dir = useBundle();
     for (int i = 0; i < 30; ++i)
@@ -188,16 +192,6 @@ TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharacters) {
     ASSERT_TRUE(url);
     EXPECT_EQ(*url, zembra::fileURLForPath(dir / "ChangeLog.txt"));
     EXPECT_NE(url->find("%22q%5C"), std::string::npos);
-}
-
-TEST_F(Status, AMissingChangeLogOrBundleIsLoggedAndNothingRuns) {
-    const auto dir = useBundle();
-    std::filesystem::remove(dir / "ChangeLog.txt");
-    fnd::LogCapture log;
-    zembra::openChangeLog();
-    EXPECT_EQ(log.count("resourceFromBundlePath not valid!!"), 1u);
-    EXPECT_TRUE(scripts.empty());
-    EXPECT_EQ(beeps, 0);
 }
 
 } // namespace
