@@ -84,10 +84,6 @@ fs::path useBundle(const Art& art) {
     return dir;
 }
 
-void useBuildResources() {
-    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_RESOURCE_DIR);
-}
-
 void setAnimationPreference(std::optional<int> value) {
     if (value)
         SaveValueToPrefsPosInt(zembra::kPrefEnableAnimatedBackground, *value);

@@ -29,8 +29,6 @@ struct Art {
 // A fresh bundle directory with the real interface description and small pictures,
 // registered as the plug-in's bundle.
 std::filesystem::path useBundle(const Art& art = {});
-// The build's own resources: the generated pictures.
-void useBuildResources();
 
 // Sets "userEnableAnimatedBackground" (absent when `value` is empty) in the tests' own
 // configuration directory.
