@@ -20,19 +20,15 @@
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/Window.h"
 #include "support/BundleIdentity.h"
+#include "support/ControllerStatus.h"
 #include "support/PluginBundle.h"
 #include "support/Preferences.h"
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <limits>
 #include <numbers>
 #include <utility>
-
-// The hardware controller's flag. The controller sits above the editor in the layers, so the
-// editor refers to it weakly: in a module without the controller it reads as not connected.
-extern "C" __attribute__((weak)) std::atomic<bool> gIsConnected;
 
 using namespace zembra;
 
@@ -64,10 +60,6 @@ std::shared_ptr<const CompactImage> loadPicture(const fnd::Bundle* bundle,
     if (!bundle) return nullptr;
     const auto path = bundle->pathForResource(name, "png");
     return path ? CompactImage::load(*path) : nullptr;
-}
-
-bool controllerConnected() {
-    return &gIsConnected != nullptr && gIsConnected.load(std::memory_order_relaxed);
 }
 
 using Action = void (zembra_CocoaView::*)(tk::Control&);
