@@ -2,32 +2,11 @@
 // The glowing-oval push button cell.
 #include "controls/CustomButtonCell.h"
 
-#include "controls/ControlNotifications.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/toolkit/GraphicsContext.h"
-
-using namespace zembra;
-
-CustomButtonCell::CustomButtonCell() {
-    prepare();
-}
-
-CustomButtonCell::CustomButtonCell(const tk::Coder& c) : tk::ButtonCell(c) {
-    prepare();
-}
-
-void CustomButtonCell::awakeFromNib() {
-    prepare();
-}
 
 void CustomButtonCell::prepare() {
     mFlipOnly = false;
-    mR = 0.0f, mG = 0.2f, mB = 0.6f, mA = 0.9f;
-}
-
-void CustomButtonCell::setColorRed(float r, float g, float b, float a) {
-    mR = r, mG = g, mB = b, mA = a;
-    updateControlView();
+    resetColor();
 }
 
 tk::TextAttributes CustomButtonCell::attributes() const {
@@ -37,16 +16,18 @@ tk::TextAttributes CustomButtonCell::attributes() const {
     return a;
 }
 
-tk::AttributedString CustomButtonCell::attributedTitle() const {
-    tk::AttributedString s(title(), attributes());
+tk::AttributedString CustomButtonCell::centred(const std::string& text) const {
+    tk::AttributedString s(text, attributes());
     s.setParagraphStyle({tk::TextAlignment::Center, tk::LineBreakMode::TruncateTail});
     return s;
 }
 
+tk::AttributedString CustomButtonCell::attributedTitle() const {
+    return centred(title());
+}
+
 tk::AttributedString CustomButtonCell::attributedAlternateTitle() const {
-    tk::AttributedString s(alternateTitle(), attributes());
-    s.setParagraphStyle({tk::TextAlignment::Center, tk::LineBreakMode::TruncateTail});
-    return s;
+    return centred(alternateTitle());
 }
 
 void CustomButtonCell::setHasShadow() {
@@ -57,14 +38,8 @@ void CustomButtonCell::setFlipOnly() {
     mFlipOnly = true;
 }
 
-void CustomButtonCell::beginGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kBeginGestureNotification,
-                                                  postingObject(controlView()));
-}
-
-void CustomButtonCell::endGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kEndGestureNotification,
-                                                  postingObject(controlView()));
+void CustomButtonCell::clickEnded(bool inside) {
+    if (inside && mFlipOnly && state() == tk::CellState::On) setState(tk::CellState::Off);
 }
 
 void CustomButtonCell::drawWithFrame(tk::GraphicsContext& g, const tk::Rect& F, tk::View& V) {
@@ -84,18 +59,4 @@ void CustomButtonCell::drawWithFrame(tk::GraphicsContext& g, const tk::Rect& F, 
     if (on && !title().empty()) drawTitle(g, attributedTitle(), F, V);
     if (!on && !alternateTitle().empty()) drawTitle(g, attributedAlternateTitle(), F, V);
     g.restoreGraphicsState();
-}
-
-void CustomButtonCell::trackMouse(const tk::Event& e, const tk::Rect& cellFrame,
-                                  tk::View& controlView, bool untilMouseUp,
-                                  tk::TrackingCompletion done) {
-    beginGesture();
-    auto self = std::static_pointer_cast<CustomButtonCell>(shared_from_this());
-    tk::ButtonCell::trackMouse(e, cellFrame, controlView, untilMouseUp, [self, done](bool inside) {
-        // The gesture ends however the click ended, inside, outside or cut short.
-        self->endGesture();
-        if (inside && self->mFlipOnly && self->state() == tk::CellState::On)
-            self->setState(tk::CellState::Off);
-        if (done) done(inside);
-    });
 }

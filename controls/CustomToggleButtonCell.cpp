@@ -2,34 +2,9 @@
 // The glowing-bar toggle button cell.
 #include "controls/CustomToggleButtonCell.h"
 
-#include "controls/ControlNotifications.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/toolkit/GraphicsContext.h"
 
 #include <algorithm>
-
-using namespace zembra;
-
-CustomToggleButtonCell::CustomToggleButtonCell() {
-    prepare();
-}
-
-CustomToggleButtonCell::CustomToggleButtonCell(const tk::Coder& c) : tk::ButtonCell(c) {
-    prepare();
-}
-
-void CustomToggleButtonCell::awakeFromNib() {
-    prepare();
-}
-
-void CustomToggleButtonCell::prepare() {
-    mR = 0.0f, mG = 0.2f, mB = 0.6f, mA = 0.9f;
-}
-
-void CustomToggleButtonCell::setColorRed(float r, float g, float b, float a) {
-    mR = r, mG = g, mB = b, mA = a;
-    updateControlView();
-}
 
 tk::Path CustomToggleButtonCell::roundRect(const tk::Rect& R, double rx, double ry) {
     // The toolkit's paths have one corner radius, so the bar is built from arcs: one
@@ -48,16 +23,6 @@ tk::Path CustomToggleButtonCell::roundRect(const tk::Rect& R, double rx, double 
     return p;
 }
 
-void CustomToggleButtonCell::beginGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kBeginGestureNotification,
-                                                  postingObject(controlView()));
-}
-
-void CustomToggleButtonCell::endGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kEndGestureNotification,
-                                                  postingObject(controlView()));
-}
-
 void CustomToggleButtonCell::drawWithFrame(tk::GraphicsContext& g, const tk::Rect& F, tk::View& V) {
     g.saveGraphicsState();
     g.saveGraphicsState();
@@ -71,15 +36,4 @@ void CustomToggleButtonCell::drawWithFrame(tk::GraphicsContext& g, const tk::Rec
     g.restoreGraphicsState();
     drawInteriorWithFrame(g, F, V);
     g.restoreGraphicsState();
-}
-
-void CustomToggleButtonCell::trackMouse(const tk::Event& e, const tk::Rect& cellFrame,
-                                        tk::View& controlView, bool untilMouseUp,
-                                        tk::TrackingCompletion done) {
-    beginGesture();
-    auto self = std::static_pointer_cast<CustomToggleButtonCell>(shared_from_this());
-    tk::ButtonCell::trackMouse(e, cellFrame, controlView, untilMouseUp, [self, done](bool inside) {
-        self->endGesture();
-        if (done) done(inside);
-    });
 }

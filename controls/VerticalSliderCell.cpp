@@ -2,29 +2,12 @@
 // Drawing, meter colours and gestures of the editor's vertical sliders.
 #include "controls/VerticalSliderCell.h"
 
-#include "controls/ControlNotifications.h"
 #include "platform/foundation/Log.h"
-#include "platform/foundation/NotificationCenter.h"
 #include "platform/toolkit/GraphicsContext.h"
 
 #include <cmath>
 
-using namespace zembra;
-
-VerticalSliderCell::VerticalSliderCell() {
-    prepare();
-}
-
-VerticalSliderCell::VerticalSliderCell(const tk::Coder& c) : tk::SliderCell(c) {
-    prepare();
-}
-
-void VerticalSliderCell::awakeFromNib() {
-    prepare();
-}
-
 void VerticalSliderCell::prepare() {
-    if (!mShadow) mShadow = tk::Shadow{{2.0, -3.0}, 6.0, tk::Color::calibratedWhite(0.5, 0.75)};
     mRmsLevel = 0.0f;
     mImage.reset();
     mR1 = 0.0f, mG1 = 1.0f, mB1 = 1.0f;
@@ -52,16 +35,6 @@ void VerticalSliderCell::setLowLevelVolumeRed(float r, float g, float b) {
 }
 void VerticalSliderCell::setHighLevelVolumeRed(float r, float g, float b) {
     mR2 = r, mG2 = g, mB2 = b;
-}
-
-void VerticalSliderCell::beginGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kBeginGestureNotification,
-                                                  postingObject(controlView()));
-}
-
-void VerticalSliderCell::endGesture() {
-    fnd::NotificationCenter::defaultCenter().post(kEndGestureNotification,
-                                                  postingObject(controlView()));
 }
 
 bool VerticalSliderCell::startTrackingAt(tk::Point p, tk::View& controlView) {

@@ -3,6 +3,7 @@
 // inside it, and a thumb picture; each drag is announced as a gesture.
 #pragma once
 
+#include "controls/GestureCell.h"
 #include "platform/toolkit/Image.h"
 #include "platform/toolkit/Shadow.h"
 #include "platform/toolkit/SliderCell.h"
@@ -11,12 +12,10 @@
 #include <memory>
 #include <optional>
 
-class VerticalSliderCell : public tk::SliderCell {
+class VerticalSliderCell : public GestureCell<tk::SliderCell> {
   public:
-    VerticalSliderCell();                            // init
-    explicit VerticalSliderCell(const tk::Coder& c); // initWithCoder
+    using GestureCell::GestureCell; // init, initWithCoder
 
-    void awakeFromNib() override;
     void drawWithFrame(tk::GraphicsContext& g, const tk::Rect& cellFrame,
                        tk::View& controlView) override;
     using tk::SliderCell::drawKnob;
@@ -25,16 +24,14 @@ class VerticalSliderCell : public tk::SliderCell {
     void stopTracking(tk::Point last, tk::Point stop, tk::View& controlView,
                       bool mouseIsUp) override;
 
-    // Level 0, no thumb, default colours; the shadow is made once.
-    void prepare();
+    // Level 0, no thumb, default colours; the shadow stays.
+    void prepare() override;
     void setRmsLevel(float level);
     void setTrackRect(const tk::Rect& r);
     // Without a loadable picture the slider has no visible thumb.
     void setThumbImage(const std::filesystem::path& path);
     void setLowLevelVolumeRed(float r, float g, float b);
     void setHighLevelVolumeRed(float r, float g, float b);
-    void beginGesture();
-    void endGesture();
 
     float rmsLevel() const { return mRmsLevel; }
     const std::shared_ptr<tk::Image>& thumbImage() const { return mImage; }
@@ -43,7 +40,8 @@ class VerticalSliderCell : public tk::SliderCell {
   protected:
     float mRmsLevel = 0.0f;
     std::shared_ptr<tk::Image> mImage;
-    std::optional<tk::Shadow> mShadow;
+    std::optional<tk::Shadow> mShadow =
+        tk::Shadow{{2.0, -3.0}, 6.0, tk::Color::calibratedWhite(0.5, 0.75)};
     float mR1 = 0.0f;
     float mR2 = 0.0f;
     float mG1 = 1.0f;

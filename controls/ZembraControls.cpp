@@ -8,9 +8,11 @@
 #include "controls/ZembraXYView.h"
 #include "platform/toolkit/ClassRegistry.h"
 
-void registerZembraControls() {
+void registerZembraControls(const std::string& resourceBundle) {
     auto& r = tk::ClassRegistry::shared();
-    r.registerViewClass<ZembraXYView>("ZembraXYView");
+    r.registerView("ZembraXYView", [resourceBundle](const tk::Coder& c) {
+        return std::make_shared<ZembraXYView>(c, resourceBundle);
+    });
     r.registerCellClass<VerticalSliderCell>("VerticalSliderCell");
     r.registerCellClass<CustomButtonCell>("CustomButtonCell");
     r.registerCellClass<CustomToggleButtonCell>("CustomToggleButtonCell");

@@ -6,18 +6,19 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
 #include "platform/toolkit/GraphicsContext.h"
-#include "support/BundleIdentity.h"
 #include "support/EditorPictures.h"
 
 #include <cmath>
 
 using namespace zembra;
 
-ZembraXYView::ZembraXYView(const tk::Rect& frame) : tk::Control(frame) {
+ZembraXYView::ZembraXYView(const tk::Rect& frame, std::string resourceBundle)
+    : tk::Control(frame), mResourceBundle(std::move(resourceBundle)) {
     prepare();
 }
 
-ZembraXYView::ZembraXYView(const tk::Coder& coder) : tk::Control(coder, "Cell") {
+ZembraXYView::ZembraXYView(const tk::Coder& coder, std::string resourceBundle)
+    : tk::Control(coder, "Cell"), mResourceBundle(std::move(resourceBundle)) {
     prepare();
 }
 
@@ -35,7 +36,7 @@ void ZembraXYView::prepare() {
     mY = 0.5f;
     if (mKnobImage) return;
 
-    const fnd::Bundle* bundle = fnd::Bundle::withIdentifier(kBundleIdentifier);
+    const fnd::Bundle* bundle = fnd::Bundle::withIdentifier(mResourceBundle);
     if (!bundle) fnd::log(fnd::LogLevel::Error, "bundle not valid!!");
     if (bundle) {
         if (auto path = bundle->pathForResource(kPadKnobPicture, "png"))

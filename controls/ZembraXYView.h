@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The XY pad: a knob dragged over the pad sets the blend position X, Y in 0 to 1. It talks
 // to the rest of the editor only through notifications: it announces gestures and values,
-// and follows the host's values posted by its superview (the editor view).
+// and follows the host's values posted by its superview (the editor view). Its knob picture
+// is "131.png" of the bundle its creator names.
 #pragma once
 
 #include "platform/foundation/NotificationCenter.h"
@@ -9,12 +10,14 @@
 #include "platform/toolkit/Image.h"
 
 #include <memory>
+#include <string>
 
 class ZembraXYView : public tk::Control {
   public:
-    explicit ZembraXYView(const tk::Rect& frame);  // initWithFrame
-    explicit ZembraXYView(const tk::Coder& coder); // initWithCoder
-    ~ZembraXYView() override;                      // releases the knob, leaves the centre
+    // `resourceBundle`: the identifier of the bundle that holds the knob picture.
+    ZembraXYView(const tk::Rect& frame, std::string resourceBundle);  // initWithFrame
+    ZembraXYView(const tk::Coder& coder, std::string resourceBundle); // initWithCoder
+    ~ZembraXYView() override; // releases the knob, leaves the centre
 
     void awakeFromNib() override;
     bool acceptsFirstResponder() const override { return true; }
@@ -57,5 +60,6 @@ class ZembraXYView : public tk::Control {
     };
     KnobGeometry geometry() const;
     void trackTo(const tk::Event& e);
+    std::string mResourceBundle;
     bool mObserving = false;
 };

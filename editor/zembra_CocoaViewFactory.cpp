@@ -15,7 +15,7 @@
 void registerEditorClasses() {
     static std::once_flag once;
     std::call_once(once, [] {
-        registerZembraControls();
+        registerZembraControls(zembra::kBundleIdentifier);
         auto& registry = tk::ClassRegistry::shared();
         registry.registerViewClass<zembra_CocoaView>("zembra_CocoaView");
         registry.registerViewClass<ZembraPanelView>("ZembraPanelView");

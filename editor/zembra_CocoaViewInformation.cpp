@@ -14,25 +14,13 @@
 #include "platform/toolkit/TextField.h"
 #include "platform/toolkit/Window.h"
 #include "support/BundleIdentity.h"
+#include "support/ControllerStatus.h"
 #include "support/PluginBundle.h"
 
-#include <atomic>
 #include <cmath>
 #include <utility>
 
-// The hardware controller's flag. The controller sits above the editor in the layers, so the
-// editor refers to it weakly: in a module without the controller it reads as not connected.
-extern "C" __attribute__((weak)) std::atomic<bool> gIsConnected;
-
 using namespace zembra;
-
-namespace {
-
-bool controllerConnected() {
-    return &gIsConnected != nullptr && gIsConnected.load(std::memory_order_relaxed);
-}
-
-} // namespace
 
 void zembra_CocoaView::_showControllerStatus() {
     if (controllerConnected())

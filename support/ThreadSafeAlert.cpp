@@ -2,7 +2,6 @@
 // Hands alerts to the main thread and waits, bounded, for their answer.
 #include "support/ThreadSafeAlert.h"
 
-#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 
 #include <condition_variable>
@@ -12,22 +11,7 @@
 namespace zembra {
 namespace {
 
-class LoggingPresenter final : public AlertPresenter {
-  public:
-    void present(const AlertRequest& request, std::function<void(AlertAnswer)> answer) override {
-        fnd::log(fnd::LogLevel::Notice, "alert: " + request.title + ": " + request.message);
-        answer(AlertAnswer::Default);
-    }
-};
-
-std::mutex gPresenterMutex;
-std::shared_ptr<AlertPresenter> gPresenter;
-
-std::shared_ptr<AlertPresenter> presenter() {
-    std::lock_guard lock(gPresenterMutex);
-    if (!gPresenter) gPresenter = std::make_shared<LoggingPresenter>();
-    return gPresenter;
-}
+using fnd::AlertAnswer;
 
 // Shared by the waiting caller, the work queued on the main loop and the presenter's
 // completion, any of which may outlive the others.
@@ -47,18 +31,13 @@ struct Exchange {
 
 } // namespace
 
-void setAlertPresenter(std::shared_ptr<AlertPresenter> newPresenter) {
-    std::lock_guard lock(gPresenterMutex);
-    gPresenter = std::move(newPresenter);
-}
-
-long raiseThreadSafeAlert(const AlertRequest& request, std::chrono::milliseconds timeout) {
+long raiseThreadSafeAlert(const fnd::AlertRequest& request, std::chrono::milliseconds timeout) {
     auto exchange = std::make_shared<Exchange>();
     auto answer = [exchange](AlertAnswer a) { exchange->give(a); };
     fnd::RunLoop& mainLoop = fnd::RunLoop::main();
 
     if (mainLoop.isCurrent()) {
-        presenter()->present(request, answer);
+        fnd::alertPresenter()->present(request, answer);
         std::lock_guard lock(exchange->mutex);
         return static_cast<long>(exchange->answer.value_or(AlertAnswer::Default));
     }
@@ -68,7 +47,7 @@ long raiseThreadSafeAlert(const AlertRequest& request, std::chrono::milliseconds
             std::lock_guard lock(exchange->mutex);
             if (exchange->abandoned) return;
         }
-        presenter()->present(request, answer);
+        fnd::alertPresenter()->present(request, answer);
     });
     std::unique_lock lock(exchange->mutex);
     if (!exchange->answered.wait_for(lock, timeout, [&] { return exchange->answer.has_value(); })) {

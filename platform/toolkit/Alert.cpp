@@ -3,12 +3,12 @@
 // support library's thread-safe alerts with it.
 #include "platform/toolkit/Alert.h"
 
+#include "platform/foundation/AlertPresenter.h"
 #include "platform/foundation/Log.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/Drawing.h"
 #include "platform/toolkit/GraphicsContext.h"
 #include "platform/toolkit/Style.h"
-#include "support/ThreadSafeAlert.h"
 
 #include <algorithm>
 #include <cmath>
@@ -218,23 +218,23 @@ void Alert::finished(int answer) {
 
 namespace {
 
-class WindowAlertPresenter final : public zembra::AlertPresenter {
+class WindowAlertPresenter final : public fnd::AlertPresenter {
   public:
-    void present(const zembra::AlertRequest& r,
-                 std::function<void(zembra::AlertAnswer)> answer) override {
+    void present(const fnd::AlertRequest& r,
+                 std::function<void(fnd::AlertAnswer)> answer) override {
         Window* w = Window::keyWindow();
         auto alert =
             Alert::make(r.title, r.message, r.defaultButton, r.alternateButton, r.otherButton);
         auto reply = [answer](int a) {
             // A window closing under the alert answers as nobody answering does: default.
-            answer(a == Alert::kAlternateReturn ? zembra::AlertAnswer::Alternate
-                   : a == Alert::kOtherReturn   ? zembra::AlertAnswer::Other
-                                                : zembra::AlertAnswer::Default);
+            answer(a == Alert::kAlternateReturn ? fnd::AlertAnswer::Alternate
+                   : a == Alert::kOtherReturn   ? fnd::AlertAnswer::Other
+                                                : fnd::AlertAnswer::Default);
         };
         if (!w || !alert->beginModal(*w, reply)) {
             fnd::log(fnd::LogLevel::Notice,
                      "alert with no window to show it: " + r.title + ": " + r.message);
-            answer(zembra::AlertAnswer::Default);
+            answer(fnd::AlertAnswer::Default);
         }
     }
 };
@@ -242,7 +242,7 @@ class WindowAlertPresenter final : public zembra::AlertPresenter {
 } // namespace
 
 void Alert::registerAsAlertPresenter() {
-    zembra::setAlertPresenter(std::make_shared<WindowAlertPresenter>());
+    fnd::setAlertPresenter(std::make_shared<WindowAlertPresenter>());
 }
 
 } // namespace tk

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meter slider on a 22 by 150 drawing rectangle: the oval and its colour at the
-// levels the design names, its shadow and compositing, the thumb's place, gestures of a
-// drag (and of a drag cut short), and what prepare resets.
+// The meter slider on a 22 by 150 drawing rectangle: how the meter grows and changes colour
+// with the level, the thumb's place, the gesture of a drag (and of a drag cut short), and
+// what waking again resets.
 #include "ControlsTestSupport.h"
 
 #include "controls/VerticalSliderCell.h"
@@ -32,18 +32,14 @@ struct SliderFixture : ::testing::Test {
         slider->setAction("changed:");
         window->setContentView(slider);
     }
-    std::vector<DrawOp> meters() {
+    std::vector<DrawOp> meters(float level) {
+        cell->setRmsLevel(level);
         window->render();
         return window->recorder().ofKind(DrawOp::Kind::FillEllipse);
     }
-    void expectMeter(float level, double g, double b) {
-        cell->setRmsLevel(level);
-        const auto ops = meters();
-        ASSERT_EQ(ops.size(), 1u) << level;
-        EXPECT_NEAR(ops[0].color.red, 0.0, 1e-6);
-        EXPECT_NEAR(ops[0].color.green, g, 0.001) << level;
-        EXPECT_NEAR(ops[0].color.blue, b, 0.001) << level;
-        EXPECT_DOUBLE_EQ(ops[0].color.alpha, 0.9);
+    long count(const std::string& name) {
+        const auto names = log.names();
+        return std::count(names.begin(), names.end(), name);
     }
     std::filesystem::path art;
     std::unique_ptr<tk::HeadlessWindow> window;
@@ -54,90 +50,71 @@ struct SliderFixture : ::testing::Test {
 
 } // namespace
 
-TEST_F(SliderFixture, HalfLevelOvalGeometryColourShadowAndCompositing) {
-    cell->setRmsLevel(0.5f);
-    const auto ops = meters();
-    ASSERT_EQ(ops.size(), 1u);
-    EXPECT_EQ(ops[0].rect, (Rect{7.5, 2, 7, 146}));
-    EXPECT_EQ(cell->trackRect(), (Rect{0, 0, 22, 150}));
-    EXPECT_NEAR(ops[0].color.green, 0.189, 0.001);
-    EXPECT_NEAR(ops[0].color.blue, 0.357, 0.001);
-    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::PlusLighter);
-    ASSERT_TRUE(ops[0].shadow.has_value());
-    EXPECT_EQ(*ops[0].shadow,
-              (tk::Shadow{{2.0, -3.0}, 6.0, tk::Color::calibratedWhite(0.5, 0.75)}));
-    // The oval adds light to the track: brighter than with no level.
-    const double lit = window->pixel({11, 100}).blue;
-    cell->setRmsLevel(0.0f);
-    window->render();
-    EXPECT_GT(lit, window->pixel({11, 100}).blue + 0.2);
-}
-
-TEST_F(SliderFixture, ColourMovesFromMutedCyanToDarkBlue) {
-    expectMeter(0.1f, 0.421, 0.444);
-    expectMeter(0.25f, 0.334, 0.404);
-    expectMeter(1.0f, 0.2, 0.6);
-    EXPECT_EQ(meters()[0].rect, (Rect{4, 2, 14, 146}));
-}
-
-TEST_F(SliderFixture, NoMeterAtZeroNegativeOrNaN) {
-    for (float level : {0.0f, -0.3f, NAN}) {
-        cell->setRmsLevel(level);
-        EXPECT_TRUE(meters().empty()) << level;
+TEST_F(SliderFixture, TheMeterWidensAndMovesFromMutedCyanToDarkBlueAsTheLevelRises) {
+    const struct {
+        float level;
+        double width, green, blue;
+    } cases[] = {{0.1f, 1.4, 0.421, 0.444},
+                 {0.25f, 3.5, 0.334, 0.404},
+                 {0.5f, 7.0, 0.189, 0.357},
+                 {1.0f, 14.0, 0.2, 0.6}};
+    for (const auto& c : cases) {
+        const auto ops = meters(c.level);
+        ASSERT_EQ(ops.size(), 1u) << c.level;
+        EXPECT_NEAR(ops[0].rect.width(), c.width, 1e-5) << c.level;
+        EXPECT_NEAR(ops[0].rect.midX(), 11.0, 1e-5);
+        EXPECT_NEAR(ops[0].color.red, 0.0, 1e-6);
+        EXPECT_NEAR(ops[0].color.green, c.green, 0.001) << c.level;
+        EXPECT_NEAR(ops[0].color.blue, c.blue, 0.001) << c.level;
     }
+    // The meter adds light to the track.
+    const double lit = window->pixel({11, 100}).blue;
+    EXPECT_TRUE(meters(0.0f).empty());
+    EXPECT_GT(lit, window->pixel({11, 100}).blue + 0.2);
+    for (float level : {-0.3f, NAN})
+        EXPECT_TRUE(meters(level).empty()) << level;
 }
 
-TEST_F(SliderFixture, ThumbAppearsOnlyOnceGivenAndSitsOnTheKnob) {
+TEST_F(SliderFixture, ThumbAppearsOnlyOnceGivenAndSitsCentredOnTheKnob) {
     window->render();
-    const auto before = window->recorder().ofKind(DrawOp::Kind::Image);
-    ASSERT_EQ(before.size(), 1u); // the bar only
+    ASSERT_EQ(window->recorder().ofKind(DrawOp::Kind::Image).size(), 1u); // the bar only
     cell->setThumbImage(art / "133.png");
     slider->setDoubleValue(0.5);
     window->render();
     const auto images = window->recorder().ofKind(DrawOp::Kind::Image);
     ASSERT_EQ(images.size(), 2u);
     EXPECT_EQ(images[1].image, cell->thumbImage().get());
-    // Knob 21 thick, centred at 11: x = 0.5 + (10.5 − 12); y halfway along 150 − 21.
-    EXPECT_EQ(images[1].rect, (Rect{-1.0, 64.5, 24, 21}));
-    EXPECT_EQ(images[1].operation, tk::CompositingOperation::SourceOver);
-
+    EXPECT_NEAR(images[1].rect.midX(), 11.0, 0.5);
+    EXPECT_NEAR(images[1].rect.midY(), 75.0, 0.5); // halfway
     fnd::LogCapture logged;
     cell->setThumbImage(art / "missing.png");
     EXPECT_EQ(logged.count("image not loaded!!"), 1u);
     EXPECT_EQ(cell->thumbImage(), nullptr);
 }
 
-TEST_F(SliderFixture, DragIsOneGestureAroundItsValues) {
+TEST_F(SliderFixture, ADragIsOneGestureAroundItsValuesEvenWhenCutShort) {
     window->mouseDown({11, 20});
     window->mouseDragged({11, 80});
     window->mouseUp({11, 90});
-    const auto names = log.names();
-    ASSERT_GE(names.size(), 4u);
-    EXPECT_EQ(names.front(), "begin");
-    EXPECT_EQ(names.back(), "end");
-    EXPECT_EQ(std::count(names.begin(), names.end(), "begin"), 1);
-    EXPECT_EQ(std::count(names.begin(), names.end(), "end"), 1);
-    EXPECT_EQ(log.entries.front().object, static_cast<const void*>(slider.get()));
+    ASSERT_GE(log.names().size(), 4u);
+    EXPECT_EQ(log.names().front(), "begin");
+    EXPECT_EQ(log.names().back(), "end");
+    EXPECT_EQ(count("begin"), 1);
+    EXPECT_EQ(count("end"), 1);
     EXPECT_EQ(log.entries.back().object, static_cast<const void*>(slider.get()));
-}
 
-TEST_F(SliderFixture, ADragCutShortByALostReleaseStillEndsItsGesture) {
+    log.entries.clear();
     window->mouseDown({11, 20});
     window->mouseDragged({11, 80});
     window->cancelMouseTracking();
-    auto names = log.names();
-    EXPECT_EQ(std::count(names.begin(), names.end(), "begin"), 1);
-    ASSERT_EQ(std::count(names.begin(), names.end(), "end"), 1);
-    EXPECT_EQ(names.back(), "end");
+    EXPECT_EQ(log.names().back(), "end");
     EXPECT_FALSE(window->isTracking());
-    // The release that finally arrives belongs to no drag.
-    window->mouseUp({11, 90});
-    names = log.names();
-    EXPECT_EQ(std::count(names.begin(), names.end(), "end"), 1);
+    window->mouseUp({11, 90}); // the release that finally arrives belongs to no drag
+    EXPECT_EQ(count("end"), 1);
 }
 
-TEST_F(SliderFixture, PrepareResetsLevelThumbAndColoursButKeepsTheShadow) {
-    registerZembraControls();
+TEST_F(SliderFixture, WakingAgainResetsLevelThumbAndColoursButKeepsTheShadow) {
+    registerZembraControls(zembra::kBundleIdentifier);
     tk::Connectable owner;
     auto root = tk::InterfaceLoader::loadString(
         R"({"root": {"class": "Slider", "cell": "VerticalSliderCell", "frame": [0, 0, 22, 150]}})",
@@ -145,17 +122,15 @@ TEST_F(SliderFixture, PrepareResetsLevelThumbAndColoursButKeepsTheShadow) {
     ASSERT_TRUE(root);
     auto* loaded = dynamic_cast<VerticalSliderCell*>(static_cast<tk::Slider*>(root.get())->cell());
     ASSERT_TRUE(loaded);
-    ASSERT_TRUE(loaded->meterShadow().has_value());
+    EXPECT_TRUE(loaded->meterShadow().has_value());
 
     cell->setThumbImage(art / "133.png");
-    cell->setRmsLevel(0.5f);
     cell->setLowLevelVolumeRed(1, 0, 0);
     cell->setHighLevelVolumeRed(0, 0, 0);
-    EXPECT_NEAR(meters()[0].color.red, 0.125 * std::pow(0.5, 0.25), 0.001);
+    EXPECT_NEAR(meters(0.5f)[0].color.red, 0.125 * std::pow(0.5, 0.25), 0.001);
     cell->awakeFromNib();
     EXPECT_EQ(cell->rmsLevel(), 0.0f);
     EXPECT_EQ(cell->thumbImage(), nullptr);
-    cell->setRmsLevel(1.0f);
-    EXPECT_NEAR(meters()[0].color.blue, 0.6, 0.001);
-    EXPECT_TRUE(cell->meterShadow().has_value());
+    EXPECT_NEAR(meters(1.0f)[0].color.blue, 0.6, 0.001);
+    EXPECT_TRUE(meters(1.0f)[0].shadow.has_value());
 }

@@ -25,7 +25,7 @@ struct PadFixture : ::testing::Test {
         bundleWithArt({21, 15}, {0, 0});
         window = std::make_unique<tk::HeadlessWindow>(tk::Size{200, 150});
         editor = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
-        pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150});
+        pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
         editor->addSubview(pad);
         window->setContentView(editor);
     }
@@ -118,7 +118,7 @@ TEST_F(PadFixture, HostValuesMoveOneAxisWithoutEcho) {
 
 TEST_F(PadFixture, TwoEditorsDoNotDriveEachOther) {
     auto editorB = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
-    auto padB = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150});
+    auto padB = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
     editorB->addSubview(padB);
     postFromHost(editorB.get(), 0.0f, 1.0f);
     EXPECT_EQ(pad->knobPoint(), (Point{94.5, 71.0}));
@@ -148,7 +148,7 @@ TEST_F(PadFixture, LostGrabStillEndsTheGesture) {
 }
 
 TEST_F(PadFixture, PreparedTwiceWhenLoadedAllocatesOnce) {
-    registerZembraControls();
+    registerZembraControls(zembra::kBundleIdentifier);
     fnd::LogCapture logged;
     tk::Connectable owner;
     auto root = tk::InterfaceLoader::loadString(
@@ -177,7 +177,7 @@ TEST(PadWithoutKnob, TracksTheWholeAreaAndDrawsNothing) {
     NotificationLog log;
     tk::HeadlessWindow window({200, 150});
     auto editor = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
-    auto pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150});
+    auto pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
     editor->addSubview(pad);
     window.setContentView(editor);
     EXPECT_EQ(logged.count("image not loaded!!"), 1u);
@@ -197,7 +197,8 @@ TEST(PadWithoutKnob, TracksTheWholeAreaAndDrawsNothing) {
 TEST(PadWithoutRoom, ReportsZeroRatherThanNaN) {
     bundleWithArt({21, 15}, {0, 0});
     NotificationLog log;
-    ZembraXYView pad(Rect{0, 0, 31, 22}); // exactly one and a half knobs: no span
+    ZembraXYView pad(Rect{0, 0, 31, 22},
+                     zembra::kBundleIdentifier); // exactly one and a half knobs: no span
     tk::Event e;
     e.locationInWindow = {20, 20};
     pad.mouseDown(e);

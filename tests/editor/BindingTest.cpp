@@ -14,6 +14,7 @@
 #include "platform/toolkit/PopUpButton.h"
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
+#include "support/BundleIdentity.h"
 
 using namespace editor_test;
 using Kind = au::TestHost::Call::Kind;
@@ -237,7 +238,7 @@ TEST_F(Binding, BindingTwiceLeavesOneRegistrationPerParameterOnTheSecondInstance
 TEST_F(Binding, PadValuesAreTakenOnlyFromTheEditorsOwnPad) {
     Editor e;
     e.host().clearCalls();
-    ZembraXYView stranger(tk::Rect{0, 0, 100, 100});
+    ZembraXYView stranger(tk::Rect{0, 0, 100, 100}, zembra::kBundleIdentifier);
     fnd::UserInfo info{{zembra::kXValueKey, 0.1f}, {zembra::kYValueKey, 0.2f}};
     auto& centre = fnd::NotificationCenter::defaultCenter();
     centre.post(zembra::kSendUpdatedValuesToHostNotification, zembra::postingObject(&stranger),

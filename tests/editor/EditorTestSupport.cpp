@@ -10,6 +10,7 @@
 #include "platform/toolkit/GraphicsContext.h"
 #include "platform/toolkit/Image.h"
 #include "support/BundleIdentity.h"
+#include "support/ControllerStatus.h"
 #include "support/EditorPictures.h"
 #include "support/Preferences.h"
 
@@ -19,7 +20,7 @@
 #include <cstdlib>
 #include <fstream>
 
-// The controller's flag, which the editor reads when it wakes and for its panel.
+// Stands in for the controller's flag, which the editor reads when it wakes and for its panel.
 extern "C" {
 std::atomic<bool> gIsConnected{false};
 }
@@ -145,6 +146,7 @@ void EditorTest::SetUp() {
     useBundle();
     setAnimationPreference(std::nullopt);
     gIsConnected.store(false);
+    zembra::registerControllerConnectedFlag(&gIsConnected);
     pump();
 }
 

@@ -6,6 +6,7 @@
 #include "platform/toolkit/Connectable.h"
 #include "platform/toolkit/InterfaceLoader.h"
 #include "platform/toolkit/View.h"
+#include "support/BundleIdentity.h"
 
 #include <cstdint>
 #include <string_view>
@@ -22,7 +23,7 @@ class AnyOwner final : public tk::Connectable {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    registerZembraControls();
+    registerZembraControls(zembra::kBundleIdentifier);
     return 0;
 }
 

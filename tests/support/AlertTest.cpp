@@ -12,11 +12,11 @@
 namespace {
 
 using namespace std::chrono_literals;
-using zembra::AlertAnswer;
-using zembra::AlertRequest;
+using fnd::AlertAnswer;
+using fnd::AlertRequest;
 
 // Answers with a fixed button, or keeps the alert up forever when told to.
-class ScriptedPresenter : public zembra::AlertPresenter {
+class ScriptedPresenter : public fnd::AlertPresenter {
   public:
     explicit ScriptedPresenter(std::optional<AlertAnswer> answer) : mAnswer(answer) {}
     void present(const AlertRequest& request, std::function<void(AlertAnswer)> answer) override {
@@ -40,7 +40,7 @@ class ThreadSafeAlert : public ::testing::Test {
     ThreadSafeAlert() { fnd::RunLoop::main().bindToCurrentThread(); }
     ~ThreadSafeAlert() override {
         fnd::RunLoop::main().runUntilIdle();
-        zembra::setAlertPresenter(nullptr);
+        fnd::setAlertPresenter(nullptr);
     }
 
     // Raises the alert from another thread while this (main) thread pumps until it is done.
@@ -69,7 +69,7 @@ TEST_F(ThreadSafeAlert, FromAnotherThreadTheAnswerComesBackFromTheMainThread) {
          {std::pair{AlertAnswer::Alternate, 0L}, std::pair{AlertAnswer::Other, -1L},
           std::pair{AlertAnswer::Default, 1L}}) {
         auto presenter = std::make_shared<ScriptedPresenter>(answer);
-        zembra::setAlertPresenter(presenter);
+        fnd::setAlertPresenter(presenter);
         EXPECT_EQ(raiseFromWorker(zembra::kAlertTimeout), expected);
         ASSERT_EQ(presenter->shown.size(), 1u);
         EXPECT_EQ(presenter->presentedOn, std::this_thread::get_id());
@@ -79,7 +79,7 @@ TEST_F(ThreadSafeAlert, FromAnotherThreadTheAnswerComesBackFromTheMainThread) {
 
 TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
     auto presenter = std::make_shared<ScriptedPresenter>(std::nullopt);
-    zembra::setAlertPresenter(presenter);
+    fnd::setAlertPresenter(presenter);
     EXPECT_EQ(raiseFromWorker(5ms), 1); // shown, never answered
     ASSERT_EQ(presenter->shown.size(), 1u);
     presenter->pending(AlertAnswer::Other); // a late answer goes nowhere

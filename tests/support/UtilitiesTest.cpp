@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The small exported helpers: buffer lists, clamping, day of year, sleep intervals,
-// property-list files by URL, and the version from Info.plist.
+// property-list files by URL, the version from Info.plist, and the controller's status.
 #include "SupportTestEnvironment.h"
 
 #include "platform/foundation/Log.h"
 #include "support/AudioBufferList.h"
 #include "support/BundleIdentity.h"
+#include "support/ControllerStatus.h"
 #include "support/Helpers.h"
 #include "support/PluginBundle.h"
 #include "support/PropertyListFile.h"
@@ -101,6 +102,17 @@ TEST(Version, ComesFromTheRegisteredPluginBundlesInfoPlist) {
 
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_TEST_RESOURCES_DIR);
     EXPECT_EQ(GetVersion(), zembra::kVersion);
+}
+
+// A module without the controller has nobody registering: the editor reads "not connected".
+TEST(ControllerStatus, ReadsTheRegisteredFlagAndNotConnectedWithoutOne) {
+    EXPECT_FALSE(zembra::controllerConnected());
+    std::atomic<bool> connected{true};
+    zembra::registerControllerConnectedFlag(&connected);
+    EXPECT_TRUE(zembra::controllerConnected());
+    connected = false;
+    EXPECT_FALSE(zembra::controllerConnected());
+    zembra::registerControllerConnectedFlag(nullptr);
 }
 
 } // namespace

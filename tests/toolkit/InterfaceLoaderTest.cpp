@@ -150,36 +150,22 @@ TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
     EXPECT_NE(badType.find("root.subviews[1]"), std::string::npos) << badType;
     EXPECT_NE(badType.find("'minValue' must be a number"), std::string::npos) << badType;
 
-    EXPECT_NE(loadError(R"({"root": {"class": "Slider", "cell": "Nope"}})")
-                  .find("unknown cell class 'Nope'"),
-              std::string::npos);
-    EXPECT_NE(
-        loadError(
-            R"({"root": {"class": "View", "id": "a", "subviews": [{"class": "View", "id": "a"}]}})")
-            .find("used twice"),
-        std::string::npos);
-    EXPECT_NE(loadError(R"({"root": {"class": "View", "outlet": "uiNothing"}})")
-                  .find("no outlet 'uiNothing'"),
-              std::string::npos);
-    EXPECT_NE(
-        loadError(R"({"root": {"class": "Slider", "action": "nope:"}})").find("no action 'nope:'"),
-        std::string::npos);
-    EXPECT_NE(loadError(R"({"root": {"class": "View", "action": "levelChanged:"}})")
-                  .find("only controls"),
-              std::string::npos);
-    EXPECT_NE(loadError(R"({"root": {"class": "Slider", "minValue": 5, "maxValue": 1}})")
-                  .find("maxValue"),
-              std::string::npos);
-    EXPECT_NE(loadError(R"({"root": {"class": "Button", "frame": [0, 0, 1]}})").find("'frame'"),
-              std::string::npos);
-    EXPECT_NE(loadError(R"({"root": {"class": "View"}, "extra": 1})").find("'extra'"),
-              std::string::npos);
-    EXPECT_NE(loadError("{\"root\": ").find("not valid JSON"), std::string::npos);
-    // A number too large for a double is not a parse error to the JSON library, and used to
-    // escape the loader and end the host.
-    EXPECT_NE(loadError(R"({"root": {"class": "View", "frame": [0, 0, 3e999, 1]}})")
-                  .find("not valid JSON"),
-              std::string::npos);
+    const std::pair<const char*, const char*> cases[] = {
+        {R"({"root": {"class": "Slider", "cell": "Nope"}})", "unknown cell class 'Nope'"},
+        {R"({"root": {"class": "View", "id": "a", "subviews": [{"class": "View", "id": "a"}]}})",
+         "used twice"},
+        {R"({"root": {"class": "View", "outlet": "uiNothing"}})", "no outlet 'uiNothing'"},
+        {R"({"root": {"class": "Slider", "action": "nope:"}})", "no action 'nope:'"},
+        {R"({"root": {"class": "View", "action": "levelChanged:"}})", "only controls"},
+        {R"({"root": {"class": "Slider", "minValue": 5, "maxValue": 1}})", "maxValue"},
+        {R"({"root": {"class": "Button", "frame": [0, 0, 1]}})", "'frame'"},
+        {R"({"root": {"class": "View"}, "extra": 1})", "'extra'"},
+        {"{\"root\": ", "not valid JSON"},
+        // Too large for a double: not a parse error to the JSON library, it used to escape
+        // the loader and end the host.
+        {R"({"root": {"class": "View", "frame": [0, 0, 3e999, 1]}})", "not valid JSON"}};
+    for (const auto& [json, expected] : cases)
+        EXPECT_NE(loadError(json).find(expected), std::string::npos) << json;
     EXPECT_GE(log.count("view.json"), 12u); // every failure is logged too
 }
 

@@ -129,7 +129,7 @@ bool padSheet(const fs::path& out, double scale) {
         const double y = s.window->size().height - 48 - (i / 3 + 1) * (ph + 26) + 8;
         // A framed well shows the pad's extent; the pad itself draws only its knob.
         s.root->addSubview(std::make_shared<PadWell>(Rect{x - 1, y - 1, pw + 2, ph + 2}));
-        auto pad = std::make_shared<ZembraXYView>(Rect{x, y, pw, ph});
+        auto pad = std::make_shared<ZembraXYView>(Rect{x, y, pw, ph}, zembra::kBundleIdentifier);
         s.root->addSubview(pad);
         pad->setFloatValuesX(positions[i].first, positions[i].second);
         s.root->addSubview(
@@ -226,7 +226,7 @@ bool alertSheet(const fs::path& out, const fs::path& thumb, double scale) {
         cell->setRmsLevel(i < 2 ? 0.3f + 0.3f * i : 0.0f);
         slider->setDoubleValue(0.2 + 0.15 * i);
     }
-    auto pad = std::make_shared<ZembraXYView>(Rect{250, 60, 280, 220});
+    auto pad = std::make_shared<ZembraXYView>(Rect{250, 60, 280, 220}, zembra::kBundleIdentifier);
     s.root->addSubview(pad);
     const std::string text = "Product Version: \t0.1.0\n"
                              "Algorithm Version:\t1.0\n"
