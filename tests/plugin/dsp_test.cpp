@@ -235,8 +235,8 @@ TEST(DspAudio, EveryPathLeavesWithTheReportedLatency) {
         dsp.setParameter(kParamVolume, 0.0f);
         dsp.setParameter(static_cast<uint32_t>(path), path == kParamSoloA ? 1.0f : 100.0f);
         const Output out = runDsp(dsp, click, 64);
-        EXPECT_EQ(loudest(out.l), 100 + static_cast<long>(Dsp::kLatency)) << path;
-        EXPECT_EQ(loudest(out.r), 100 + static_cast<long>(Dsp::kLatency)) << path;
+        EXPECT_EQ(loudest(out.l), 100 + static_cast<long>(kLatency)) << path;
+        EXPECT_EQ(loudest(out.r), 100 + static_cast<long>(kLatency)) << path;
     }
 }
 
@@ -439,7 +439,7 @@ TEST(DspTimeline, ARollingBounceDependsOnTheMaterialNotOnTheBlocksJumpsOrStartPo
     // blend agrees once its frames reach no further back than the later start, three hops
     // on; the room's memory of that offset keeps a trace of the longer silence.
     const std::vector<std::pair<int, float>> dry = {{kParamX, 0.3f}, {kParamMixA, 20.0f}};
-    constexpr size_t kSettled = 3 * Processor::kHop;
+    constexpr size_t kSettled = 3 * kHop;
     const Output late = bounce(dry, kAt, 256, true, false);
     for (uint64_t earlier : {kAt - 3, kAt - 700, kAt - 5000}) {
         const Output early = bounce(dry, earlier, 64, true, true);
