@@ -67,11 +67,13 @@ Result finish(Child& child, std::chrono::milliseconds timeout) {
     fcntl(child.out, F_SETFL, O_NONBLOCK);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
-    for (;;) {
+    const auto drain = [&] {
         char buffer[4096];
-        ssize_t n;
-        while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+        for (ssize_t n; (n = read(child.out, buffer, sizeof buffer)) > 0;)
             r.output.append(buffer, static_cast<size_t>(n));
+    };
+    for (;;) {
+        drain();
         if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
             r.finished = true;
             break;
@@ -83,10 +85,7 @@ Result finish(Child& child, std::chrono::milliseconds timeout) {
         }
         std::this_thread::sleep_for(10ms);
     }
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(child.out, buffer, sizeof buffer)) > 0)
-        r.output.append(buffer, static_cast<size_t>(n));
+    drain();
     close(child.out);
     if (child.in >= 0) close(child.in);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
