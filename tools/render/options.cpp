@@ -34,8 +34,8 @@ constexpr ParameterOption kParameterOptions[] = {
     {"x-control", kParamXControl, Kind::Source, "controller added to x"},
     {"y-control", kParamYControl, Kind::Source, "controller added to y"},
     {"stereo", kParamStereoMode, Kind::Flag, "pseudo-stereo blend"},
-    {"solo-a", kParamSoloA, Kind::Flag, "A straight to both outputs, undelayed"},
-    {"solo-b", kParamSoloB, Kind::Flag, "B added straight to both outputs, undelayed"},
+    {"solo-a", kParamSoloA, Kind::Flag, "A straight to both outputs"},
+    {"solo-b", kParamSoloB, Kind::Flag, "B added straight to both outputs"},
 };
 
 // Indexed by RTzembraSource.
