@@ -344,10 +344,7 @@ class EditorOnDisplay : public ::testing::Test {
         // The file may be seen before its writer is done: its last statement ends in " .".
         std::string text;
         eventually([&] {
-            std::ifstream in(ttl);
-            std::ostringstream contents;
-            contents << in.rdbuf();
-            text = contents.str();
+            text = contents(ttl);
             const size_t end = text.find_last_not_of(" \n");
             return end != std::string::npos && text[end] == '.';
         });
