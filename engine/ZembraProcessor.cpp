@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The blend followed by the room, over one engine instance.
+// Sanitised inputs, the blend followed by the room, and the solo delay, over one engine
+// instance.
 #include "ZembraProcessor.h"
 
 #include <algorithm>
@@ -9,6 +10,19 @@
 
 namespace zembra {
 
+namespace {
+
+void copySanitised(const float* in, float* scratch, long n) {
+    if (in)
+        std::memcpy(scratch, in, sizeof(float) * static_cast<size_t>(n));
+    else
+        std::fill_n(scratch, n, 0.0f);
+    int count = static_cast<int>(n);
+    erase_All_NaNs_Infinities_And_Denormals(scratch, &count);
+}
+
+} // namespace
+
 void Processor::FreeRecord::operator()(RTzembraInstance* p) const {
     std::free(p);
 }
@@ -16,7 +30,7 @@ void Processor::FreeRecord::operator()(RTzembraInstance* p) const {
 Processor::Processor()
     : mInstance(static_cast<RTzembraInstance*>(
           std::calloc(1, static_cast<size_t>(RTzembraGetStructSize())))),
-      mRoomInL(), mRoomInR(), mSilenceL(), mSilenceR() {
+      mScratchA(), mScratchB(), mSilenceL(), mSilenceR(), mSoloDelayL(), mSoloDelayR() {
     if (!mInstance) throw std::bad_alloc();
     // The first parameter call builds the instance's tables with every default in place.
     RTzembraSetParameter(kParamMixA, RTzembraGetParameter(kParamMixA, mInstance.get()),
@@ -43,29 +57,55 @@ void Processor::reset() {
     std::memset(mInstance.get(), 0, static_cast<size_t>(RTzembraGetStructSize()));
     for (int id = 0; id < kZembraParameterCount; ++id)
         setParameter(id, params[id]);
+    std::fill_n(mSoloDelayL, kLatency, 0.0f);
+    std::fill_n(mSoloDelayR, kLatency, 0.0f);
+    mSoloDelayPos = 0;
 }
 
 void Processor::alignHopsTo(std::uint64_t timelineFrame) {
     for (auto left = static_cast<long>(timelineFrame % static_cast<std::uint64_t>(kHop));
          left > 0;) {
         const long n = std::min(kChunk, left);
-        std::fill_n(mSilenceL, n, 0.0f);
-        std::fill_n(mSilenceR, n, 0.0f);
-        process(mSilenceL, mSilenceR, mSilenceL, mSilenceR, n);
+        blendAndRoom(nullptr, nullptr, mSilenceL, mSilenceR, n);
         left -= n;
     }
 }
 
 void Processor::process(const float* inA, const float* inB, float* outL, float* outR, long frames) {
+    // The engine turns a solo on from a stored 1.
+    const bool solo = parameter(kParamSoloA) >= 1.0f || parameter(kParamSoloB) >= 1.0f;
     for (long done = 0; done < frames;) {
         const long n = std::min(kChunk, frames - done);
-        RTzembra(inA + done, inB + done, outL + done, outR + done, n, mInstance.get(), 1);
-        // The room listens to the blend and adds its wet signal on top of it; it sanitises
-        // its inputs in place, so it gets copies.
-        std::memcpy(mRoomInL, outL + done, sizeof(float) * static_cast<size_t>(n));
-        std::memcpy(mRoomInR, outR + done, sizeof(float) * static_cast<size_t>(n));
-        RTzembraRoomSimul(mRoomInL, mRoomInR, outL + done, outR + done, n, mInstance.get());
+        blendAndRoom(inA ? inA + done : nullptr, inB ? inB + done : nullptr, outL + done,
+                     outR + done, n);
+        delaySolo(outL + done, outR + done, n, solo);
         done += n;
+    }
+}
+
+void Processor::blendAndRoom(const float* inA, const float* inB, float* outL, float* outR, long n) {
+    copySanitised(inA, mScratchA, n);
+    copySanitised(inB, mScratchB, n);
+    RTzembra(mScratchA, mScratchB, outL, outR, n, mInstance.get(), 1);
+    // The room listens to the blend and adds its wet signal on top of it.
+    std::memcpy(mScratchA, outL, sizeof(float) * static_cast<size_t>(n));
+    std::memcpy(mScratchB, outR, sizeof(float) * static_cast<size_t>(n));
+    RTzembraRoomSimul(mScratchA, mScratchB, outL, outR, n, mInstance.get());
+}
+
+void Processor::delaySolo(float* outL, float* outR, long n, bool solo) {
+    // The solo paths leave the engine undelayed; the ring keeps the last kLatency samples of
+    // output at all times, so a solo switched on plays in step with the blend.
+    for (long i = 0; i < n; ++i) {
+        const float delayedL = mSoloDelayL[mSoloDelayPos];
+        const float delayedR = mSoloDelayR[mSoloDelayPos];
+        mSoloDelayL[mSoloDelayPos] = outL[i];
+        mSoloDelayR[mSoloDelayPos] = outR[i];
+        mSoloDelayPos = (mSoloDelayPos + 1) & kSoloDelayMask;
+        if (solo) {
+            outL[i] = delayedL;
+            outR[i] = delayedR;
+        }
     }
 }
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Parameters stored by any thread and applied once per block, MIDI split into the block at
-// its frames, and the engine run on sanitised copies of the host's inputs.
+// its frames, and the input meters beside the engine.
 #include "ZembraDsp.h"
 
 #include "FactoryPresets.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace zembra::plugin {
 
@@ -17,15 +16,20 @@ namespace {
 // level falls back by 1/e every 300 ms instead.
 constexpr double kMeterReleaseSeconds = 0.3;
 
+// Of the input as the engine hears it: NaN, infinite and denormal samples as silence.
 float blockPeak(const float* samples, uint32_t frames, float peak) {
-    for (uint32_t i = 0; i < frames; ++i)
-        peak = std::max(peak, std::fabs(samples[i]));
+    if (!samples) return peak;
+    for (uint32_t i = 0; i < frames; ++i) {
+        float v = samples[i];
+        erase_NaN_Infinity_And_Denormal(&v);
+        peak = std::max(peak, std::fabs(v));
+    }
     return peak;
 }
 
 } // namespace
 
-Dsp::Dsp() : mScratchA(), mScratchB(), mSoloDelayL(), mSoloDelayR() {
+Dsp::Dsp() {
     for (const ParameterInfo& info : kParameters) {
         mValues[info.id].store(info.def, std::memory_order_relaxed);
         mApplied[info.id] = info.def;
@@ -62,9 +66,6 @@ void Dsp::reset() {
     // Applied first, so the engine reaches these values from its defaults as a new one does.
     applyParameterChanges();
     mEngine.reset();
-    std::fill_n(mSoloDelayL, kLatency, 0.0f);
-    std::fill_n(mSoloDelayR, kLatency, 0.0f);
-    mSoloDelayPos = 0;
     mBlockPeakA = mBlockPeakB = mHeldPeakA = mHeldPeakB = 0.0f;
     for (auto& peak : mPeaks)
         peak.store(0.0f, std::memory_order_relaxed);
@@ -79,8 +80,6 @@ void Dsp::applyParameterChanges() {
         mApplied[info.id] = value;
         mEngine.setParameter(info.id, info.toEngine(value));
     }
-    // The engine turns a solo on from a stored 1 (toggles are whole numbers here).
-    mSolo = mApplied[kParamSoloA] >= 1.0f || mApplied[kParamSoloB] >= 1.0f;
 }
 
 void Dsp::handleMidi(const MidiMessage& message) {
@@ -133,41 +132,10 @@ void Dsp::handleMidi(const MidiMessage& message) {
 }
 
 void Dsp::render(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames) {
-    for (uint32_t done = 0; done < frames;) {
-        const uint32_t n = std::min(frames - done, kScratchFrames);
-        int count = static_cast<int>(n);
-        if (inA)
-            std::memcpy(mScratchA, inA + done, sizeof(float) * n);
-        else
-            std::fill_n(mScratchA, n, 0.0f);
-        if (inB)
-            std::memcpy(mScratchB, inB + done, sizeof(float) * n);
-        else
-            std::fill_n(mScratchB, n, 0.0f);
-        erase_All_NaNs_Infinities_And_Denormals(mScratchA, &count);
-        erase_All_NaNs_Infinities_And_Denormals(mScratchB, &count);
-        mBlockPeakA = blockPeak(mScratchA, n, mBlockPeakA);
-        mBlockPeakB = blockPeak(mScratchB, n, mBlockPeakB);
-
-        float* l = outL + done;
-        float* r = outR + done;
-        mEngine.process(mScratchA, mScratchB, l, r, n);
-
-        // The solo paths leave the engine undelayed; the ring keeps the last kLatency frames
-        // of output at all times, so a solo switched on plays in step with the blend.
-        for (uint32_t i = 0; i < n; ++i) {
-            const float delayedL = mSoloDelayL[mSoloDelayPos];
-            const float delayedR = mSoloDelayR[mSoloDelayPos];
-            mSoloDelayL[mSoloDelayPos] = l[i];
-            mSoloDelayR[mSoloDelayPos] = r[i];
-            mSoloDelayPos = (mSoloDelayPos + 1) & kSoloDelayMask;
-            if (mSolo) {
-                l[i] = delayedL;
-                r[i] = delayedR;
-            }
-        }
-        done += n;
-    }
+    // Before processing: the outputs may be the inputs.
+    mBlockPeakA = blockPeak(inA, frames, mBlockPeakA);
+    mBlockPeakB = blockPeak(inB, frames, mBlockPeakB);
+    mEngine.process(inA, inB, outL, outR, frames);
 }
 
 void Dsp::publishPeaks(uint32_t frames) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio side, free of any plug-in format: the twelve parameters in host units,
-// MIDI applied at its sample positions, sanitised inputs, the input meters and the engine
+// MIDI applied at its sample positions, the input meters and the engine
 // behind it all. The format shells only forward to this.
 #pragma once
 
@@ -29,12 +29,6 @@ struct Transport {
 
 class Dsp {
   public:
-    // The delay reported to the host: what the blend and the dry mix really take (the
-    // engine's own RTzembraGetProcessingLatency says one hop, 1024). The solo paths leave the
-    // engine undelayed and are delayed here to match, so turning solo on does not shift the
-    // sound in time under the host's delay compensation.
-    static constexpr uint32_t kLatency = Processor::kLatency;
-
     // Allocates the engine with every parameter at its default: never on the audio thread.
     Dsp();
     Dsp(const Dsp&) = delete;
@@ -73,10 +67,6 @@ class Dsp {
     float engineParameter(int id) const { return mEngine.parameter(id); }
 
   private:
-    static constexpr uint32_t kScratchFrames = 1024;
-    static constexpr uint32_t kSoloDelayMask = kLatency - 1;
-    static_assert((kLatency & kSoloDelayMask) == 0, "the solo delay is a power-of-two ring");
-
     void applyParameterChanges();
     void handleMidi(const MidiMessage& message);
     void render(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames);
@@ -85,17 +75,8 @@ class Dsp {
     Processor mEngine;
     std::array<std::atomic<float>, kZembraParameterCount> mValues;
     std::array<float, kZembraParameterCount> mApplied; // audio thread only
-    bool mSolo = false;
     bool mRolling = false;
     std::uint64_t mNextFrame = 0; // where the next block starts if the transport runs on
-
-    // Sanitised copies of the host's inputs, which must not be written.
-    float mScratchA[kScratchFrames];
-    float mScratchB[kScratchFrames];
-
-    float mSoloDelayL[kLatency];
-    float mSoloDelayR[kLatency];
-    uint32_t mSoloDelayPos = 0;
 
     float mBlockPeakA = 0.0f;
     float mBlockPeakB = 0.0f;

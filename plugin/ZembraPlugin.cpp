@@ -35,7 +35,10 @@ class ZembraPlugin : public Plugin {
         : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0),
           mOrder(getPluginFormatName()), mInstance(static_cast<const Plugin*>(this)), mMidi() {
         mDsp.setSampleRate(getSampleRate());
-        setLatency(Dsp::kLatency);
+        // What the blend and the dry mix really take (the engine's own
+        // RTzembraGetProcessingLatency says one hop); the solo paths are delayed to match, so
+        // turning solo on does not shift the sound under the host's delay compensation.
+        setLatency(static_cast<uint32_t>(zembra::kLatency));
     }
 
   protected:

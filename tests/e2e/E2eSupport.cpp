@@ -6,7 +6,9 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -67,11 +69,13 @@ Result finish(Child& child, std::chrono::milliseconds timeout) {
     fcntl(child.out, F_SETFL, O_NONBLOCK);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
-    for (;;) {
+    const auto drain = [&] {
         char buffer[4096];
-        ssize_t n;
-        while ((n = read(child.out, buffer, sizeof buffer)) > 0)
+        for (ssize_t n; (n = read(child.out, buffer, sizeof buffer)) > 0;)
             r.output.append(buffer, static_cast<size_t>(n));
+    };
+    for (;;) {
+        drain();
         if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
             r.finished = true;
             break;
@@ -83,10 +87,7 @@ Result finish(Child& child, std::chrono::milliseconds timeout) {
         }
         std::this_thread::sleep_for(10ms);
     }
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(child.out, buffer, sizeof buffer)) > 0)
-        r.output.append(buffer, static_cast<size_t>(n));
+    drain();
     close(child.out);
     if (child.in >= 0) close(child.in);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -99,6 +100,13 @@ Result run(const std::vector<std::string>& argv, const std::vector<std::string>&
     close(child.in);
     child.in = -1;
     return finish(child, timeout);
+}
+
+std::string contents(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 std::vector<std::string> hostEnv(std::vector<std::string> env) {

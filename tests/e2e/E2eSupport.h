@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -44,6 +45,9 @@ std::string readUntil(Child& child, const std::function<bool(const std::string&)
 // last resort for a machine under load, never the pace of a test.
 bool eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds cap = std::chrono::seconds(60));
+
+// The whole of a file; empty when it cannot be read.
+std::string contents(const std::filesystem::path& path);
 
 // The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
 // the sanitizer runtime the module needs (the clients' own leaks are not ours to report, nor

@@ -5,6 +5,7 @@
 // scanner on the bundle; and the same session bounced at several buffer sizes and start points.
 #include "ArdourSession.h"
 #include "ZembraParameters.h"
+#include "constants.h"
 
 #include <gtest/gtest.h>
 
@@ -18,8 +19,6 @@ using namespace e2e;
 
 namespace {
 
-constexpr int kLatency = 2048; // what the plug-in reports
-constexpr size_t kHop = 1024;  // the engine's hop: its grid repeats every kHop samples
 constexpr double kTolerance = 1e-5;
 
 // A few non-default values, away from the room (whose moving taps run from the instance's
@@ -43,10 +42,11 @@ struct Match {
 // kLatency frames are left out: there the export can differ slightly from a fresh
 // zembra-render (by up to 5e-4 here), from what the plug-in processed before the export.
 Match matchReference(const Material& m, const Sound& exported, int buffer, size_t delayB) {
-    for (size_t phase = 0; phase < kHop; phase += static_cast<size_t>(buffer)) {
+    for (size_t phase = 0; phase < static_cast<size_t>(kHop);
+         phase += static_cast<size_t>(buffer)) {
         const Sound reference = renderReference(m, kSettings, phase, phase + delayB);
-        Alignment a = align(exported, reference, 2 * kLatency + static_cast<int>(phase), kTolerance,
-                            kLatency);
+        Alignment a = align(exported, reference, static_cast<int>(2 * kLatency + long(phase)),
+                            kTolerance, static_cast<size_t>(kLatency));
         if (a.lag >= 0) {
             a.lag -= static_cast<int>(phase);
             return {a, phase};
@@ -140,7 +140,8 @@ TEST_F(Ardour, Lv2SideChainFromASecondTrack) {
         const std::string tag = routing == Routing::Send ? "send" : "direct";
         const ArdourExport e = exportSession(job, tag);
         ASSERT_FALSE(e.sound.samples.empty());
-        const Match late = matchReference(material, e.sound, job.buffer, kLatency);
+        const Match late =
+            matchReference(material, e.sound, job.buffer, static_cast<size_t>(kLatency));
         std::cout << "[ figure ] Ardour side-chain (" << tag << "): B " << kLatency
                   << " samples late matches at lag " << late.alignment.lag << ", max |difference| "
                   << late.alignment.error << ", grid phase " << late.phase << "\n";

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The CLAP module in a small host of our own, written from the CLAP headers DPF ships: it loads
 // the module, reads what the plug-in declares (parameters, audio ports, latency, editor), runs
-// the test material through it in uneven blocks and compares the result with zembra-render.
-// Qtractor's own plug-in scanner lists it too.
+// the test material through it in uneven blocks and compares the result with zembra-render,
+// reactivates it as hosts do and restores its state. Qtractor's own plug-in scanner lists it too.
 #include "ClapHost.h"
 #include "E2eSounds.h"
 #include "E2eSupport.h"
 #include "ZembraParameters.h"
+#include "constants.h"
 
 #include <gtest/gtest.h>
 
@@ -149,6 +150,71 @@ class ClapPlugin : public ::testing::Test {
         return in;
     }
 
+    // Activates `p`, plays the mono sources through it in uneven blocks (as hosts split their
+    // cycles around loop points and automation), with `first` sent in the first block, and
+    // deactivates it: the stereo output, interleaved.
+    Sound play(const clap_plugin_t* p, const std::vector<float>& a, const std::vector<float>& b,
+               InputEvents& first, OutputEvents& sent) {
+        const Inputs in = inputs();
+        std::vector<std::vector<float>> data; // one per input channel, then the two outputs
+        std::vector<int> sourceOf;
+        for (const auto& sources : in.sourceOfChannel)
+            for (int source : sources) {
+                data.emplace_back(kMaxBlock);
+                sourceOf.push_back(source);
+            }
+        data.resize(sourceOf.size() + 2, std::vector<float>(kMaxBlock));
+        std::vector<float*> pointers;
+        for (auto& channel : data)
+            pointers.push_back(channel.data());
+        std::vector<clap_audio_buffer_t> buffers;
+        uint32_t channel = 0;
+        for (const auto& port : in.ports) {
+            buffers.push_back({&pointers[channel], nullptr, port.channel_count, 0, 0});
+            channel += port.channel_count;
+        }
+        clap_audio_buffer_t output{&pointers[channel], nullptr, 2, 0, 0};
+        Sound out{2, {}};
+        if (in.ports.empty() || !p->activate(p, kSampleRate, 1, kMaxBlock) ||
+            !p->start_processing(p))
+            return out;
+        static constexpr uint32_t kBlocks[] = {kMaxBlock, 1, 333, 64, 999, 512, 7};
+        for (size_t n = 0, done = 0; done < a.size(); ++n) {
+            const auto frames = static_cast<uint32_t>(
+                std::min<size_t>(kBlocks[n % std::size(kBlocks)], a.size() - done));
+            for (size_t c = 0; c < sourceOf.size(); ++c)
+                std::copy_n((sourceOf[c] == 0 ? a : b).begin() + static_cast<std::ptrdiff_t>(done),
+                            frames, data[c].begin());
+            clap_process_t process{};
+            process.steady_time = static_cast<int64_t>(done);
+            process.frames_count = frames;
+            process.audio_inputs = buffers.data();
+            process.audio_inputs_count = static_cast<uint32_t>(buffers.size());
+            process.audio_outputs = &output;
+            process.audio_outputs_count = 1;
+            process.in_events = first.clap();
+            process.out_events = sent.clap();
+            EXPECT_EQ(p->process(p, &process), CLAP_PROCESS_CONTINUE);
+            first.clear();
+            for (uint32_t f = 0; f < frames; ++f)
+                out.samples.insert(out.samples.end(), {output.data32[0][f], output.data32[1][f]});
+            done += frames;
+        }
+        p->stop_processing(p);
+        p->deactivate(p);
+        return out;
+    }
+
+    // Host values sent to `p` while it is inactive, as a host restores a session.
+    void flush(const clap_plugin_t* p, const std::map<int, float>& hostValues) const {
+        const auto* params = clapExtension<clap_plugin_params_t>(p, CLAP_EXT_PARAMS);
+        InputEvents events;
+        OutputEvents sent;
+        for (auto [id, value] : hostValues)
+            events.set(0, static_cast<clap_id>(id), value);
+        params->flush(p, events.clap(), sent.clap());
+    }
+
     ClapHost host;
     const clap_plugin_descriptor_t* descriptor = nullptr;
     const clap_plugin_t* plugin = nullptr;
@@ -202,7 +268,7 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
 
     const auto* latency = clapExtension<clap_plugin_latency_t>(plugin, CLAP_EXT_LATENCY);
     ASSERT_NE(latency, nullptr);
-    EXPECT_EQ(latency->get(plugin), 2048u);
+    EXPECT_EQ(latency->get(plugin), static_cast<uint32_t>(kLatency));
 
     // Two input channels, one for each source, and one stereo main output.
     const Inputs in = inputs();
@@ -243,68 +309,16 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRenders) {
     const std::map<int, float> settings = {{kParamX, 0.3f},     {kParamY, 0.8f},
                                            {kParamMixA, 10.0f}, {kParamWetDry, 20.0f},
                                            {kParamRoom, 70.0f}, {kParamStereoMode, 1.0f}};
-
-    const Inputs in = inputs();
-    ASSERT_FALSE(in.ports.empty());
-    std::vector<std::vector<std::vector<float>>> inputData; // port, channel, frame
-    std::vector<std::vector<float*>> inputPointers(in.ports.size());
-    std::vector<clap_audio_buffer_t> inputBuffers(in.ports.size());
-    for (size_t i = 0; i < in.ports.size(); ++i)
-        inputData.emplace_back(in.ports[i].channel_count, std::vector<float>(kMaxBlock));
-    std::vector<std::vector<float>> outputData(2, std::vector<float>(kMaxBlock));
-    float* outputPointers[2] = {outputData[0].data(), outputData[1].data()};
-    clap_audio_buffer_t outputBuffer{outputPointers, nullptr, 2, 0, 0};
-    for (size_t i = 0; i < in.ports.size(); ++i) {
-        for (auto& channel : inputData[i])
-            inputPointers[i].push_back(channel.data());
-        inputBuffers[i] = {inputPointers[i].data(), nullptr, in.ports[i].channel_count, 0, 0};
-    }
-
-    // The settings go in before activation, as a host restores a session; the first block
-    // changes X twice, and the last value holds.
-    const auto* params = clapExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
-    ASSERT_NE(params, nullptr);
+    // The settings go in before activation, X elsewhere; the first block changes X twice,
+    // and the last value holds.
+    std::map<int, float> before = settings;
+    before[kParamX] = 0.6f;
+    flush(plugin, before);
     InputEvents events;
-    OutputEvents sent;
-    for (auto [id, value] : settings)
-        events.set(0, static_cast<clap_id>(id), id == kParamX ? 0.6 : value);
-    params->flush(plugin, events.clap(), sent.clap());
-    events.clear();
-    ASSERT_TRUE(plugin->activate(plugin, kSampleRate, 1, kMaxBlock));
-    ASSERT_TRUE(plugin->start_processing(plugin));
     events.set(0, kParamX, 0.9);
     events.set(0, kParamX, settings.at(kParamX));
-    Sound output{2, {}};
-    output.samples.reserve(2 * a.frames());
-    // Uneven blocks, as hosts split their cycles around loop points and automation.
-    static constexpr uint32_t kBlocks[] = {kMaxBlock, 1, 333, 64, 999, 512, 7};
-    size_t done = 0;
-    for (size_t n = 0; done < a.frames(); ++n) {
-        const uint32_t frames = static_cast<uint32_t>(
-            std::min<size_t>(kBlocks[n % std::size(kBlocks)], a.frames() - done));
-        for (size_t i = 0; i < in.ports.size(); ++i)
-            for (size_t c = 0; c < inputData[i].size(); ++c) {
-                const Sound& source = in.sourceOfChannel[i][c] == 0 ? a : b;
-                std::copy_n(source.samples.begin() + static_cast<std::ptrdiff_t>(done), frames,
-                            inputData[i][c].begin());
-            }
-        clap_process_t process{};
-        process.steady_time = static_cast<int64_t>(done);
-        process.frames_count = frames;
-        process.audio_inputs = inputBuffers.data();
-        process.audio_inputs_count = static_cast<uint32_t>(inputBuffers.size());
-        process.audio_outputs = &outputBuffer;
-        process.audio_outputs_count = 1;
-        process.in_events = events.clap();
-        process.out_events = sent.clap();
-        ASSERT_EQ(plugin->process(plugin, &process), CLAP_PROCESS_CONTINUE);
-        events.clear();
-        for (uint32_t f = 0; f < frames; ++f)
-            output.samples.insert(output.samples.end(), {outputData[0][f], outputData[1][f]});
-        done += frames;
-    }
-    plugin->stop_processing(plugin);
-    plugin->deactivate(plugin);
+    OutputEvents sent;
+    const Sound output = play(plugin, a.samples, b.samples, events, sent);
 
     // Both keep the engine's delay, so they line up sample for sample.
     expectRendersLikeZembraRender("CLAP", output, m, settings);
@@ -317,6 +331,32 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRenders) {
     EXPECT_EQ(host.latencyChanges, 1);
 }
 
+// Deactivated and activated again (as after a bypass, a relocation or a new sample rate), an
+// instance plays exactly what a new instance with the same values plays: the blend with a
+// long room, and the solo path with its delay.
+TEST_F(ClapPlugin, AReactivatedInstancePlaysExactlyWhatANewOnePlays) {
+    const Material m = makeMaterial("clap-reactivation");
+    const Sound a = readSound(m.a), b = readSound(m.b);
+    const std::vector<float> laterA(a.samples.end() - 12000, a.samples.end()),
+        laterB(b.samples.end() - 12000, b.samples.end());
+    for (const std::map<int, float>& settings : std::vector<std::map<int, float>>{
+             {{kParamX, 0.1f}, {kParamWetDry, 60.0f}, {kParamRoom, 90.0f}, {kParamMixA, 20.0f}},
+             {{kParamSoloA, 1.0f}, {kParamRoom, 50.0f}}}) {
+        const clap_plugin_t* used = create();
+        const clap_plugin_t* fresh = create();
+        ASSERT_TRUE(used && fresh);
+        flush(used, settings);
+        flush(fresh, settings);
+        InputEvents none;
+        OutputEvents sent;
+        play(used, a.samples, b.samples, none, sent);
+        const Sound again = play(used, laterA, laterB, none, sent);
+        const Sound expected = play(fresh, laterA, laterB, none, sent);
+        EXPECT_GT(rms(expected), 0.01) << "silence";
+        EXPECT_TRUE(again.samples == expected.samples);
+    }
+}
+
 // Hosts keep a CLAP plug-in's settings in their sessions through its state alone.
 TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
     const auto* params = clapExtension<clap_plugin_params_t>(plugin, CLAP_EXT_PARAMS);
@@ -326,11 +366,7 @@ TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
     const std::map<int, float> settings = {{kParamX, 0.25f},         {kParamY, 0.75f},
                                            {kParamRoom, 12.0f},      {kParamXControl, 3.0f},
                                            {kParamStereoMode, 1.0f}, {kParamSoloB, 1.0f}};
-    InputEvents events;
-    for (auto [id, value] : settings)
-        events.set(0, static_cast<clap_id>(id), value);
-    OutputEvents sent;
-    params->flush(plugin, events.clap(), sent.clap());
+    flush(plugin, settings);
 
     SavedState saved;
     ASSERT_TRUE(state->save(plugin, &saved.out));

@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -79,29 +80,19 @@ struct Rgb {
 class Screenshot {
   public:
     Screenshot() = default;
-    explicit Screenshot(const fs::path& png) {
-        surface = cairo_image_surface_create_from_png(png.c_str());
-        if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
-            cairo_surface_destroy(surface);
-            surface = nullptr;
-        }
-    }
-    ~Screenshot() {
-        if (surface) cairo_surface_destroy(surface);
-    }
-    Screenshot(Screenshot&& other) noexcept : surface(std::exchange(other.surface, nullptr)) {}
-    Screenshot& operator=(Screenshot&& other) noexcept {
-        std::swap(surface, other.surface);
-        return *this;
+    explicit Screenshot(const fs::path& png)
+        : surface(cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy) {
+        if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS) surface.reset();
     }
     bool valid() const { return surface != nullptr; }
 
     Rgb at(int x, int y) const {
-        if (!surface || x < 0 || y < 0 || x >= cairo_image_surface_get_width(surface) ||
-            y >= cairo_image_surface_get_height(surface))
+        cairo_surface_t* s = surface.get();
+        if (!s || x < 0 || y < 0 || x >= cairo_image_surface_get_width(s) ||
+            y >= cairo_image_surface_get_height(s))
             return {-1, -1, -1};
         const unsigned char* row =
-            cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+            cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
         const std::uint32_t px = reinterpret_cast<const std::uint32_t*>(row)[x];
         return {static_cast<int>(px >> 16 & 0xFF), static_cast<int>(px >> 8 & 0xFF),
                 static_cast<int>(px & 0xFF)};
@@ -125,7 +116,7 @@ class Screenshot {
     }
 
   private:
-    cairo_surface_t* surface = nullptr;
+    std::shared_ptr<cairo_surface_t> surface;
 };
 
 bool bright(Rgb c) {
@@ -146,6 +137,7 @@ bool teal(Rgb c) { // a level meter's glow
 
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
+    unsigned long window = 0; // its X window, when it is the editor's
 };
 
 // A display and a JACK server of the suite's own.
@@ -272,7 +264,8 @@ class EditorOnDisplay : public ::testing::Test {
     std::optional<Geometry> shownEditor() const {
         const auto editor = editorWindow();
         if (!editor) return std::nullopt;
-        const Geometry g = settled(*editor);
+        Geometry g = settled(*editor);
+        g.window = *editor;
         screenshotShowing("editor-shown", [&](const Screenshot& shot) {
             const Rgb corner = shot.at(g.x + 3, g.y + 3);
             return corner.r + corner.g + corner.b > 0 &&
@@ -351,10 +344,7 @@ class EditorOnDisplay : public ::testing::Test {
         // The file may be seen before its writer is done: its last statement ends in " .".
         std::string text;
         eventually([&] {
-            std::ifstream in(ttl);
-            std::ostringstream contents;
-            contents << in.rdbuf();
-            text = contents.str();
+            text = contents(ttl);
             const size_t end = text.find_last_not_of(" \n");
             return end != std::string::npos && text[end] == '.';
         });
@@ -626,18 +616,9 @@ TEST_F(EditorInJalv, AnOpenEditorCostsLessThanItsPicturesUnpacked) {
 // pointer passing over it drags nothing: the drag ended where it was.
 TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
     Child host = startHost();
-    const auto editor = editorWindow();
-    ASSERT_TRUE(editor) << "no editor window\n" << stopHost(host).output;
-    const Geometry g = settled(*editor);
-    // The editor takes input once it has drawn itself: its corner is no longer black.
-    bool drawn = false;
-    for (int tries = 0; !drawn && tries < 60; ++tries) {
-        const Screenshot shot(screenshot("lost-release-start"));
-        const Rgb c = shot.at(g.x + 3, g.y + 3);
-        drawn = c.r + c.g + c.b > 0;
-        if (!drawn) std::this_thread::sleep_for(250ms);
-    }
-    ASSERT_TRUE(drawn) << "the editor never drew\n" << stopHost(host).output;
+    const auto shown = shownEditor(); // it takes input once it has drawn itself
+    ASSERT_TRUE(shown) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = *shown;
     const Box room = layout["roomSlider"];
     const auto rowAt = [&](double fromTop) { // 0 the slider's top, 1 its bottom
         return room.y + static_cast<int>(fromTop * room.h);
@@ -649,7 +630,7 @@ TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
         argv.insert(argv.end(), then.begin(), then.end());
         return x(argv).status;
     };
-    const std::string id = std::to_string(*editor);
+    const std::string id = std::to_string(g.window);
     ASSERT_EQ(moveTo(0.5, {"mousedown", "1"}), 0);
     ASSERT_EQ(moveTo(0.7, {"sleep", "0.3"}), 0);
     ASSERT_EQ(x({"xdotool", "windowunmap", "--sync", id}).status, 0);

@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,13 +16,6 @@ using namespace e2e;
 namespace {
 
 const fs::path kLv2Bundle = fs::path(ZEMBRA_E2E_LV2_DIR) / "zembra.lv2";
-
-std::string contents(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<std::string> ttlFiles() {
     std::vector<std::string> files;

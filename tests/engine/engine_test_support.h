@@ -50,14 +50,13 @@ inline std::vector<float> impulse(size_t length, size_t at, float height) {
     return v;
 }
 
-// The cosine table the engine builds for an n-point transform.
+// The cosine table the engine builds for an n-point transform: cos(2 pi k / n) in double,
+// rounded, for k = 0..n/4.
 inline std::vector<float> quarterCosTable(long n) {
-    std::vector<float> t(static_cast<size_t>(n / 4 + 1));
-    t[0] = 1.0f;
-    for (long k = 1; k <= n / 4; ++k)
-        t[static_cast<size_t>(k)] = static_cast<float>(
-            std::cos(2.0 * M_PI * static_cast<double>(k) / static_cast<double>(n)));
-    return t;
+    std::vector<float> table;
+    for (long k = 0; k <= n / 4; ++k)
+        table.push_back(k == 0 ? 1.0f : static_cast<float>(std::cos(2.0 * M_PI * k / n)));
+    return table;
 }
 
 } // namespace zembra::test

@@ -5,6 +5,8 @@
 #include <dlfcn.h>
 
 #include <memory>
+#include <sstream>
+#include <string>
 
 namespace {
 struct CloseLibrary {
@@ -15,31 +17,15 @@ struct CloseLibrary {
 TEST(EngineLibrary, ExportsTheEntryPointsAndHidesTheRest) {
     std::unique_ptr<void, CloseLibrary> lib(dlopen(ZEMBRA_ENGINE_LIBRARY, RTLD_NOW | RTLD_LOCAL));
     ASSERT_TRUE(lib) << dlerror();
-    for (const char* name : {"RTzembraGetStructSize",
-                             "RTzembraGetVersion",
-                             "RTzembraGetProcessingLatency",
-                             "RTzembraGetParameter",
-                             "RTzembraSetParameter",
-                             "RTnoteOn",
-                             "RTnoteOff",
-                             "RTallNotesOff",
-                             "RTsetPitchWheel",
-                             "RTsetModWheel",
-                             "RTsetPedal",
-                             "RTsetSustainPedal",
-                             "RTsetChannelAfterTouch",
-                             "RTseqStartStop",
-                             "RTzembra",
-                             "RTzembraRoomSimul",
-                             "erase_NaN_Infinity_And_Denormal",
-                             "erase_All_NaNs_Infinities_And_Denormals",
-                             "fftForward",
-                             "fftInverse",
-                             "fftTwoReal",
-                             "smoothSpectrum",
-                             "makeTrapezoidWindow",
-                             "makeWelchWindow"})
-        EXPECT_NE(dlsym(lib.get(), name), nullptr) << name;
+    std::istringstream entryPoints(
+        "RTzembraGetStructSize RTzembraGetVersion RTzembraGetProcessingLatency "
+        "RTzembraGetParameter RTzembraSetParameter RTnoteOn RTnoteOff RTallNotesOff "
+        "RTsetPitchWheel RTsetModWheel RTsetPedal RTsetSustainPedal RTsetChannelAfterTouch "
+        "RTseqStartStop RTzembra RTzembraRoomSimul erase_NaN_Infinity_And_Denormal "
+        "erase_All_NaNs_Infinities_And_Denormals fftForward fftInverse fftTwoReal "
+        "smoothSpectrum makeTrapezoidWindow makeWelchWindow");
+    for (std::string name; entryPoints >> name;)
+        EXPECT_NE(dlsym(lib.get(), name.c_str()), nullptr) << name;
     EXPECT_EQ(dlsym(lib.get(), "_ZN6zembra10forcePortableEb"), nullptr);
     EXPECT_EQ(dlsym(lib.get(), "updateRoomSettings"), nullptr);
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The complex FFT by its properties, for every size the plan holds and on both code paths:
 // known spectra, agreement with a direct DFT in double precision, round trip, linearity.
+#include "engine_test_support.h"
 #include "fft_internal.h"
 #include "simd.h"
 
@@ -14,18 +15,11 @@
 #include <vector>
 
 using namespace zembra;
+using zembra::test::quarterCosTable;
 
 namespace {
 
 using Spectrum = std::vector<std::complex<double>>;
-
-// The quarter-wave table as the engine builds it: cos(2 pi k / n) in double, rounded.
-std::vector<float> quarterTable(long n) {
-    std::vector<float> table;
-    for (long k = 0; k <= n / 4; ++k)
-        table.push_back(k == 0 ? 1.0f : static_cast<float>(std::cos(2.0 * M_PI * k / n)));
-    return table;
-}
 
 std::vector<float> randomSignal(long n, unsigned seed) {
     std::mt19937 rng(seed);
@@ -98,7 +92,7 @@ class Fft : public testing::TestWithParam<Case> {
         if (GetParam().path == FftPath::simd && !cpuHasAvx2())
             GTEST_SKIP() << "this CPU has no AVX2";
         n = 1L << GetParam().log2n;
-        table = quarterTable(n);
+        table = quarterCosTable(n);
         plan = std::make_unique<FftPlan>();
         ASSERT_TRUE(fftPlanInit(*plan, GetParam().log2n, table.data()));
     }
@@ -204,7 +198,7 @@ class FftPaths : public testing::TestWithParam<long> {};
 TEST_P(FftPaths, PortableAndSimdAgreeExactly) {
     if (!cpuHasAvx2()) GTEST_SKIP() << "this CPU has no AVX2";
     const long n = 1L << GetParam();
-    const std::vector<float> table = quarterTable(n);
+    const std::vector<float> table = quarterCosTable(n);
     auto plan = std::make_unique<FftPlan>();
     ASSERT_TRUE(fftPlanInit(*plan, GetParam(), table.data()));
     const std::vector<float> x = randomSignal(n, 5u);
@@ -220,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(AllSizes, FftPaths, testing::Range(kFftMinLog2, kFftMax
 
 TEST(FftPlan, RejectsSizesOutsideItsRange) {
     for (long log2n : {2L, 14L}) {
-        const std::vector<float> table = quarterTable(1L << log2n);
+        const std::vector<float> table = quarterCosTable(1L << log2n);
         auto plan = std::make_unique<FftPlan>();
         EXPECT_FALSE(fftPlanInit(*plan, log2n, table.data())) << log2n;
         // An unusable plan leaves the data alone rather than reading tables it lacks.

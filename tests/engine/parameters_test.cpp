@@ -64,32 +64,25 @@ TEST(Parameters, SourceIndexOutsideTheTableReadsAsNone) {
 TEST(Parameters, FirstSetBuildsTheTables) {
     Instance inst = instanceWith({});
     EXPECT_EQ(inst->initialised, 1u);
-    EXPECT_EQ(inst->log2FrameSize, 11);
+    EXPECT_EQ(1L << inst->log2FrameSize, kFrameSize);
     EXPECT_EQ(inst->cosTable[0], 1.0f);
     EXPECT_EQ(inst->cosTable[256], static_cast<float>(std::cos(M_PI / 4.0)));
     EXPECT_NEAR(inst->cosTable[512], 0.0f, 1e-7f);
 
+    // Overlap-add at half a frame: the windows of neighbouring frames sum to one.
     const float* aw = inst->analysisWindow;
-    EXPECT_EQ(aw[0], 0.0f);
-    EXPECT_EQ(aw[31], 31.0f / 32.0f);
-    EXPECT_EQ(aw[32], 1.0f);
-    EXPECT_EQ(aw[2016], 1.0f);
-    EXPECT_EQ(aw[2017], 1.0f - 1.0f / 32.0f);
-    EXPECT_EQ(aw[2047], 1.0f / 32.0f);
-
     const float* sw = inst->synthesisWindow;
-    EXPECT_EQ(sw[0], 0.0f);
-    EXPECT_FLOAT_EQ(sw[1024], 1.0f);
-    for (int k = 0; k < 1024; ++k)
-        EXPECT_NEAR(sw[k] + sw[k + 1024], 1.0f, 1e-6f) << k;
+    for (int k = 0; k < kHop; ++k) {
+        EXPECT_NEAR(sw[k] + sw[k + kHop], 1.0f, 1e-6f) << k;
+        EXPECT_TRUE(aw[k] >= 0.0f && aw[k] <= 1.0f && aw[kFrameSize - 1 - k] <= 1.0f) << k;
+    }
 
     EXPECT_EQ(inst->controllerValue[kSourcePitchWheel], 0.5f);
 }
 
 TEST(Parameters, Queries) {
     EXPECT_EQ(RTzembraGetStructSize(), static_cast<long>(sizeof(RTzembraInstance)));
-    EXPECT_EQ(RTzembraGetProcessingLatency(), 1024);
-    EXPECT_STREQ(RTzembraGetVersion(), "1.2.9 [1112021500]");
+    EXPECT_EQ(RTzembraGetProcessingLatency(), kHop);
 }
 
 TEST(ControllerInputs, ScaleAndRanges) {

@@ -4,6 +4,7 @@
 // the real editor in it, bound to a registered instance, clicked as a user would.
 #include "DpfWindow.h"
 #include "HostParameters.h"
+#include "RecordingHost.h"
 #include "UiBridge.h"
 
 #include "editor/GraphicsThread.h"
@@ -27,6 +28,7 @@
 
 using namespace zembra;
 using namespace zembra::plugin;
+using namespace zembra::plugin::test;
 
 namespace {
 
@@ -218,17 +220,6 @@ TEST(DpfWindowDrawing, DrawsTheTreeFlippedAndScaledAndAsksForRepaintOncePerDraw)
 
 // ---- the editor in the window, as the plug-in's UI shows it ----
 
-class RecordingHost final : public HostConnection {
-  public:
-    void setParameterValue(std::uint32_t index, float value) override {
-        calls.push_back("set " + std::to_string(index) + " " + std::to_string(value));
-    }
-    void editParameter(std::uint32_t index, bool started) override {
-        calls.push_back((started ? "begin " : "end ") + std::to_string(index));
-    }
-    std::vector<std::string> calls;
-};
-
 TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) {
     const auto config =
         std::filesystem::temp_directory_path() / ("zembra-ui-test-" + std::to_string(::getpid()));
@@ -263,7 +254,8 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         EXPECT_EQ(solo->state(), tk::CellState::On);
         // Only the parameter the click changed is touched: a host recording in Touch mode
         // leaves the automation of the other eleven alone.
-        EXPECT_EQ(host.calls, (std::vector<std::string>{"begin 10", "set 10 1.000000", "end 10"}));
+        EXPECT_EQ(host.calls,
+                  (std::vector{begin(kParamSoloA), set(kParamSoloA, 1.0f), end(kParamSoloA)}));
         EXPECT_EQ(instance.parameters().getParameter(kParamSoloA), 1.0f);
 
         // The room slider shows the plug-in's state, and the window holds the editor's
@@ -287,10 +279,10 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         dpf.leftButtonState(false);
         bridge.idle();
         ASSERT_GE(host.calls.size(), 3u);
-        EXPECT_EQ(host.calls.front(), "begin 6");
-        EXPECT_EQ(host.calls.back(), "end 6");
+        EXPECT_EQ(host.calls.front(), begin(kParamRoom));
+        EXPECT_EQ(host.calls.back(), end(kParamRoom));
         for (size_t i = 1; i + 1 < host.calls.size(); ++i)
-            EXPECT_EQ(host.calls[i].rfind("set 6 ", 0), 0u) << host.calls[i];
+            EXPECT_TRUE(host.calls[i].what == "set" && host.calls[i].index == kParamRoom) << i;
         const float leftAt = instance.parameters().getParameter(kParamRoom);
         EXPECT_LT(leftAt, 50.0f);
         const size_t calls = host.calls.size();

@@ -87,7 +87,7 @@ Output runEngine(const std::vector<std::pair<int, float>>& hostValues, const Sig
     return out;
 }
 
-MidiMessage midi(uint32_t frame, std::initializer_list<uint8_t> bytes) {
+MidiMessage midi(uint32_t frame, const std::vector<uint8_t>& bytes) {
     MidiMessage m{frame, static_cast<uint32_t>(bytes.size()), {}};
     std::copy(bytes.begin(), bytes.end(), m.bytes);
     return m;
@@ -235,56 +235,44 @@ TEST(DspAudio, EveryPathLeavesWithTheReportedLatency) {
         dsp.setParameter(kParamVolume, 0.0f);
         dsp.setParameter(static_cast<uint32_t>(path), path == kParamSoloA ? 1.0f : 100.0f);
         const Output out = runDsp(dsp, click, 64);
-        EXPECT_EQ(loudest(out.l), 100 + static_cast<long>(Dsp::kLatency)) << path;
-        EXPECT_EQ(loudest(out.r), 100 + static_cast<long>(Dsp::kLatency)) << path;
+        EXPECT_EQ(loudest(out.l), 100 + static_cast<long>(kLatency)) << path;
+        EXPECT_EQ(loudest(out.r), 100 + static_cast<long>(kLatency)) << path;
     }
 }
 
 TEST(DspMidi, EachMessageDrivesItsControllerAtItsFrame) {
     const Signals s = sources();
     constexpr uint32_t kAt = 1500; // between the engine's hop boundaries at 1023 and 2047
+    // The message at kAt, after the mod wheel turned fully up at frame 0, and what it must do
+    // to the engine there (nothing: it changes nothing).
     struct Case {
         const char* what;
-        std::vector<MidiMessage> events;
+        std::vector<uint8_t> bytes;
         int source;
-        std::vector<std::pair<uint32_t, EngineCall>> calls; // empty: changes nothing
+        EngineCall call;
     };
-    const std::vector<Case> cases = {
-        {"mod wheel",
-         {midi(kAt, {0xB0, 1, 100})},
-         kSourceModWheel,
-         {{kAt, [](auto* e) { RTsetModWheel(100, e); }}}},
-        {"pedal, channel 5",
-         {midi(kAt, {0xB4, 4, 90})},
-         kSourcePedal,
-         {{kAt, [](auto* e) { RTsetPedal(90, e); }}}},
+    const Case cases[] = {
+        {"mod wheel", {0xB0, 1, 100}, kSourceModWheel, [](auto* e) { RTsetModWheel(100, e); }},
+        {"pedal, channel 5", {0xB4, 4, 90}, kSourcePedal, [](auto* e) { RTsetPedal(90, e); }},
         {"pitch bend top",
-         {midi(kAt, {0xE0, 0x7F, 0x7F})},
+         {0xE0, 0x7F, 0x7F},
          kSourcePitchWheel,
-         {{kAt, [](auto* e) { RTsetPitchWheel(127, e); }}}},
+         [](auto* e) { RTsetPitchWheel(127, e); }},
         {"pitch bend low",
-         {midi(kAt, {0xE2, 0x7F, 0x05})},
+         {0xE2, 0x7F, 0x05},
          kSourcePitchWheel,
-         {{kAt, [](auto* e) { RTsetPitchWheel(5, e); }}}},
+         [](auto* e) { RTsetPitchWheel(5, e); }},
         {"aftertouch",
-         {midi(kAt, {0xD0, 77})},
+         {0xD0, 77},
          kSourceAftertouch,
-         {{kAt, [](auto* e) { RTsetChannelAfterTouch(77, e); }}}},
-        {"note on",
-         {midi(kAt, {0x90, 100, 90})},
-         kSourceNote,
-         {{kAt, [](auto* e) { RTnoteOn(100, 90, e); }}}},
-        {"sustain",
-         {midi(kAt, {0xB0, 64, 100})},
-         kSourceSustain,
-         {{kAt, [](auto* e) { RTsetSustainPedal(100, e); }}}},
-        {"all notes off",
-         {midi(0, {0xB0, 1, 127}), midi(kAt, {0xB0, 123, 0})},
-         kSourceModWheel,
-         {{0, [](auto* e) { RTsetModWheel(127, e); }}, {kAt, [](auto* e) { RTallNotesOff(e); }}}},
-        {"note on, velocity 0", {midi(kAt, {0x90, 100, 0})}, kSourceNote, {}},
-        {"note off", {midi(kAt, {0x80, 100, 64})}, kSourceNote, {}},
+         [](auto* e) { RTsetChannelAfterTouch(77, e); }},
+        {"note on", {0x90, 100, 90}, kSourceNote, [](auto* e) { RTnoteOn(100, 90, e); }},
+        {"sustain", {0xB0, 64, 100}, kSourceSustain, [](auto* e) { RTsetSustainPedal(100, e); }},
+        {"all notes off", {0xB0, 123, 0}, kSourceModWheel, [](auto* e) { RTallNotesOff(e); }},
+        {"note on, velocity 0", {0x90, 100, 0}, kSourceNote, nullptr},
+        {"note off", {0x80, 100, 64}, kSourceNote, nullptr},
     };
+    const EngineCall wheelUp = [](auto* e) { RTsetModWheel(127, e); };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::vector<std::pair<int, float>> settings = {
@@ -293,20 +281,20 @@ TEST(DspMidi, EachMessageDrivesItsControllerAtItsFrame) {
         setAll(dsp, settings);
         // One block holds both hop boundaries around the event: applied at the block's
         // start or end, it would land in another hop.
-        const Output got = runDsp(dsp, s, 2500, c.events);
-        const Output untouched = runEngine(settings, s);
-        if (c.calls.empty()) {
-            EXPECT_TRUE(got == untouched);
+        const Output got = runDsp(dsp, s, 2500, {midi(0, {0xB0, 1, 127}), midi(kAt, c.bytes)});
+        const std::vector<std::pair<uint32_t, EngineCall>> before = {{0, wheelUp}};
+        if (!c.call) {
+            EXPECT_TRUE(got == runEngine(settings, s, before));
             continue;
         }
-        EXPECT_TRUE(got == runEngine(settings, s, c.calls));
-        auto moved = c.calls;
-        moved.back().first = 1000;
-        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "applied too early";
-        moved.back().first = 2100;
-        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "applied too late";
-        moved.pop_back();
-        EXPECT_FALSE(got == runEngine(settings, s, moved)) << "the message changed nothing";
+        auto calls = before;
+        calls.push_back({kAt, c.call});
+        EXPECT_TRUE(got == runEngine(settings, s, calls));
+        for (uint32_t wrong : {1000u, 2100u}) {
+            calls.back().first = wrong;
+            EXPECT_FALSE(got == runEngine(settings, s, calls)) << "applied at " << wrong;
+        }
+        EXPECT_FALSE(got == runEngine(settings, s, before)) << "the message changed nothing";
     }
 }
 
@@ -388,7 +376,7 @@ TEST(DspReset, AReactivatedInstanceSoundsExactlyAsANewOneWithItsParameters) {
 TEST(DspTimeline, ARollingBounceDependsOnTheMaterialNotOnTheBlocksJumpsOrStartPoint) {
     const Signals material = sources(6000);
     const Signals noise = sources(5000 + 1024); // whole blocks of up to 1024 from 900000
-    constexpr uint64_t kAt = 50000 + 333; // where the material sits: not on a hop
+    constexpr uint64_t kAt = 50000 + 333;       // where the material sits: not on a hop
     constexpr uint64_t kEnd = kAt + 6000 + 6000;
     // Rolls from `start` to kEnd in blocks of `block`; what it plays from kAt on.
     auto bounce = [&](const std::vector<std::pair<int, float>>& settings, uint64_t start,
@@ -439,7 +427,7 @@ TEST(DspTimeline, ARollingBounceDependsOnTheMaterialNotOnTheBlocksJumpsOrStartPo
     // blend agrees once its frames reach no further back than the later start, three hops
     // on; the room's memory of that offset keeps a trace of the longer silence.
     const std::vector<std::pair<int, float>> dry = {{kParamX, 0.3f}, {kParamMixA, 20.0f}};
-    constexpr size_t kSettled = 3 * Processor::kHop;
+    constexpr size_t kSettled = 3 * kHop;
     const Output late = bounce(dry, kAt, 256, true, false);
     for (uint64_t earlier : {kAt - 3, kAt - 700, kAt - 5000}) {
         const Output early = bounce(dry, earlier, 64, true, true);

@@ -3,6 +3,7 @@
 // reaches the host, gestures, the audio side's values), and the bridge (the host's values and
 // levels passed on, the preset trigger, the controller's stick as a gesture through the host).
 #include "HostParameters.h"
+#include "RecordingHost.h"
 #include "UiBridge.h"
 
 #include "editor/ZembraNotifications.h"
@@ -20,39 +21,9 @@
 
 using namespace zembra;
 using namespace zembra::plugin;
+using namespace zembra::plugin::test;
 
 namespace {
-
-// Records what reaches the host, and on which thread.
-class RecordingHost final : public HostConnection {
-  public:
-    struct Call {
-        std::string what; // "set", "begin", "end"
-        std::uint32_t index;
-        float value;
-        std::thread::id thread;
-        friend bool operator==(const Call& a, const Call& b) {
-            return a.what == b.what && a.index == b.index && a.value == b.value;
-        }
-    };
-    void setParameterValue(std::uint32_t index, float value) override {
-        calls.push_back({"set", index, value, std::this_thread::get_id()});
-    }
-    void editParameter(std::uint32_t index, bool started) override {
-        calls.push_back({started ? "begin" : "end", index, 0.0f, std::this_thread::get_id()});
-    }
-    std::vector<Call> calls;
-};
-
-RecordingHost::Call set(std::uint32_t i, float v) {
-    return {"set", i, v, {}};
-}
-RecordingHost::Call begin(std::uint32_t i) {
-    return {"begin", i, 0.0f, {}};
-}
-RecordingHost::Call end(std::uint32_t i) {
-    return {"end", i, 0.0f, {}};
-}
 
 struct Heard {
     AudioUnitParameterID id;

@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <set>
 #include <sndfile.h>
@@ -353,7 +354,7 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
     // --raw: as long as the input, with the engine's delay still in it.
     const Sound raw = renderTo("raw.wav", words("a.wav b.wav --x 0 --y 0 --raw"));
     ASSERT_EQ(raw.frames(), frames);
-    EXPECT_NEAR(raw.at(5000 + Processor::kLatency), out.at(5000), 1e-6f);
+    EXPECT_NEAR(raw.at(5000 + kLatency), out.at(5000), 1e-6f);
 
     // The mod wheel, routed to x, carries the blend over to the reversed cross-fade: B.
     const Sound wheel = renderTo(
@@ -363,11 +364,38 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
     for (long i = 0; i < frames / 2 - 1024; ++i)
         ASSERT_NEAR(wheel.at(i, 1), b[i], 0.01f) << i;
 
-    // A solo bypasses the analysis: nothing to compensate.
+    // A solo is delayed as the blend is, as in the plug-in: compensated, it lines up with A;
+    // --raw keeps the same delay.
     const Sound solo = renderTo("solo.wav", words("a.wav b.wav --solo-a"));
+    const Sound soloRaw = renderTo("solo-raw.wav", words("a.wav b.wav --solo-a --raw"));
     ASSERT_GE(solo.frames(), frames);
-    for (long i = 0; i < frames; ++i)
+    for (long i = 0; i < frames; ++i) {
         ASSERT_NEAR(solo.at(i, 0), a[i] + 0.001f, 1e-5f) << i;
+        if (i + kLatency < frames) {
+            ASSERT_EQ(soloRaw.at(i + kLatency, 0), solo.at(i, 0)) << i;
+        }
+    }
+}
+
+// A float file can hold samples no converter would write: NaN and infinities are heard as
+// silence, as the plug-in hears them from a host, not as a click to full scale.
+TEST_F(RenderFiles, UnplayableSamplesInAFloatFileSoundAsSilence) {
+    std::vector<float> a = sine(9000, 440.0, 0.3f), b = sine(9000, 700.0, 0.3f);
+    writeSound(dir / "b.wav", mono(b));
+    writeSound(dir / "clean.wav", mono(a));
+    for (long at : {2000L, 4321L, 7000L})
+        a[static_cast<size_t>(at)] = 0.0f;
+    writeSound(dir / "zeroed.wav", mono(a));
+    a[2000] = std::numeric_limits<float>::quiet_NaN();
+    a[4321] = std::numeric_limits<float>::infinity();
+    a[7000] = -std::numeric_limits<float>::infinity();
+    writeSound(dir / "dirty.wav", mono(a));
+    const auto render = [&](const std::string& name) {
+        return renderTo(name + "-out.wav", words(name + ".wav b.wav --x 0.3 --wet-dry 0.2"));
+    };
+    const Sound zeroed = render("zeroed");
+    EXPECT_EQ(render("dirty").samples, zeroed.samples);
+    EXPECT_NE(render("clean").samples, zeroed.samples);
 }
 
 TEST_F(RenderFiles, RoomTailIsRenderedUntilItDiesAwayAndCapped) {
@@ -405,7 +433,7 @@ TEST_F(RenderFiles, RoomTailIsRenderedUntilItDiesAwayAndCapped) {
 // back), as a host's bounces from other start points do.
 TEST(RenderLoop, AStartOffsetPutsTheHopsOnTheTimeline) {
     constexpr long kMaterialAt = 5333; // on the timeline, not on a hop
-    constexpr long kSettled = 3 * Processor::kHop;
+    constexpr long kSettled = 3 * kHop;
     // The material after `pad` frames of silence, rendered as if the file began at
     // `startFrame`; what it plays from the material on.
     const auto renderWith = [](long pad, long block, bool room, std::uint64_t startFrame) {

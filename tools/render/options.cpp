@@ -36,8 +36,8 @@ constexpr ParameterOption kParameterOptions[] = {
     {kParamXControl, false, "controller added to x"},
     {kParamYControl, false, "controller added to y"},
     {kParamStereoMode, false, "pseudo-stereo blend"},
-    {kParamSoloA, false, "A straight to both outputs, undelayed"},
-    {kParamSoloB, false, "B added straight to both outputs, undelayed"},
+    {kParamSoloA, false, "A straight to both outputs"},
+    {kParamSoloB, false, "B added straight to both outputs"},
 };
 
 // A table name as the command line spells it: lower case, words joined by '-' ("mix_a" and
@@ -328,13 +328,17 @@ std::string helpText() {
         "Files:\n"
         "  -o, --output FILE      the stereo result (required with input files)\n"
         "  --spectrogram FILE.png also draw the spectrograms of A, B and the result\n"
-        "  --raw                  keep the engine's delay of 2048 samples and stop when the\n"
+        "  --raw                  keep the engine's delay of " +
+        std::to_string(kLatency) +
+        " samples and stop when the\n"
         "                         sources end (output as long as the input). By default the\n"
         "                         delay is removed and the room's tail is rendered until it\n"
         "                         stays below -90 dBFS for 0.5 s (at most 10 s)\n"
         "  --start-offset N       render as if the sources began at frame N of a host's\n"
         "                         timeline (default 0): the engine analyses its frames on\n"
-        "                         the timeline's multiples of 1024, as the plug-in does while\n"
+        "                         the timeline's multiples of " +
+        std::to_string(kHop) +
+        ", as the plug-in does while\n"
         "                         the transport rolls, so a file bounced from a session\n"
         "                         there matches\n"
         "\n"

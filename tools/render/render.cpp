@@ -143,19 +143,12 @@ class OutputStage {
 
 } // namespace
 
-long outputDelay(const Processor& processor) {
-    const bool solo =
-        processor.parameter(kParamSoloA) >= 1.0f || processor.parameter(kParamSoloB) >= 1.0f;
-    return solo ? 0 : Processor::kLatency;
-}
-
 RenderResult render(SourceStream& sources, Processor& processor, OutputSink& sink,
                     const RenderSettings& settings, const RenderHooks& hooks) {
     const long block = std::max(1L, settings.blockSize);
     const long expected = sources.totalFrames();
     // --raw keeps the delay: nothing is dropped from the front.
-    OutputStage stage(sink, hooks, settings, sources.sampleRate(),
-                      settings.raw ? 0 : outputDelay(processor));
+    OutputStage stage(sink, hooks, settings, sources.sampleRate(), settings.raw ? 0 : kLatency);
     std::vector<float> a(block), b(block), left(block), right(block);
     processor.alignHopsTo(settings.startFrame);
 

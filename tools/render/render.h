@@ -27,10 +27,10 @@ class OutputSink {
 };
 
 struct RenderSettings {
-    bool raw = false; // keep the delay, stop with the sources
+    bool raw = false; // keep the delay (kLatency), stop with the sources
     long blockSize = 1024;
     // The timeline frame at which the sources start, as a host's timeline places them: the
-    // engine's hops fall on its multiples of 1024, as in the plug-in while the transport rolls.
+    // engine's hops fall on its multiples of kHop, as in the plug-in while the transport rolls.
     std::uint64_t startFrame = 0;
     double tailFloorDb = -90.0;    // the tail ends once the output stays below this...
     double tailQuietSeconds = 0.5; // ...for this long
@@ -52,10 +52,6 @@ struct RenderResult {
     long tailFrames = 0;
     long outputFrames() const { return sourceFrames + tailFrames; }
 };
-
-// Samples by which the output trails the sources with the processor's current settings:
-// the solo paths bypass the analysis, so soloing removes the delay.
-long outputDelay(const Processor& processor);
 
 // Throws std::runtime_error when hooks.cancelled reports true.
 RenderResult render(SourceStream& sources, Processor& processor, OutputSink& sink,
