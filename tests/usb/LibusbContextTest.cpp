@@ -40,21 +40,14 @@ TEST(LibusbContext, StartsWatchesRunsAndStopsAHundredTimes) {
     }
 }
 
-TEST(LibusbContext, StopBeforeRunReturnsAtOnce) {
-    auto context = usb::createLibusbContext();
-    ASSERT_TRUE(context);
-    NoDevices listener;
-    ASSERT_EQ(context->watch(kNoVendor, 0x0001, listener), usb::kSuccess);
-    context->stop();
-    context->run();
-}
-
-TEST(LibusbContext, SecondWatchIsRefusedAndUnwatchIsSafeTwice) {
+TEST(LibusbContext, SecondWatchIsRefusedUnwatchIsSafeTwiceAndStopBeforeRunReturnsAtOnce) {
     auto context = usb::createLibusbContext();
     ASSERT_TRUE(context);
     NoDevices listener;
     EXPECT_EQ(context->watch(kNoVendor, 0x0001, listener), usb::kSuccess);
     EXPECT_EQ(context->watch(kNoVendor, 0x0001, listener), usb::kErrorBusy);
+    context->stop();
+    context->run();
     context->unwatch();
     context->unwatch();
 }
