@@ -19,6 +19,7 @@ function(zembra_add_test name)
     add_executable(${name} ${ARG_SOURCES})
     zembra_target_defaults(${name})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
     # Under ThreadSanitizer the tests, and the tools they start, leave out what the drawing
     # libraries do inside themselves.
     set(sanitizer "")

@@ -11,8 +11,9 @@
 #include "platform/toolkit/Image.h"
 #include "support/BundleIdentity.h"
 
-#include <unistd.h>
+#include "TestDirectory.h"
 
+#include <deque>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,20 +23,8 @@ namespace testing_support {
 // Registers the plug-in bundle at a fresh directory with 131.png (knob) and 133.png
 // (thumb) of the given sizes; a zero size leaves that picture out.
 inline std::filesystem::path bundleWithArt(tk::Size knob, tk::Size thumb) {
-    // The directories go when the test binary ends.
-    struct Cleanup {
-        std::vector<std::filesystem::path> dirs;
-        ~Cleanup() {
-            std::error_code ec;
-            for (const auto& d : dirs) std::filesystem::remove_all(d, ec);
-        }
-    };
-    static Cleanup cleanup;
-    static int n = 0;
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("zembra-controls-" + std::to_string(::getpid()) + "-" + std::to_string(n++));
-    std::filesystem::create_directories(dir);
-    cleanup.dirs.push_back(dir);
+    static std::deque<testing_support::TestDirectory> dirs; // they go when the binary ends
+    const std::filesystem::path& dir = dirs.emplace_back().path();
     auto paint = [](tk::GraphicsContext& g) {
         g.setColor(tk::Color::calibratedRGBA(0.2, 0.4, 0.8));
         g.fillRect({0, 0, g.size().width, g.size().height});

@@ -14,7 +14,7 @@
 #include "support/EditorPictures.h"
 #include "support/Preferences.h"
 
-#include <unistd.h>
+#include "TestDirectory.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -33,18 +33,10 @@ namespace {
 
 // Temporary directories go when the test binary ends.
 struct Scratch {
-    fs::path root;
+    testing_support::TestDirectory root;
     int next = 0;
-    Scratch() {
-        root = fs::temp_directory_path() / ("zembra-editor-test-" + std::to_string(::getpid()));
-        fs::create_directories(root);
-        // Preferences of our own, never the user's.
-        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-    }
-    ~Scratch() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
+    // Preferences of our own, never the user's.
+    Scratch() { ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1); }
     fs::path fresh() {
         auto dir = root / ("bundle-" + std::to_string(next++));
         fs::create_directories(dir);

@@ -16,14 +16,14 @@
 #include "platform/toolkit/Style.h"
 #include "support/BundleIdentity.h"
 
+#include "TestDirectory.h"
+
 #include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace zembra;
@@ -221,9 +221,8 @@ TEST(DpfWindowDrawing, DrawsTheTreeFlippedAndScaledAndAsksForRepaintOncePerDraw)
 // ---- the editor in the window, as the plug-in's UI shows it ----
 
 TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) {
-    const auto config =
-        std::filesystem::temp_directory_path() / ("zembra-ui-test-" + std::to_string(::getpid()));
-    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    const testing_support::TestDirectory config;
+    ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_RESOURCE_DIR);
 
     int pluginObject = 0;
@@ -311,8 +310,6 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
     EXPECT_FALSE(instance.parameters().isAttached());
     fnd::RunLoop::main().runUntilIdle();
     zembra::joinStoppedGraphicsThreads();
-    std::error_code ec;
-    std::filesystem::remove_all(config, ec);
 }
 
 } // namespace

@@ -3,17 +3,11 @@
 // running a program to completion.
 #pragma once
 
-#include "TestDirectory.h"
+#include "RunProgram.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <optional>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
-#include <vector>
-
-extern char** environ;
 
 namespace testing_support {
 
@@ -49,32 +43,5 @@ class PreferenceSandbox {
     TestDirectory mDir;
     ScopedEnv mConfig;
 };
-
-struct RunResult {
-    int exitCode;
-    std::string out;
-    std::string err;
-};
-
-// Runs `argv` to completion with stdout and stderr captured through files in `scratch`.
-inline RunResult run(const std::vector<std::string>& argv, const std::filesystem::path& scratch) {
-    const auto out = scratch / "stdout.txt";
-    const auto err = scratch / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    std::vector<char*> args;
-    std::vector<std::string> copies = argv;
-    for (auto& a : copies)
-        args.push_back(a.data());
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    int status = -1;
-    if (::posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0)
-        ::waitpid(pid, &status, 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(out), readFile(err)};
-}
 
 } // namespace testing_support

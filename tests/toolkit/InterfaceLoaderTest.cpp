@@ -12,10 +12,10 @@
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
 
+#include "TestDirectory.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 
 using namespace tk;
@@ -172,15 +172,12 @@ TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
 TEST(InterfaceLoader, LoadsByNameFromABundle) {
     static Registered once;
     fnd::LogCapture log;
-    const auto dir =
-        std::filesystem::temp_directory_path() / ("zembra-tk-nib-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    std::ofstream(dir / "panel.json") << kGood;
-    const fnd::Bundle& bundle = fnd::Bundle::registerBundle("org.zembra.test.toolkit", dir);
+    const testing_support::TestDirectory dir;
+    testing_support::writeFile(dir / "panel.json", kGood);
+    const fnd::Bundle& bundle = fnd::Bundle::registerBundle("org.zembra.test.toolkit", dir.path());
     Owner owner;
     EXPECT_TRUE(InterfaceLoader::loadNamed("panel", bundle, owner));
     std::string error;
     EXPECT_FALSE(InterfaceLoader::loadNamed("missing", bundle, owner, &error));
     EXPECT_NE(error.find("missing.json"), std::string::npos);
-    std::filesystem::remove_all(dir);
 }

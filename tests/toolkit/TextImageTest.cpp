@@ -5,21 +5,13 @@
 #include "platform/toolkit/HeadlessWindow.h"
 #include "platform/toolkit/Image.h"
 
+#include "TestDirectory.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 using namespace tk;
-namespace fs = std::filesystem;
 
 namespace {
-
-fs::path tempDir(const std::string& name) {
-    auto d = fs::temp_directory_path() / ("zembra-tk-" + name + "-" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
-}
 
 class TextView : public View {
   public:
@@ -42,7 +34,7 @@ AttributedString title(const std::string& text) {
 } // namespace
 
 TEST(Images, PngRoundTripKeepsSizeAndPixels) {
-    const auto dir = tempDir("png");
+    const testing_support::TestDirectory dir;
     auto img = Image::draw({7, 5}, 1.0, [](GraphicsContext& g) {
         g.setColor(Color::calibratedRGBA(0, 0, 1));
         g.fillRect({0, 0, 7, 5});
@@ -52,20 +44,18 @@ TEST(Images, PngRoundTripKeepsSizeAndPixels) {
     auto back = Image::fromPNG(dir / "a.png", &error);
     ASSERT_TRUE(back) << error;
     EXPECT_EQ(back->size(), (Size{7, 5}));
-    fs::remove_all(dir);
 }
 
 TEST(Images, MissingOrBrokenFilesAreReportedToTheCaller) {
-    const auto dir = tempDir("bad");
+    const testing_support::TestDirectory dir;
     std::string error;
     EXPECT_EQ(Image::fromPNG(dir / "none.png", &error), nullptr);
     EXPECT_NE(error.find("none.png"), std::string::npos);
-    std::ofstream(dir / "junk.png") << "not a png";
+    testing_support::writeFile(dir / "junk.png", "not a png");
     error.clear();
     EXPECT_EQ(Image::fromPNG(dir / "junk.png", &error), nullptr);
     EXPECT_NE(error.find("junk.png"), std::string::npos);
-    EXPECT_EQ(Image::fromPNG(dir, &error), nullptr); // a directory
-    fs::remove_all(dir);
+    EXPECT_EQ(Image::fromPNG(dir.path(), &error), nullptr); // a directory
 }
 
 TEST(Text, ShortTitleIsCentredAndWhole) {

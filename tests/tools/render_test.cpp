@@ -9,31 +9,26 @@
 #include "spectrogram.h"
 #include "spectrogram_image.h"
 
+#include "RunProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <numbers>
 #include <set>
 #include <sndfile.h>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <vector>
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace zembra;
 using namespace zembra::render;
+using testing_support::TestDirectory;
 namespace render = zembra::render;
 
 namespace {
@@ -97,16 +92,6 @@ std::vector<float> sine(long frames, double hz, float amplitude) {
     return v;
 }
 
-struct ToolRun {
-    int status = -1;
-    std::string err;
-    long peakKilobytes = 0; // the child's largest resident set
-};
-
-void writeBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
 // A 16-bit PCM WAV whose header says what the caller likes, followed by `present` bytes.
 std::string wavWithHeader(std::uint32_t rate, std::uint16_t channels, std::uint32_t declaredBytes,
                           std::size_t present) {
@@ -133,64 +118,30 @@ std::string wavWithHeader(std::uint32_t rate, std::uint16_t channels, std::uint3
 
 class RenderFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zembra-render-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir = pattern;
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
     std::set<std::string> listing() const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir))
+        for (const auto& entry : fs::directory_iterator(dir.path()))
             names.insert(entry.path().filename());
         return names;
     }
 
-    // Runs the real binary in the temporary folder; stdout is discarded.
-    ToolRun tool(const std::vector<std::string>& args) const {
-        const fs::path errPath = fs::temp_directory_path() / (dir.filename().string() + ".err");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        std::vector<std::string> all = {ZEMBRA_RENDER_BINARY};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ToolRun run;
-        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            rusage usage{};
-            wait4(pid, &status, 0, &usage);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            run.peakKilobytes = usage.ru_maxrss;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        if (FILE* in = std::fopen(errPath.c_str(), "r")) {
-            char buffer[4096];
-            run.err.assign(buffer, std::fread(buffer, 1, sizeof buffer, in));
-            std::fclose(in);
-        }
-        fs::remove(errPath);
-        return run;
+    // Runs the real binary in the temporary folder.
+    testing_support::RunResult tool(const std::vector<std::string>& args) const {
+        std::vector<std::string> argv = {ZEMBRA_RENDER_BINARY};
+        argv.insert(argv.end(), args.begin(), args.end());
+        return testing_support::run(argv, scratch.path(), dir.path());
     }
 
     // Runs the binary with `args` and "-o out"; the sound it wrote, empty if it failed.
     Sound renderTo(const std::string& out, std::vector<std::string> args) const {
         args.insert(args.end(), {"-o", out});
-        const ToolRun run = tool(args);
-        EXPECT_EQ(run.status, 0) << run.err;
+        const auto run = tool(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.err, "");
         return readSound(dir / out);
     }
 
-    fs::path dir;
+    TestDirectory dir, scratch; // the scratch holds what the binary prints
 };
 
 // Collects a render in memory.
@@ -550,12 +501,13 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineInBoundedMemoryAndLeavesNothingBehin
     writeSound(dir / "b.wav", mono(sine(4800, 880.0, 0.3f)));
     writeSound(dir / "slow.wav", mono(sine(4410, 440.0, 0.3f), 44100));
     fs::create_directory(dir / "sub");
-    writeBytes(dir / "gigahertz.wav", wavWithHeader(2'000'000'000u, 1, 4000, 4000));
-    writeBytes(dir / "100hz.wav", wavWithHeader(100, 1, 4000, 4000));
-    writeBytes(dir / "channels.wav", wavWithHeader(kRate, 1000, 4000, 4000));
-    writeBytes(dir / "empty.wav", {});
-    writeBytes(dir / "header-only.wav", wavWithHeader(kRate, 1, 4000, 0));
-    writeBytes(dir / "cut-header.wav", wavWithHeader(kRate, 1, 4000, 0).substr(0, 20));
+    testing_support::writeFile(dir / "gigahertz.wav", wavWithHeader(2'000'000'000u, 1, 4000, 4000));
+    testing_support::writeFile(dir / "100hz.wav", wavWithHeader(100, 1, 4000, 4000));
+    testing_support::writeFile(dir / "channels.wav", wavWithHeader(kRate, 1000, 4000, 4000));
+    testing_support::writeFile(dir / "empty.wav", {});
+    testing_support::writeFile(dir / "header-only.wav", wavWithHeader(kRate, 1, 4000, 0));
+    testing_support::writeFile(dir / "cut-header.wav",
+                               wavWithHeader(kRate, 1, 4000, 0).substr(0, 20));
     // A FLAC file whose stream header claims 2^36 frames, and one cut off half way.
     for (const char* name : {"lying.flac", "cut.flac"})
         writeSound(dir / name, mono(sine(kRate * 2, 3000.0, 0.5f)),
@@ -601,8 +553,8 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineInBoundedMemoryAndLeavesNothingBehin
         {"cut.flac b.wav -o out.wav --spectrogram s.png", "cut.flac"},
     };
     for (const auto& [args, message] : cases) {
-        const ToolRun run = tool(words(args));
-        EXPECT_EQ(run.status, 2) << args;
+        const auto run = tool(words(args));
+        EXPECT_EQ(run.exitCode, 2) << args;
         EXPECT_EQ(run.err.rfind("zembra-render: error: ", 0), 0u) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
