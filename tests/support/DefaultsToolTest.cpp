@@ -15,9 +15,7 @@ using namespace testing_support;
 
 RunResult defaults(const PreferenceSandbox& sandbox, const std::vector<std::string>& args) {
     std::vector<std::string> argv{ZEMBRA_TEST_DEFAULTS_TOOL};
-    argv.reserve(args.size() + 1);
-    for (const auto& arg : args)
-        argv.push_back(arg);
+    argv.insert(argv.end(), args.begin(), args.end());
     return run(argv, sandbox.dir());
 }
 
