@@ -26,36 +26,30 @@ libusb_context gContext;
 libusb_device gDevice;
 libusb_device_handle gHandle;
 
-libusb_endpoint_descriptor gEndpoints[2] = {
-    {sizeof(libusb_endpoint_descriptor), LIBUSB_DT_ENDPOINT, 0x81, LIBUSB_TRANSFER_TYPE_INTERRUPT,
-     8, 10, 0, 0, nullptr, 0},
-    {sizeof(libusb_endpoint_descriptor), LIBUSB_DT_ENDPOINT, 0x02, LIBUSB_TRANSFER_TYPE_INTERRUPT,
-     8, 10, 0, 0, nullptr, 0},
-};
-libusb_interface_descriptor gAltSetting = {sizeof(libusb_interface_descriptor),
-                                           LIBUSB_DT_INTERFACE,
-                                           0,
-                                           0,
-                                           2,
-                                           0xFF,
-                                           0,
-                                           0,
-                                           0,
-                                           gEndpoints,
-                                           nullptr,
-                                           0};
+// Descriptors with only the fields the USB layer reads.
+libusb_endpoint_descriptor interruptPipe(uint8_t address) {
+    libusb_endpoint_descriptor e{};
+    e.bEndpointAddress = address;
+    e.bmAttributes = LIBUSB_TRANSFER_TYPE_INTERRUPT;
+    e.wMaxPacketSize = 8;
+    e.bInterval = 10;
+    return e;
+}
+libusb_endpoint_descriptor gEndpoints[2] = {interruptPipe(0x81), interruptPipe(0x02)};
+libusb_interface_descriptor gAltSetting = [] {
+    libusb_interface_descriptor alt{};
+    alt.bNumEndpoints = 2;
+    alt.endpoint = gEndpoints;
+    return alt;
+}();
 libusb_interface gInterface = {&gAltSetting, 1};
-libusb_config_descriptor gConfig = {sizeof(libusb_config_descriptor),
-                                    LIBUSB_DT_CONFIG,
-                                    0,
-                                    1,
-                                    1,
-                                    0,
-                                    0x80,
-                                    50,
-                                    &gInterface,
-                                    nullptr,
-                                    0};
+libusb_config_descriptor gConfig = [] {
+    libusb_config_descriptor config{};
+    config.bNumInterfaces = 1;
+    config.bConfigurationValue = 1;
+    config.interface = &gInterface;
+    return config;
+}();
 
 std::mutex gMutex;
 std::condition_variable gChanged;
@@ -180,8 +174,6 @@ void LIBUSB_CALL libusb_unref_device(libusb_device*) {}
 
 int LIBUSB_CALL libusb_get_device_descriptor(libusb_device*, libusb_device_descriptor* d) {
     *d = {};
-    d->bLength = LIBUSB_DT_DEVICE_SIZE;
-    d->bDescriptorType = LIBUSB_DT_DEVICE;
     d->idVendor = 0x14C7;
     d->idProduct = 0x0001;
     d->bNumConfigurations = 1;
