@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <iostream>
 #include <sndfile.h>
@@ -85,32 +86,25 @@ double rms(const Sound& s) {
 }
 
 std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
-    static const std::map<int, const char*> kOption = {{kParamMixA, "--mix-a"},
-                                                       {kParamMixB, "--mix-b"},
-                                                       {kParamVolume, "--volume"},
-                                                       {kParamX, "--x"},
-                                                       {kParamY, "--y"},
-                                                       {kParamWetDry, "--wet-dry"},
-                                                       {kParamRoom, "--room"},
-                                                       {kParamXControl, "--x-control"},
-                                                       {kParamYControl, "--y-control"},
-                                                       {kParamStereoMode, "--stereo"},
-                                                       {kParamSoloA, "--solo-a"},
-                                                       {kParamSoloB, "--solo-b"}};
-    static const char* const kSources[] = {"none",       "mod-wheel", "pitch-wheel", "pedal",
-                                           "aftertouch", "note",      "sustain"};
+    // zembra-render spells the table's symbols and labels in lower case, words joined by '-'.
+    const auto commandLine = [](std::string name) {
+        for (char& c : name)
+            c = c == '_' || c == ' ' ? '-' : static_cast<char>(std::tolower(c));
+        return name;
+    };
     std::vector<std::string> options;
     for (auto [id, value] : hostValues) {
         const ParameterInfo& p = kParameters[id];
+        const std::string option = "--" + commandLine(p.symbol);
         if (p.kind == ParameterKind::Toggle) {
-            if (value >= 1.0f) options.emplace_back(kOption.at(id));
+            if (value >= 1.0f) options.push_back(option);
         } else if (p.kind == ParameterKind::Enumeration) {
-            options.insert(options.end(), {kOption.at(id), kSources[static_cast<int>(value)]});
+            options.insert(options.end(), {option, commandLine(p.labels[static_cast<int>(value)])});
         } else {
             std::ostringstream text;
             text.precision(9);
             text << p.toEngine(value);
-            options.insert(options.end(), {kOption.at(id), text.str()});
+            options.insert(options.end(), {option, text.str()});
         }
     }
     return options;
