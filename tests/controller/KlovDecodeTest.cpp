@@ -6,6 +6,8 @@
 #include "controller/KlovDecode.h"
 #include "controller/KlovDecoder.h"
 
+#include <tuple>
+
 namespace klov_test {
 namespace {
 
@@ -158,13 +160,10 @@ TEST_F(KlovDecodeTest, DialsCarryOnWhenTheControllerIsPluggedInAgain) {
 }
 
 TEST_F(KlovDecodeTest, KnobNibblesLandOnTheirKnobs) {
-    knob1(0x7);
-    EXPECT_EQ(gKnob1ControlValue.load(), 7.0f);
-    knob1(0x8);
-    EXPECT_EQ(gKnob1ControlValue.load(), -1.0f);
-    knob1(0xF);
-    EXPECT_EQ(gKnob1ControlValue.load(), -2.0f);
-
+    for (auto [nibble, total] : {std::pair{0x7, 7.0f}, {0x8, -1.0f}, {0xF, -2.0f}}) {
+        knob1(static_cast<uint8_t>(nibble));
+        EXPECT_EQ(gKnob1ControlValue.load(), total) << nibble;
+    }
     report(0, 128, 128, 0x30, 0x00); // knob 2: high nibble of byte 5
     report(0, 128, 128, 0x00, 0x50); // knob 3: high nibble of byte 6
     report(0, 128, 128, 0x00, 0x06); // knob 4: low nibble of byte 6
@@ -175,21 +174,15 @@ TEST_F(KlovDecodeTest, KnobNibblesLandOnTheirKnobs) {
 }
 
 TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenSteps) {
-    knob1(0x1); // long after the zero timestamp: factor 1
-    EXPECT_EQ(gDialValues[0].load(), 1);
-    EXPECT_EQ(gDialTimestamp[0].load(), mClock.now().value());
-    mClock.advance(10 * kMs);
-    knob1(0x1);
-    EXPECT_EQ(gDialValues[0].load(), 6);
-    mClock.advance(50 * kMs);
-    knob1(0x1);
-    EXPECT_EQ(gDialValues[0].load(), 8);
-    mClock.advance(100 * kMs);
-    knob1(0x1);
-    EXPECT_EQ(gDialValues[0].load(), 9);
-    mClock.advance(10 * kMs);
-    knob1(0x8); // -8 at factor 5 is -40: bounded at 0
-    EXPECT_EQ(gDialValues[0].load(), 0);
+    // Milliseconds since the last step, the knob's nibble, the dial after it. The first step
+    // is long after the zero timestamp (factor 1); -8 at factor 5 is -40, bounded at 0.
+    for (auto [ms, nibble, dial] :
+         {std::tuple{0, 0x1, 1}, {10, 0x1, 6}, {50, 0x1, 8}, {100, 0x1, 9}, {10, 0x8, 0}}) {
+        mClock.advance(static_cast<uint64_t>(ms) * kMs);
+        knob1(static_cast<uint8_t>(nibble));
+        EXPECT_EQ(gDialValues[0].load(), dial) << ms << " ms";
+        EXPECT_EQ(gDialTimestamp[0].load(), mClock.now().value());
+    }
     EXPECT_EQ(gKnob1ControlValue.load(), -4.0f);
     EXPECT_EQ(gDialValues[1].load(), 0); // the other dials did not move
 }
