@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sound files, the test material and zembra-render's reference for the end-to-end suites.
+// The test material and zembra-render's reference for the end-to-end suites.
 #include "E2eSounds.h"
 
 #include "E2eSupport.h"
@@ -10,34 +10,12 @@
 #include <cctype>
 #include <cmath>
 #include <iostream>
-#include <sndfile.h>
 #include <sstream>
 
 namespace fs = std::filesystem;
 using namespace zembra;
 
 namespace e2e {
-
-void writeSound(const fs::path& path, const Sound& s) {
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = s.channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr) << path;
-    sf_writef_float(f, s.samples.data(), static_cast<sf_count_t>(s.frames()));
-    sf_close(f);
-}
-
-Sound readSound(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (!f) return {};
-    Sound s{info.channels, std::vector<float>(static_cast<size_t>(info.frames * info.channels))};
-    sf_readf_float(f, s.samples.data(), info.frames);
-    sf_close(f);
-    return s;
-}
 
 Material makeMaterial(const std::string& name) {
     Material m;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sound for the end-to-end suites: reading and writing files, the A and B material every host
-// test plays, and the reference zembra-render makes of it, to compare a host's output with.
+// Sound for the end-to-end suites: the A and B material every host test plays, and the
+// reference zembra-render makes of it, to compare a host's output with.
 #pragma once
+
+#include "SoundFile.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -11,17 +13,9 @@
 
 namespace e2e {
 
-struct Sound {
-    int channels = 0;
-    std::vector<float> samples; // interleaved
-    float at(size_t frame, int channel) const { return samples[frame * channels + channel]; }
-    size_t frames() const { return samples.size() / static_cast<size_t>(channels); }
-};
-
-// 32-bit float WAV at 48 kHz.
-void writeSound(const std::filesystem::path& path, const Sound& s);
-// Empty (no channels) when the file cannot be read.
-Sound readSound(const std::filesystem::path& path);
+using testing_support::readSound;
+using testing_support::Sound;
+using testing_support::writeSound;
 
 // A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz: the two-channel file
 // lv2file reads (A left, B right) and the two mono files zembra-render reads, in a fresh

@@ -10,6 +10,7 @@
 #include "spectrogram_image.h"
 
 #include "RunProgram.h"
+#include "SoundFile.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,8 @@
 namespace fs = std::filesystem;
 using namespace zembra;
 using namespace zembra::render;
+using testing_support::readSound;
+using testing_support::Sound;
 using testing_support::TestDirectory;
 namespace render = zembra::render;
 
@@ -53,36 +56,8 @@ std::vector<std::string> words(std::string_view text) {
     return split;
 }
 
-struct Sound {
-    int rate = 0;
-    int channels = 0;
-    std::vector<float> samples; // interleaved
-    long frames() const { return channels ? long(samples.size()) / channels : 0; }
-    float at(long frame, int channel = 0) const { return samples[frame * channels + channel]; }
-};
-
-void writeSound(const fs::path& path, const Sound& sound,
-                int format = SF_FORMAT_WAV | SF_FORMAT_FLOAT) {
-    SF_INFO info{0, sound.rate, sound.channels, format, 0, 0};
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-    sf_writef_float(f, sound.samples.data(), sound.frames());
-    sf_close(f);
-}
-
-Sound readSound(const fs::path& path) {
-    SF_INFO info{};
-    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-    if (f == nullptr) return {};
-    Sound sound{info.samplerate, info.channels,
-                std::vector<float>(std::size_t(info.frames * info.channels))};
-    sf_readf_float(f, sound.samples.data(), info.frames);
-    sf_close(f);
-    return sound;
-}
-
 Sound mono(std::vector<float> samples, int rate = kRate) {
-    return Sound{rate, 1, std::move(samples)};
+    return Sound{1, std::move(samples), rate};
 }
 
 std::vector<float> sine(long frames, double hz, float amplitude) {
@@ -250,7 +225,7 @@ TEST(RenderOptions, HelpNamesEveryOptionWithItsDefault) {
 }
 
 TEST_F(RenderFiles, MultiChannelSourcesMixToMonoAndTheShorterIsPadded) {
-    Sound three{kRate, 3, {}};
+    Sound three{3, {}};
     for (int i = 0; i < 100; ++i)
         three.samples.insert(three.samples.end(), {0.6f, 0.3f, -0.3f});
     writeSound(dir / "a.wav", three);
@@ -285,7 +260,7 @@ TEST(RenderFormats, TheOutputFormatFollowsTheExtension) {
 // At x 0, y 0 the blend is source A itself (less its mean, which the engine removes), so a
 // compensated render must line up with A sample for sample.
 TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
-    const long frames = 12000;
+    const size_t frames = 12000;
     std::vector<float> a = sine(frames, 440.0, 0.25f);
     a[5000] += 0.5f;
     writeSound(dir / "a.wav", mono(a));
@@ -297,7 +272,7 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
     // Without a room the tail is only the last frame dying away.
     EXPECT_GE(out.frames(), frames);
     EXPECT_LT(out.frames(), frames + kRate / 10);
-    for (long i = 0; i < frames; ++i) {
+    for (size_t i = 0; i < frames; ++i) {
         ASSERT_NEAR(out.at(i, 0), a[i], 0.01f) << i;
         ASSERT_EQ(out.at(i, 0), out.at(i, 1)) << i;
     }
@@ -312,7 +287,7 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
         "wheel.wav", words("a.wav b.wav --x 0 --y 0 --x-control mod-wheel --mod-wheel 127"));
     ASSERT_GE(wheel.frames(), frames);
     const std::vector<float> b = sine(frames / 2, 3000.0, 0.4f);
-    for (long i = 0; i < frames / 2 - 1024; ++i)
+    for (size_t i = 0; i < frames / 2 - 1024; ++i)
         ASSERT_NEAR(wheel.at(i, 1), b[i], 0.01f) << i;
 
     // A solo is delayed as the blend is, as in the plug-in: compensated, it lines up with A;
@@ -320,7 +295,7 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedAndKeepsTheLength) {
     const Sound solo = renderTo("solo.wav", words("a.wav b.wav --solo-a"));
     const Sound soloRaw = renderTo("solo-raw.wav", words("a.wav b.wav --solo-a --raw"));
     ASSERT_GE(solo.frames(), frames);
-    for (long i = 0; i < frames; ++i) {
+    for (size_t i = 0; i < frames; ++i) {
         ASSERT_NEAR(solo.at(i, 0), a[i] + 0.001f, 1e-5f) << i;
         if (i + kLatency < frames) {
             ASSERT_EQ(soloRaw.at(i + kLatency, 0), solo.at(i, 0)) << i;
