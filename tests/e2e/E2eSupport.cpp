@@ -6,9 +6,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -100,13 +98,6 @@ Result run(const std::vector<std::string>& argv, const std::vector<std::string>&
     close(child.in);
     child.in = -1;
     return finish(child, timeout);
-}
-
-std::string contents(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 std::vector<std::string> hostEnv(std::vector<std::string> env) {

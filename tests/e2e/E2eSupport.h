@@ -4,6 +4,8 @@
 // tests' own.
 #pragma once
 
+#include "TestDirectory.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -46,8 +48,7 @@ std::string readUntil(Child& child, const std::function<bool(const std::string&)
 bool eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds cap = std::chrono::seconds(60));
 
-// The whole of a file; empty when it cannot be read.
-std::string contents(const std::filesystem::path& path);
+using testing_support::readFile;
 
 // The environment of a client that loads the plug-in: our bundle, and in sanitizer builds
 // the sanitizer runtime the module needs (the clients' own leaks are not ours to report, nor

@@ -345,7 +345,7 @@ class EditorOnDisplay : public ::testing::Test {
         // The file may be seen before its writer is done: its last statement ends in " .".
         std::string text;
         eventually([&] {
-            text = contents(ttl);
+            text = readFile(ttl);
             const size_t end = text.find_last_not_of(" \n");
             return end != std::string::npos && text[end] == '.';
         });

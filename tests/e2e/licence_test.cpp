@@ -27,17 +27,17 @@ std::vector<std::string> ttlFiles() {
 } // namespace
 
 TEST(Licence, EveryBundleCarriesTheGplText) {
-    const std::string gpl = contents(ZEMBRA_E2E_LICENSE);
+    const std::string gpl = readFile(ZEMBRA_E2E_LICENSE);
     ASSERT_NE(gpl.find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
     ASSERT_NE(gpl.find("Version 3, 29 June 2007"), std::string::npos);
     for (const fs::path& copy :
          {kLv2Bundle / "resources" / "LICENSE",
           fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents" / "Resources" / "LICENSE"})
-        EXPECT_EQ(contents(copy), gpl) << copy;
+        EXPECT_EQ(readFile(copy), gpl) << copy;
 }
 
 TEST(Licence, TheLv2MetadataNamesItAndPassesLv2Validate) {
-    const std::string plugin = contents(kLv2Bundle / "zembra.ttl");
+    const std::string plugin = readFile(kLv2Bundle / "zembra.ttl");
     EXPECT_NE(plugin.find("doap:license <http://spdx.org/licenses/GPL-3.0-or-later> ;"),
               std::string::npos)
         << plugin.substr(0, 2000);
@@ -57,7 +57,7 @@ TEST(Licence, TheLv2MetadataNamesItAndPassesLv2Validate) {
 
 TEST(Licence, TheVst3BundleNamesIt) {
     const std::string plist =
-        contents(fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents" / "Resources" / "Info.plist");
+        readFile(fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents" / "Resources" / "Info.plist");
     const size_t key = plist.find("<key>NSHumanReadableCopyright</key>");
     ASSERT_NE(key, std::string::npos) << plist;
     const size_t value = plist.find("<string>", key);

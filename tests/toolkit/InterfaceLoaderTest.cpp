@@ -133,22 +133,20 @@ TEST(InterfaceLoader, BuildsConnectsAndWakesTheTree) {
 TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
     static Registered once;
     fnd::LogCapture log;
-    const std::string unknownClass = loadError(R"({"root": {"class": "View", "subviews": [
-        {"class": "Slidr", "id": "mixA", "frame": [0, 0, 10, 10]}]}})");
-    EXPECT_NE(unknownClass.find("view.json"), std::string::npos) << unknownClass;
-    EXPECT_NE(unknownClass.find("'mixA'"), std::string::npos) << unknownClass;
-    EXPECT_NE(unknownClass.find("unknown view class 'Slidr'"), std::string::npos) << unknownClass;
-
-    const std::string misspelt =
-        loadError(R"({"root": {"class": "Slider", "id": "room", "maxVal": 3}})");
-    EXPECT_NE(misspelt.find("'room'"), std::string::npos) << misspelt;
-    EXPECT_NE(misspelt.find("'maxVal'"), std::string::npos) << misspelt;
-
-    const std::string badType =
-        loadError(R"({"root": {"class": "View", "subviews": [{"class": "View"},
-        {"class": "Slider", "minValue": "low"}]}})");
-    EXPECT_NE(badType.find("root.subviews[1]"), std::string::npos) << badType;
-    EXPECT_NE(badType.find("'minValue' must be a number"), std::string::npos) << badType;
+    // Each message names the file, the entry (by id, else by its place) and what is wrong.
+    const std::pair<const char*, std::vector<const char*>> named[] = {
+        {R"({"root": {"class": "View", "subviews": [
+            {"class": "Slidr", "id": "mixA", "frame": [0, 0, 10, 10]}]}})",
+         {"view.json", "'mixA'", "unknown view class 'Slidr'"}},
+        {R"({"root": {"class": "Slider", "id": "room", "maxVal": 3}})", {"'room'", "'maxVal'"}},
+        {R"({"root": {"class": "View", "subviews": [{"class": "View"},
+            {"class": "Slider", "minValue": "low"}]}})",
+         {"root.subviews[1]", "'minValue' must be a number"}}};
+    for (const auto& [json, parts] : named) {
+        const std::string error = loadError(json);
+        for (const char* part : parts)
+            EXPECT_NE(error.find(part), std::string::npos) << error;
+    }
 
     const std::pair<const char*, const char*> cases[] = {
         {R"({"root": {"class": "Slider", "cell": "Nope"}})", "unknown cell class 'Nope'"},

@@ -77,6 +77,11 @@ class SimContextTest : public ::testing::Test {
         std::lock_guard lock(reader.mutex);
         return reader.events;
     }
+    // An LED report written to `pipe` of the reader's interface.
+    usb::Status writeTo(uint8_t pipe) {
+        return reader.interface->writePipe(pipe, std::array<uint8_t, 8>{},
+                                           std::chrono::milliseconds(10));
+    }
 
     usb::SimContext sim;
     Reader reader;
@@ -101,9 +106,7 @@ TEST_F(SimContextTest, RemovalIsReportedThenThePendingReadEndsWithNoDevice) {
     sim.unplug(device);
     ASSERT_TRUE(sim.settle());
     EXPECT_EQ(events(), (std::vector<std::string>{"arrived", "removed", "read no device"}));
-    const std::array<uint8_t, 8> leds{};
-    EXPECT_EQ(reader.interface->writePipe(2, leds, std::chrono::milliseconds(10)),
-              usb::kErrorNoDevice);
+    EXPECT_EQ(writeTo(2), usb::kErrorNoDevice);
     EXPECT_TRUE(device.writes().empty());
 }
 
@@ -114,9 +117,7 @@ TEST_F(SimContextTest, ClosedInterfaceNeitherCompletesNorWrites) {
     device.sendReport(kReport);
     ASSERT_TRUE(sim.settle());
     EXPECT_TRUE(reader.completions.empty());
-    const std::array<uint8_t, 8> leds{};
-    EXPECT_EQ(reader.interface->writePipe(2, leds, std::chrono::milliseconds(10)),
-              usb::kErrorNotOpen);
+    EXPECT_EQ(writeTo(2), usb::kErrorNotOpen);
     EXPECT_TRUE(device.writes().empty());
     EXPECT_FALSE(device.isInterfaceClaimed());
 }
@@ -136,12 +137,9 @@ TEST_F(SimContextTest, StopEndsThePendingReadBeforeRunReturnsAndRefusesNewOnes) 
 TEST_F(SimContextTest, WriteToAnInPipeOrTheControlPipeIsRefused) {
     auto device = sim.plugIn();
     ASSERT_TRUE(sim.settle());
-    const std::array<uint8_t, 8> leds{};
-    EXPECT_EQ(reader.interface->writePipe(1, leds, std::chrono::milliseconds(10)),
-              usb::kErrorInvalidParam);
-    EXPECT_EQ(reader.interface->writePipe(0, leds, std::chrono::milliseconds(10)),
-              usb::kErrorInvalidParam);
-    EXPECT_EQ(reader.interface->writePipe(2, leds, std::chrono::milliseconds(10)), usb::kSuccess);
+    EXPECT_EQ(writeTo(1), usb::kErrorInvalidParam);
+    EXPECT_EQ(writeTo(0), usb::kErrorInvalidParam);
+    EXPECT_EQ(writeTo(2), usb::kSuccess);
     EXPECT_EQ(device.writes().size(), 1u);
 }
 
