@@ -350,30 +350,24 @@ TEST_F(KlovTest, LedsFromAnotherThreadWhileControllersComeAndGo) {
 TEST_F(KlovTest, SigintHandlerIsInstalledOnlyWhereSigintHasItsDefault) {
     struct sigaction saved {};
     ::sigaction(SIGINT, nullptr, &saved);
-
-    struct sigaction host {};
-    host.sa_handler = [](int) {};
-    sigemptyset(&host.sa_mask);
-    ::sigaction(SIGINT, &host, nullptr);
+    const auto current = [] {
+        struct sigaction now {};
+        ::sigaction(SIGINT, nullptr, &now);
+        return now.sa_handler;
+    };
+    void (*const hostHandler)(int) = [](int) {};
+    std::signal(SIGINT, hostHandler); // a host's own stays, during and after
     start();
-    struct sigaction now {};
-    ::sigaction(SIGINT, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, host.sa_handler);
+    EXPECT_EQ(current(), hostHandler);
     KlovExitCleanup();
-    ::sigaction(SIGINT, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, host.sa_handler);
+    EXPECT_EQ(current(), hostHandler);
 
-    struct sigaction fallback {};
-    fallback.sa_handler = SIG_DFL;
-    ::sigaction(SIGINT, &fallback, nullptr);
+    std::signal(SIGINT, SIG_DFL);
     gSim = std::make_shared<usb::SimContext>();
     start();
-    ::sigaction(SIGINT, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, &klov::SignalHandler);
+    EXPECT_EQ(current(), &klov::SignalHandler);
     KlovExitCleanup(); // the handler must not outlive the module's code
-    ::sigaction(SIGINT, nullptr, &now);
-    EXPECT_EQ(now.sa_handler, SIG_DFL);
-
+    EXPECT_EQ(current(), SIG_DFL);
     ::sigaction(SIGINT, &saved, nullptr);
 }
 
