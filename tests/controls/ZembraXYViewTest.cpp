@@ -22,7 +22,7 @@ namespace {
 
 struct PadFixture : ::testing::Test {
     void SetUp() override {
-        bundleWithArt({21, 15}, {0, 0});
+        bundleWithArt(knob, {0, 0});
         window = std::make_unique<tk::HeadlessWindow>(tk::Size{200, 150});
         editor = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
         pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
@@ -47,10 +47,16 @@ struct PadFixture : ::testing::Test {
             zembra::kSetValuesFromHostNotification, object,
             {{zembra::kXValueKey, x}, {zembra::kYValueKey, y}});
     }
+    tk::Size knob{21, 15};
+    fnd::LogCapture logged;
     std::unique_ptr<tk::HeadlessWindow> window;
     std::shared_ptr<tk::View> editor;
     std::shared_ptr<ZembraXYView> pad;
     NotificationLog log;
+};
+
+struct PadWithoutKnob : PadFixture {
+    PadWithoutKnob() { knob = {0, 0}; }
 };
 
 } // namespace
@@ -137,7 +143,6 @@ TEST_F(PadFixture, LostGrabStillEndsTheGesture) {
 
 TEST_F(PadFixture, PreparedTwiceWhenLoadedAllocatesOnce) {
     registerZembraControls(zembra::kBundleIdentifier);
-    fnd::LogCapture logged;
     tk::Connectable owner;
     auto root = tk::InterfaceLoader::loadString(
         R"({"root": {"class": "View", "frame": [0, 0, 200, 150],
@@ -159,27 +164,16 @@ TEST_F(PadFixture, PreparedTwiceWhenLoadedAllocatesOnce) {
     EXPECT_DOUBLE_EQ(loaded->knobPoint().x, 10.0);
 }
 
-TEST(PadWithoutKnob, TracksTheWholeAreaAndDrawsNothing) {
-    bundleWithArt({0, 0}, {0, 0});
-    fnd::LogCapture logged;
-    NotificationLog log;
-    tk::HeadlessWindow window({200, 150});
-    auto editor = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
-    auto pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
-    editor->addSubview(pad);
-    window.setContentView(editor);
+TEST_F(PadWithoutKnob, TracksTheWholeAreaAndDrawsNothing) {
     EXPECT_EQ(logged.count("image not loaded!!"), 1u);
-    tk::Event e;
-    e.locationInWindow = {200, 150};
-    pad->mouseDown(e);
-    e.locationInWindow = {0, 0};
-    pad->mouseUp(e);
+    pad->mouseDown(at({200, 150}));
+    pad->mouseUp(at({0, 0}));
     ASSERT_EQ(log.entries.size(), 4u);
     EXPECT_EQ(log.entries[1].x, 1.0f);
     EXPECT_EQ(log.entries[1].y, 1.0f);
     EXPECT_EQ(log.entries[2].x, 0.0f);
-    window.render();
-    EXPECT_TRUE(window.recorder().ops().empty());
+    window->render();
+    EXPECT_TRUE(window->recorder().ops().empty());
 }
 
 TEST(PadWithoutRoom, ReportsZeroRatherThanNaN) {
