@@ -251,28 +251,22 @@ TEST(DspMidi, EachMessageDrivesItsControllerAtItsFrame) {
         int source;
         EngineCall call;
     };
+    const auto input = [](void (*set)(long, RTzembraInstance*), long value) -> EngineCall {
+        return [set, value](RTzembraInstance* e) { set(value, e); };
+    };
     const Case cases[] = {
-        {"mod wheel", {0xB0, 1, 100}, kSourceModWheel, [](auto* e) { RTsetModWheel(100, e); }},
-        {"pedal, channel 5", {0xB4, 4, 90}, kSourcePedal, [](auto* e) { RTsetPedal(90, e); }},
-        {"pitch bend top",
-         {0xE0, 0x7F, 0x7F},
-         kSourcePitchWheel,
-         [](auto* e) { RTsetPitchWheel(127, e); }},
-        {"pitch bend low",
-         {0xE2, 0x7F, 0x05},
-         kSourcePitchWheel,
-         [](auto* e) { RTsetPitchWheel(5, e); }},
-        {"aftertouch",
-         {0xD0, 77},
-         kSourceAftertouch,
-         [](auto* e) { RTsetChannelAfterTouch(77, e); }},
+        {"mod wheel", {0xB0, 1, 100}, kSourceModWheel, input(RTsetModWheel, 100)},
+        {"pedal, channel 5", {0xB4, 4, 90}, kSourcePedal, input(RTsetPedal, 90)},
+        {"pitch bend top", {0xE0, 0x7F, 0x7F}, kSourcePitchWheel, input(RTsetPitchWheel, 127)},
+        {"pitch bend low", {0xE2, 0x7F, 0x05}, kSourcePitchWheel, input(RTsetPitchWheel, 5)},
+        {"aftertouch", {0xD0, 77}, kSourceAftertouch, input(RTsetChannelAfterTouch, 77)},
         {"note on", {0x90, 100, 90}, kSourceNote, [](auto* e) { RTnoteOn(100, 90, e); }},
-        {"sustain", {0xB0, 64, 100}, kSourceSustain, [](auto* e) { RTsetSustainPedal(100, e); }},
+        {"sustain", {0xB0, 64, 100}, kSourceSustain, input(RTsetSustainPedal, 100)},
         {"all notes off", {0xB0, 123, 0}, kSourceModWheel, [](auto* e) { RTallNotesOff(e); }},
         {"note on, velocity 0", {0x90, 100, 0}, kSourceNote, nullptr},
         {"note off", {0x80, 100, 64}, kSourceNote, nullptr},
     };
-    const EngineCall wheelUp = [](auto* e) { RTsetModWheel(127, e); };
+    const EngineCall wheelUp = input(RTsetModWheel, 127);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::vector<std::pair<int, float>> settings = {
