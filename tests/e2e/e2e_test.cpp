@@ -30,13 +30,7 @@ using namespace std::chrono_literals;
 using namespace zembra;
 using namespace e2e;
 
-namespace {
-
 const char* const kUri = "urn:zembra:zembra";
-
-} // namespace
-
-// ---- lv2info ----
 
 TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
     const Result r = run({"lv2info", kUri}, hostEnv());
@@ -94,8 +88,6 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
     EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);
 }
 
-// ---- lv2file against zembra-render ----
-
 TEST(Lv2File, RendersWhatZembraRenderRenders) {
     const Material m = makeMaterial("lv2file-settings");
     const std::map<int, float> settings = {{kParamX, 0.3f},     {kParamY, 0.8f},
@@ -130,8 +122,6 @@ TEST(Lv2File, FactoryPresetsLoadEveryValue) {
                                       readSound(m.dir / "plugin.wav"), m, values);
     }
 }
-
-// ---- jalv and the standalone under a JACK server of their own ----
 
 class UnderJack : public ::testing::Test {
   protected:
@@ -192,8 +182,6 @@ TEST_F(UnderJack, StandaloneRegistersItsPortsAndStopsOnInterrupt) {
     ASSERT_TRUE(r.finished) << "the standalone hung\n" << r.output;
     EXPECT_EQ(r.status, 0) << r.output;
 }
-
-// ---- the VST3 module ----
 
 TEST(Vst3Module, LoadsAndItsFactoryListsThePlugin) {
     const fs::path module = fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so";
