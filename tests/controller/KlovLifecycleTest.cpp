@@ -38,8 +38,13 @@ TEST_F(KlovTest, PreferenceDecidesWhetherTheControllerStarts) {
     EXPECT_EQ(gContextsMade.load(), 1);
 }
 
-TEST_F(KlovTest, ControllerPresentAtStartIsSetUpAndPostsConnectTwice) {
-    auto device = sim().plugIn();
+// A controller plugged in before the start, configured already or not.
+class KlovPresentAtStart : public KlovTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(KlovPresentAtStart, IsConfiguredIfNeededSetUpAndPostsConnectTwice) {
+    usb::SimDeviceSpec spec;
+    spec.configured = GetParam();
+    auto device = sim().plugIn(spec);
     start();
     EXPECT_EQ(count(kConnect), 2);
     EXPECT_TRUE(gIsConnected.load());
@@ -52,18 +57,13 @@ TEST_F(KlovTest, ControllerPresentAtStartIsSetUpAndPostsConnectTwice) {
     EXPECT_TRUE(device.isInterfaceClaimed());
     EXPECT_TRUE(device.isReadPending());
     EXPECT_EQ(device.writes(), std::vector<std::vector<uint8_t>>{kLedsOff});
-    EXPECT_TRUE(device.requests().empty()); // configured already: nothing to change
+    EXPECT_EQ(device.requests(), GetParam() ? std::vector<std::string>{}
+                                            : std::vector<std::string>{"set configuration 1"});
 }
 
-TEST_F(KlovTest, AnUnconfiguredControllerIsGivenItsConfiguration) {
-    usb::SimDeviceSpec unconfigured;
-    unconfigured.configured = false;
-    auto device = sim().plugIn(unconfigured);
-    start();
-    EXPECT_EQ(device.requests(), std::vector<std::string>{"set configuration 1"});
-    EXPECT_TRUE(gIsConnected.load());
-    EXPECT_TRUE(device.isReadPending());
-}
+INSTANTIATE_TEST_SUITE_P(, KlovPresentAtStart, ::testing::Bool(), [](const auto& test) {
+    return test.param ? "Configured" : "Unconfigured";
+});
 
 TEST_F(KlovTest, UnplugPostsDisconnectOnceEndsTheReadAndReplugStartsAfresh) {
     auto first = sim().plugIn();
