@@ -18,15 +18,6 @@ namespace {
 
 constexpr size_t kLength = 6000;
 
-std::vector<float> noise(size_t length, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> u(-0.5f, 0.5f);
-    std::vector<float> v(length);
-    for (float& x : v)
-        x = u(rng);
-    return v;
-}
-
 std::vector<float> sine(size_t length, double period, float amplitude) {
     std::vector<float> v(length);
     for (size_t t = 0; t < length; ++t)

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <random>
 #include <vector>
 
 namespace zembra::test {
@@ -42,6 +43,17 @@ inline Stereo blend(RTzembraInstance* inst, const std::vector<float>& a,
     RTzembra(a.data(), b.data(), out.left.data(), out.right.data(), static_cast<long>(a.size()),
              inst, 1);
     return out;
+}
+
+// `length` samples of seeded white noise, uniform between `low` and `high`.
+inline std::vector<float> noise(size_t length, unsigned seed, float low = -0.5f,
+                                float high = 0.5f) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<float> u(low, high);
+    std::vector<float> v(length);
+    for (float& x : v)
+        x = u(rng);
+    return v;
 }
 
 inline std::vector<float> impulse(size_t length, size_t at, float height) {

@@ -21,13 +21,9 @@ namespace {
 
 using Spectrum = std::vector<std::complex<double>>;
 
+// n complex points of seeded noise.
 std::vector<float> randomSignal(long n, unsigned seed) {
-    std::mt19937 rng(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> x(static_cast<size_t>(2 * n));
-    for (float& v : x)
-        v = dist(rng);
-    return x;
+    return test::noise(static_cast<size_t>(2 * n), seed, -1.0f, 1.0f);
 }
 
 // Direct DFT in double: sign -1 forward (unscaled), +1 inverse (scaled by 1/n).

@@ -87,12 +87,7 @@ TEST(RoomDerivation, SizesOutsideZeroToOneAreClamped) {
 
     // A long run at the largest size never leaves the cleared, allocated cells.
     RTzembraSetParameter(kParamRoom, 2.5f, inst.get());
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
-    std::vector<float> a(60000), b(60000);
-    for (size_t i = 0; i < a.size(); ++i)
-        a[i] = noise(rng), b[i] = noise(rng);
-    RoomRun run = runRoom(inst.get(), a, b);
+    RoomRun run = runRoom(inst.get(), noise(60000, 7, -1.0f, 1.0f), noise(60000, 8, -1.0f, 1.0f));
     for (float v : run.outA)
         ASSERT_TRUE(std::isfinite(v));
 }
@@ -160,11 +155,8 @@ TEST(RoomProcessing, TailDecaysSecondBySecond) {
     // The loop is stable at every size: each second of the tail is quieter than the last.
     for (float size : {0.5f, 1.0f}) {
         Instance inst = instanceWith({{kParamWetDry, 1.0f}, {kParamRoom, size}});
-        std::vector<float> burst(48000 * 8, 0.0f);
-        std::mt19937 rng(1);
-        std::uniform_real_distribution<float> noise(-0.5f, 0.5f);
-        for (size_t i = 0; i < 4800; ++i)
-            burst[i] = noise(rng);
+        std::vector<float> burst = noise(4800, 1);
+        burst.resize(48000 * 8, 0.0f);
         RoomRun run = runRoom(inst.get(), burst, burst);
         double previous = 1e30;
         for (size_t second = 1; second < 8; ++second) {
@@ -181,14 +173,13 @@ TEST(RoomProcessing, SamplesSideBySideMatchOneAtATime) {
     // The wide path must give the very same bits as the plain one, at every size, across
     // runs that end where positions wrap and across calls of odd lengths.
     std::mt19937 rng(17);
-    std::uniform_real_distribution<float> noise(-0.8f, 0.8f);
     std::uniform_int_distribution<long> blockLength(1, 900);
     for (float size : {0.0f, 0.1f, 0.14f, 0.5f, 0.77f, 1.0f}) {
         Instance wide = instanceWith({{kParamWetDry, 0.6f}, {kParamRoom, size}});
         Instance narrow = instanceWith({{kParamWetDry, 0.6f}, {kParamRoom, size}});
-        std::vector<float> a(30000), b(30000);
-        for (size_t i = 0; i < a.size(); ++i)
-            a[i] = noise(rng), b[i] = noise(rng);
+        const unsigned seed = static_cast<unsigned>(size * 100);
+        const std::vector<float> a = noise(30000, seed, -0.8f, 0.8f),
+                                 b = noise(30000, seed + 1, -0.8f, 0.8f);
         std::vector<float> wideA(a.size()), wideB(a.size()), narrowA(a.size()), narrowB(a.size());
         for (long done = 0; done < static_cast<long>(a.size());) {
             const long n = std::min(blockLength(rng), static_cast<long>(a.size()) - done);

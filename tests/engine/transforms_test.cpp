@@ -63,11 +63,8 @@ TEST(SmoothSpectrum, ConstantMagnitudeAtFullWidth) {
 
 TEST(SmoothSpectrum, NarrowestWindowGivesTheMean) {
     const auto table = quarterCosTable(kN);
-    std::mt19937 rng(3);
-    std::uniform_real_distribution<float> u(0.0f, 2.0f);
-    std::vector<float> mag(kN / 2 + 1), env(kN / 2 + 1);
-    for (float& m : mag)
-        m = u(rng);
+    const std::vector<float> mag = noise(kN / 2 + 1, 3, 0.0f, 2.0f);
+    std::vector<float> env(kN / 2 + 1);
     const double mean = std::accumulate(mag.begin(), mag.begin() + kN / 2, 0.0) / (kN / 2);
     for (long width : {2L, 3L}) {
         smoothSpectrum(mag.data(), kN, width, env.data(), 5, table.data(), kLog2N);
@@ -92,11 +89,8 @@ TEST(SmoothSpectrum, InstancesKeepTheirOwnCaches) {
     auto plan = std::make_unique<FftPlan>();
     ASSERT_TRUE(fftPlanInit(*plan, kLog2N, table.data()));
     auto one = std::make_unique<SmoothingCache>(), two = std::make_unique<SmoothingCache>();
-    std::mt19937 rng(5);
-    std::uniform_real_distribution<float> u(0.0f, 1.0f);
-    std::vector<float> mag(kN / 2 + 1), envOne(kN / 2 + 1), envTwo(kN / 2 + 1), alone(kN / 2 + 1);
-    for (float& m : mag)
-        m = u(rng);
+    const std::vector<float> mag = noise(kN / 2 + 1, 5, 0.0f, 1.0f);
+    std::vector<float> envOne(kN / 2 + 1), envTwo(kN / 2 + 1), alone(kN / 2 + 1);
     smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
     smoothSpectrumCached(mag.data(), 40, envTwo.data(), 5, *plan, *two);
     smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
