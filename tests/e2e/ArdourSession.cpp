@@ -32,18 +32,6 @@ Result scanVst3(const std::vector<std::string>& env) {
 
 namespace {
 
-const char* routingName(Routing r) {
-    switch (r) {
-    case Routing::Pins:
-        return "pins";
-    case Routing::Send:
-        return "send";
-    case Routing::DirectPort:
-        return "direct";
-    }
-    return "";
-}
-
 std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }

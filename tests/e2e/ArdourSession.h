@@ -21,6 +21,11 @@ enum class Routing {
     Send,       // B on a track of its own, sent to the plug-in's side-chain input
     DirectPort, // that track's output connected straight to the side-chain input
 };
+// As the session script and the figures name it.
+inline const char* routingName(Routing r) {
+    static const char* const kNames[] = {"pins", "send", "direct"};
+    return kNames[static_cast<int>(r)];
+}
 
 struct ArdourJob {
     std::string format = "LV2"; // or "VST3"

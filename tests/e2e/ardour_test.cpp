@@ -137,7 +137,7 @@ TEST_F(Ardour, Lv2SideChainFromASecondTrack) {
     job.hostValues = kSettings;
     for (Routing routing : {Routing::Send, Routing::DirectPort}) {
         job.routing = routing;
-        const std::string tag = routing == Routing::Send ? "send" : "direct";
+        const std::string tag = routingName(routing);
         const ArdourExport e = exportSession(job, tag);
         ASSERT_FALSE(e.sound.samples.empty());
         const Match late =
