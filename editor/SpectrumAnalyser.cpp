@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// One window of each channel through the engine's transform, then the loudest bin of each
+// band, in dB against a full-scale sine.
+#include "editor/SpectrumAnalyser.h"
+
+#include "engine/transforms.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <new>
+#include <numbers>
+
+namespace zembra {
+
+void SpectrumAnalyser::FreePlan::operator()(FftPlan* p) const {
+    std::free(p);
+}
+
+SpectrumAnalyser::SpectrumAnalyser()
+    : mPlan(static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)))), mHann(kWindow),
+      mSpectrum(2 * kWindow), mSecond(2 * kWindow) {
+    if (!mPlan) throw std::bad_alloc();
+    std::vector<float> cosTable(kWindow / 4 + 1);
+    for (long k = 0; k <= kWindow / 4; ++k)
+        cosTable[k] = static_cast<float>(std::cos(2.0 * std::numbers::pi * k / kWindow));
+    fftPlanInit(*mPlan, kLog2FrameSize, cosTable.data());
+    for (long k = 0; k < kWindow; ++k)
+        mHann[k] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * k / kWindow));
+    for (auto& samples : mSamples)
+        samples.resize(kWindow);
+}
+
+SpectrumAnalyser::~SpectrumAnalyser() = default;
+
+bool SpectrumAnalyser::analyse(const SignalTap& tap) {
+    const std::uint64_t written = tap.written();
+    if (written == mLastWritten) return false;
+    if (!tap.readLatest(mSamples[0].data(), mSamples[1].data(), mSamples[2].data(), kWindow))
+        return false;
+    mLastWritten = written;
+    // A host may feed NaN or infinity: drawn as silence, as the engine hears it.
+    auto windowed = [&](const std::vector<float>& s, long k) {
+        return std::isfinite(s[k]) ? s[k] * mHann[k] : 0.0f;
+    };
+    const double rate = tap.sampleRate();
+    for (long k = 0; k < kWindow; ++k) {
+        mSpectrum[2 * k] = windowed(mSamples[SignalTap::kSourceA], k);
+        mSpectrum[2 * k + 1] = windowed(mSamples[SignalTap::kSourceB], k);
+    }
+    fftTwoRealPlanned(mSpectrum.data(), mSecond.data(), *mPlan);
+    reduce(mSpectrum.data(), rate, mBands[SignalTap::kSourceA]);
+    reduce(mSecond.data(), rate, mBands[SignalTap::kSourceB]);
+    for (long k = 0; k < kWindow; ++k) {
+        mSpectrum[2 * k] = windowed(mSamples[SignalTap::kOutput], k);
+        mSpectrum[2 * k + 1] = 0.0f;
+    }
+    fftForwardPlanned(*mPlan, mSpectrum.data());
+    reduce(mSpectrum.data(), rate, mBands[SignalTap::kOutput]);
+    return true;
+}
+
+void SpectrumAnalyser::reduce(const float* spectrum, double sampleRate, Bands& out) const {
+    // A full-scale sine through the Hann window peaks at n/4 in its bin.
+    constexpr double kFullScale = kWindow / 4.0;
+    const double binHz = sampleRate / kWindow;
+    for (int band = 0; band < spectrum::kBands; ++band) {
+        const double lo = spectrum::frequencyAt(static_cast<double>(band) / spectrum::kBands);
+        const double hi = spectrum::frequencyAt(static_cast<double>(band + 1) / spectrum::kBands);
+        const long first = std::clamp(static_cast<long>(std::floor(lo / binHz)), 1L, kWindow / 2);
+        const long last =
+            std::clamp(static_cast<long>(std::ceil(hi / binHz)), first + 1, kWindow / 2 + 1);
+        double power = 0.0;
+        for (long k = first; k < last; ++k) {
+            const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+            power = std::max(power, re * re + im * im);
+        }
+        const double db = 10.0 * std::log10(power / (kFullScale * kFullScale) + 1e-30);
+        out[static_cast<std::size_t>(band)] = spectrum::levelOfDb(db);
+    }
+}
+
+} // namespace zembra
