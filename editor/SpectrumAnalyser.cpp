@@ -63,19 +63,30 @@ bool SpectrumAnalyser::analyse(const SignalTap& tap) {
 void SpectrumAnalyser::reduce(const float* spectrum, double sampleRate, Bands& out) const {
     // A full-scale sine through the Hann window peaks at n/4 in its bin.
     constexpr double kFullScale = kWindow / 4.0;
+    constexpr long kLastBin = kWindow / 2;
     const double binHz = sampleRate / kWindow;
+    auto power = [spectrum](long k) {
+        const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+        return re * re + im * im;
+    };
     for (int band = 0; band < spectrum::kBands; ++band) {
+        // The loudest bin whose centre lies in the band; a band narrower than a bin (the
+        // lowest ones) reads between the two bins around its middle, so the low end is a
+        // curve rather than steps.
         const double lo = spectrum::frequencyAt(static_cast<double>(band) / spectrum::kBands);
         const double hi = spectrum::frequencyAt(static_cast<double>(band + 1) / spectrum::kBands);
-        const long first = std::clamp(static_cast<long>(std::floor(lo / binHz)), 1L, kWindow / 2);
-        const long last =
-            std::clamp(static_cast<long>(std::ceil(hi / binHz)), first + 1, kWindow / 2 + 1);
-        double power = 0.0;
-        for (long k = first; k < last; ++k) {
-            const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
-            power = std::max(power, re * re + im * im);
+        const long first = std::clamp(static_cast<long>(std::ceil(lo / binHz)), 1L, kLastBin);
+        const long last = std::clamp(static_cast<long>(std::ceil(hi / binHz)), 1L, kLastBin);
+        double loudest = 0.0;
+        for (long k = first; k < last; ++k)
+            loudest = std::max(loudest, power(k));
+        if (first >= last) {
+            const double at = spectrum::frequencyAt(spectrum::bandCentre(band)) / binHz;
+            const long k = std::clamp(static_cast<long>(at), 1L, kLastBin - 1);
+            const double f = std::clamp(at - static_cast<double>(k), 0.0, 1.0);
+            loudest = (1.0 - f) * power(k) + f * power(k + 1);
         }
-        const double db = 10.0 * std::log10(power / (kFullScale * kFullScale) + 1e-30);
+        const double db = 10.0 * std::log10(loudest / (kFullScale * kFullScale) + 1e-30);
         out[static_cast<std::size_t>(band)] = spectrum::levelOfDb(db);
     }
 }
