@@ -4,29 +4,17 @@
 #include "editor/SpectrumAnalyser.h"
 
 #include "engine/transforms.h"
+#include "engine/windows.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <new>
-#include <numbers>
 
 namespace zembra {
 
-void SpectrumAnalyser::FreePlan::operator()(FftPlan* p) const {
-    std::free(p);
-}
-
 SpectrumAnalyser::SpectrumAnalyser()
-    : mPlan(static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)))), mHann(kWindow),
-      mSpectrum(2 * kWindow), mSecond(2 * kWindow) {
-    if (!mPlan) throw std::bad_alloc();
-    std::vector<float> cosTable(kWindow / 4 + 1);
-    for (long k = 0; k <= kWindow / 4; ++k)
-        cosTable[k] = static_cast<float>(std::cos(2.0 * std::numbers::pi * k / kWindow));
-    fftPlanInit(*mPlan, kLog2FrameSize, cosTable.data());
-    for (long k = 0; k < kWindow; ++k)
-        mHann[k] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * k / kWindow));
+    : mPlan(makeFftPlan(kLog2FrameSize)), mHann(kWindow), mSpectrum(2 * kWindow),
+      mSecond(2 * kWindow) {
+    makeHannSynthesisWindow(mHann.data(), kWindow);
     for (auto& samples : mSamples)
         samples.resize(kWindow);
 }

@@ -32,12 +32,9 @@ class SpectrumAnalyser {
     const Bands& bands(SignalTap::Channel channel) const { return mBands[channel]; }
 
   private:
-    struct FreePlan {
-        void operator()(FftPlan* p) const;
-    };
     void reduce(const float* spectrum, double sampleRate, Bands& out) const;
 
-    std::unique_ptr<FftPlan, FreePlan> mPlan;
+    std::unique_ptr<FftPlan> mPlan;
     std::vector<float> mHann;
     std::vector<float> mSamples[SignalTap::kChannelCount];
     std::vector<float> mSpectrum;
