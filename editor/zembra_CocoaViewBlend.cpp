@@ -19,9 +19,9 @@ namespace {
 const char* routingHint(SourceSilence::Missing missing) {
     switch (missing) {
     case SourceSilence::Missing::SourceA:
-        return "Source A is silent: play a source into the plug-in's main input";
+        return "Source A is silent: feed a source to input A (the track's own input)";
     case SourceSilence::Missing::SourceB:
-        return "Source B is silent: route a second source to the sidechain input";
+        return "Source B is silent: feed a second source to input B (sidechain or right channel)";
     case SourceSilence::Missing::None:
         break;
     }

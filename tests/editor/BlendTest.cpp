@@ -215,7 +215,7 @@ TEST_F(Blend, ASilentSourceIsExplainedInItsOwnFieldAndTheStatusKeepsItsText) {
     EXPECT_EQ(hint.stringValue(), "");
     e.view().update();
     EXPECT_EQ(hint.stringValue(),
-              "Source B is silent: route a second source to the sidechain input");
+              "Source B is silent: feed a second source to input B (sidechain or right channel)");
     EXPECT_EQ(status.stringValue(), statusText);
     levels(e, 0.5f, 0.2f);
     e.view().update();
