@@ -83,6 +83,12 @@ else
 		feeder:output():audio(0):connect(sidechain:audio(0):name())
 	end
 end
+-- A VST3 plug-in hears the values only in its next process cycles, and the state Ardour
+-- saves comes from the plug-in: save once a few cycles have run.
+local cycle = AudioEngine:processed_samples()
+while AudioEngine:processed_samples() < cycle + 3 * job.buffer do
+	ARDOUR.LuaAPI.usleep(1000)
+end
 print("lag " .. insert:signal_latency())
 check(Session:save_state("", false, false, false, false, false) == 0, "save")
 close_session()
