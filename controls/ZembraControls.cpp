@@ -5,6 +5,8 @@
 #include "controls/CustomButtonCell.h"
 #include "controls/CustomToggleButtonCell.h"
 #include "controls/VerticalSliderCell.h"
+#include "controls/ZembraPadGuide.h"
+#include "controls/ZembraSpectrumView.h"
 #include "controls/ZembraXYView.h"
 #include "platform/toolkit/ClassRegistry.h"
 
@@ -13,6 +15,10 @@ void registerZembraControls(const std::string& resourceBundle) {
     r.registerView("ZembraXYView", [resourceBundle](const tk::Coder& c) {
         return std::make_shared<ZembraXYView>(c, resourceBundle);
     });
+    r.registerView("ZembraPadGuide",
+                   [](const tk::Coder& c) { return std::make_shared<ZembraPadGuide>(c); });
+    r.registerView("ZembraSpectrumView",
+                   [](const tk::Coder& c) { return std::make_shared<ZembraSpectrumView>(c); });
     r.registerCellClass<VerticalSliderCell>("VerticalSliderCell");
     r.registerCellClass<CustomButtonCell>("CustomButtonCell");
     r.registerCellClass<CustomToggleButtonCell>("CustomToggleButtonCell");

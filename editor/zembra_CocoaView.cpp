@@ -3,8 +3,11 @@
 // description, and the order in which it takes up its jobs.
 #include "editor/zembra_CocoaView.h"
 
+#include "controls/ZembraPadGuide.h"
+#include "controls/ZembraSpectrumView.h"
 #include "controls/ZembraXYView.h"
 #include "editor/ControlBindings.h"
+#include "editor/LiveSpectra.h"
 #include "editor/ZembraNotifications.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/PopUpButton.h"
@@ -39,6 +42,7 @@ zembra_CocoaView::~zembra_CocoaView() {
     fnd::NotificationCenter::defaultCenter().removeObserver(this);
     if (mGraphicsThread) mGraphicsThread->stop();
     _removeListeners();
+    mSpectra.reset();
     mBackground.reset();
     for (auto& frame : mAnimatedBackground)
         frame.reset();
@@ -62,6 +66,9 @@ template <class Visit> void zembra_CocoaView::_forEachOutlet(Visit&& visit) {
     visit("uiXControlPopUp", uiXControlPopUp);
     visit("uiYControlPopUp", uiYControlPopUp);
     visit("uiKlovStatus", uiKlovStatus);
+    visit("uiSpectrumView", uiSpectrumView);
+    visit("uiPadGuide", uiPadGuide);
+    visit("uiRoutingHint", uiRoutingHint);
     visit("uiProgressPanel", uiProgressPanel);
 }
 

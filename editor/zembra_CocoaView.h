@@ -3,9 +3,11 @@
 // animated (or still) background behind its controls, binds the controls to the twelve
 // parameters of one plug-in instance through the host's parameter services, turns the
 // controls' gestures into the host's gesture events, and shows the input levels, the
-// hardware controller's status and the information panel. Its methods live in one file per
+// hardware controller's status, the information panel, and the blend: live spectra, what the
+// pad gives where, and a hint when a source is missing. Its methods live in one file per
 // job: zembra_CocoaView.cpp (waking, wiring, teardown), zembra_CocoaViewBinding.cpp,
-// zembra_CocoaViewBackground.cpp and zembra_CocoaViewInformation.cpp.
+// zembra_CocoaViewBackground.cpp, zembra_CocoaViewInformation.cpp and
+// zembra_CocoaViewBlend.cpp.
 //
 // Everything runs on the main (interface) thread except its graphics thread, which only
 // asks the main thread to run update(), and the controller's notifications, whose handlers
@@ -14,6 +16,7 @@
 
 #include "editor/CompactImage.h"
 #include "editor/GraphicsThread.h"
+#include "editor/SourceSilence.h"
 #include "engine/ZembraParameters.h"
 #include "platform/audiounit/AudioUnit.h"
 #include "platform/foundation/NotificationCenter.h"
@@ -26,9 +29,12 @@
 #include <memory>
 #include <string>
 
+class ZembraPadGuide;
+class ZembraSpectrumView;
 class ZembraXYView;
 namespace zembra {
 struct ControlBinding;
+class LiveSpectra;
 }
 namespace tk {
 class Button;
@@ -68,7 +74,8 @@ class zembra_CocoaView : public tk::View {
     bool becomeFirstResponder() override { return true; }
     bool isOpaque() const override { return false; }
 
-    // Binding to a plug-in instance; 0 unbinds. The control actions share one body.
+    // Binding to a plug-in instance; 0 unbinds. While bound to an instance whose sound the
+    // editor can reach, it shows the spectra. The control actions share one body.
     void setAU(AudioUnit au);
     void iaParamMixAChanged(tk::Control& s) { _controlChanged(kParamMixA, s); }
     void iaParamMixBChanged(tk::Control& s) { _controlChanged(kParamMixB, s); }
@@ -105,6 +112,7 @@ class zembra_CocoaView : public tk::View {
     bool doesAnimation() const { return mDoAnimation; }
     float animationStep() const { return mAnimationStep; }
     std::int64_t gestureSessions() const { return mSessions; }
+    bool showsSpectra() const { return mSpectra != nullptr; }
     const std::shared_ptr<const zembra::CompactImage>& animationFrame(int index) const {
         return mAnimatedBackground.at(static_cast<std::size_t>(index));
     }
@@ -125,6 +133,11 @@ class zembra_CocoaView : public tk::View {
     void _loadBackground();
     void _configureControlsFromParameterTable();
     void _showControllerStatus();
+
+    // The blend, once per editor frame `seconds` after the last: the spectra, the pad's
+    // words and the hint about a missing source.
+    void _startSpectra();
+    void _showBlend(double seconds);
 
     void _addListeners();
     void _removeListeners();
@@ -165,6 +178,9 @@ class zembra_CocoaView : public tk::View {
     tk::PopUpButton* uiXControlPopUp = nullptr;
     tk::PopUpButton* uiYControlPopUp = nullptr;
     tk::TextField* uiKlovStatus = nullptr;
+    ZembraSpectrumView* uiSpectrumView = nullptr;
+    ZembraPadGuide* uiPadGuide = nullptr;
+    tk::TextField* uiRoutingHint = nullptr;
 
     std::shared_ptr<const zembra::CompactImage> mBackground;
     tk::View* uiProgressPanel = nullptr;
@@ -183,6 +199,10 @@ class zembra_CocoaView : public tk::View {
 
     // Carries the stop flag the graphics thread reads, so the thread never reads the view.
     std::unique_ptr<zembra::GraphicsThread> mGraphicsThread;
+    std::unique_ptr<zembra::LiveSpectra> mSpectra;
+    zembra::SourceSilence mSilence;
+    float mPeakA = 0.0f;
+    float mPeakB = 0.0f;
     std::int64_t mSessions = 0;
     // Between the outermost begin and end; which parameters the host was told are begun.
     bool mGestureOpen = false;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor view's background: the still picture or the loop of frames behind the controls,
-// loaded once when the view wakes, and the phase the graphics thread advances, eased into a
-// cross-fade of two neighbouring frames.
+// stretched over the whole view, loaded once when the view wakes, and the phase the graphics
+// thread advances, eased into a cross-fade of two neighbouring frames.
 #include "editor/zembra_CocoaView.h"
 
 #include "platform/foundation/Bundle.h"
@@ -11,6 +11,7 @@
 #include "support/Preferences.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -71,17 +72,18 @@ void zembra_CocoaView::drawRect(tk::GraphicsContext& g, const tk::Rect&) {
     if (mDoAnimation) {
         const BackgroundFrames f = backgroundFramesForStep(mAnimationStep);
         if (const auto& a = mAnimatedBackground[f.a])
-            g.drawImage(*a->image(), {0, 0}, tk::CompositingOperation::Copy, 1.0);
+            g.drawImage(*a->image(), bounds(), tk::CompositingOperation::Copy, 1.0);
         if (const auto& b = mAnimatedBackground[f.b])
-            g.drawImage(*b->image(), {0, 0}, tk::CompositingOperation::SourceOver, f.opacity);
+            g.drawImage(*b->image(), bounds(), tk::CompositingOperation::SourceOver, f.opacity);
     } else if (mBackground) {
-        g.drawImage(*mBackground->image(), {0, 0}, tk::CompositingOperation::SourceOver, 1.0);
+        g.drawImage(*mBackground->image(), bounds(), tk::CompositingOperation::SourceOver, 1.0);
     }
     g.restoreGraphicsState();
 }
 
 void zembra_CocoaView::update() {
     animateBackground();
+    _showBlend(std::chrono::duration<double>(kGraphicsTick).count());
 }
 
 void zembra_CocoaView::animateBackground() {

@@ -105,6 +105,7 @@ void zembra_CocoaView::configureUiControls() {
 void zembra_CocoaView::setAU(AudioUnit au) {
     if (mAU != 0 || mParameterListener != 0) _removeListeners();
     mAU = au;
+    _startSpectra();
     if (au == 0) return; // unbinding only: there is nothing to listen to
     _addListeners();
     _synchronizeUIWithParameterValues();

@@ -50,6 +50,8 @@ void zembra_CocoaView::iaUpdateLevelMeters(const fnd::Notification& n) {
     _onMainThread([unit, a, b](zembra_CocoaView& view) {
         // Handles are positive, so an unbound view (mAU 0) shows no instance's levels.
         if (view.mAU == 0 || unit != view.mAU) return;
+        view.mPeakA = a;
+        view.mPeakB = b;
         for (auto [slider, value] : {std::pair{view.uiMixASlider, a}, {view.uiMixBSlider, b}})
             if (auto* cell = slider ? dynamic_cast<VerticalSliderCell*>(slider->cell()) : nullptr)
                 cell->setRmsLevel(value);

@@ -2,6 +2,7 @@
 // The blend: short-time spectra of A and B cross-faded along Y and, towards the middle of X,
 // the fine structure of one source shaped by the spectral envelope of the other; then
 // overlap-add resynthesis with the dry sources mixed in.
+#include "blend_weights.h"
 #include "denormals.h"
 #include "fast_atan2.h"
 #include "fast_sincos.h"
@@ -46,35 +47,16 @@ __attribute__((always_inline)) inline void polarForm(const float* spec, float* m
     }
 }
 
-struct Weights {
-    double a, b;
-    float cross;
-};
-
-// The edge weights fall off as the 13th power, keeping the plain cross-fades to the outer
-// parts of X and the cross-synthesis everywhere in between.
-Weights blendWeights(float x) {
-    const float x3 = x * x * x;
-    const float x5 = x * x * x3;
-    const auto wB = static_cast<double>(x3 * (x5 * x5));
-    const double u = 1.0 - static_cast<double>(x);
-    const double u3 = u * u * u;
-    const double u5 = u * u * u3;
-    const double wA = u3 * (u5 * u5);
-    const auto cross = std::sqrt(static_cast<float>((1.0 - wB) * (1.0 - wA)));
-    return {wA, wB, cross};
-}
-
 long envelopeWidth(float x) {
     const float width = std::clamp(2048.0f * x * x * x, 2.0f, 2048.0f);
     return static_cast<long>(width);
 }
 
 __attribute__((always_inline)) inline void synthesise(RTzembraInstance* instance,
-                                                      const Weights* weights, float y) {
+                                                      const BlendWeights* weights, float position) {
     RTzembraInstance& s = *instance;
-    const Weights& w = *weights;
-    const float notY = 1.0f - y;
+    const BlendWeights& w = *weights;
+    const auto [notY, y] = crossFade(position);
     for (long j = 0; j < kBlendBins; ++j) {
         // Both ratios are formed before the test so the loop has no branch to vectorise.
         const float ratioA = std::min(s.magA[j] / s.envA[j], kFineStructureCap);
@@ -146,7 +128,7 @@ void blockStep(RTzembraInstance& s) {
     smoothSpectrumCached(s.magA, width, s.envA, kEnvelopeWindowType, s.fft, s.smoothing);
     smoothSpectrumCached(s.magB, width, s.envB, kEnvelopeWindowType, s.fft, s.smoothing);
 
-    const Weights weights = blendWeights(x);
+    const BlendWeights weights = blendWeights(x);
     runWide<synthesise>(&s, &weights, y);
     fftInversePlanned(s.fft, s.specA);
     overlapAdd(s);

@@ -4,8 +4,10 @@
 
 #include "RTzembra.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace zembra {
 
@@ -46,6 +48,15 @@ PlanPtr planFor(long log2n, const float* cosTable) {
     return plan;
 }
 } // namespace
+
+std::unique_ptr<FftPlan> makeFftPlan(long log2n) {
+    const long n = 1L << log2n;
+    std::vector<float> cosTable(static_cast<std::size_t>(n / 4 + 1));
+    for (long k = 0; k <= n / 4; ++k)
+        cosTable[k] = static_cast<float>(std::cos(2.0 * M_PI * static_cast<double>(k) / n));
+    auto plan = std::make_unique<FftPlan>();
+    return fftPlanInit(*plan, log2n, cosTable.data()) ? std::move(plan) : nullptr;
+}
 
 } // namespace zembra
 

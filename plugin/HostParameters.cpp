@@ -3,6 +3,7 @@
 // object.
 #include "HostParameters.h"
 
+#include "editor/SignalTapProperty.h"
 #include "platform/foundation/RunLoop.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ void onMainThread(HostParameters& self, std::function<void(HostParameters&)> wor
 
 } // namespace
 
-HostParameters::HostParameters() {
+HostParameters::HostParameters(std::shared_ptr<SignalTap> tap) : mTap(std::move(tap)) {
     for (const ParameterInfo& info : kParameters)
         mValues[info.id].store(info.def, std::memory_order_relaxed);
 }
@@ -67,6 +68,12 @@ void HostParameters::detach(HostConnection* connection) {
         }
     }
     mHosts.erase(it);
+}
+
+OSStatus HostParameters::getProperty(AudioUnitPropertyID id, void* outData,
+                                     std::uint32_t dataSize) const {
+    if (id != kSignalTapProperty || !mTap) return kAUErrInvalidProperty;
+    return copySignalTap(mTap, outData, dataSize);
 }
 
 AudioUnitParameterValue HostParameters::getParameter(AudioUnitParameterID id) const {
@@ -108,8 +115,9 @@ void HostParameters::tellListeners(std::uint32_t id) const {
     if (parameter.mAudioUnit != 0) AUParameterListenerNotify(0, nullptr, &parameter);
 }
 
-RegisteredInstance::RegisteredInstance(const void* plugin)
-    : mKey(plugin), mParameters(std::make_shared<HostParameters>()), mRegistration(mParameters) {
+RegisteredInstance::RegisteredInstance(const void* plugin, std::shared_ptr<SignalTap> tap)
+    : mKey(plugin), mParameters(std::make_shared<HostParameters>(std::move(tap))),
+      mRegistration(mParameters) {
     mParameters->setUnit(mRegistration.unit());
     if (!mKey) return;
     auto& table = instanceTable();

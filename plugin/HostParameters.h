@@ -4,6 +4,7 @@
 // when open, attaches its connection to the host, through which sets and gestures go on.
 #pragma once
 
+#include "SignalTap.h"
 #include "ZembraParameters.h"
 #include "platform/audiounit/AudioUnitInstance.h"
 
@@ -26,7 +27,8 @@ class HostConnection {
 class HostParameters final : public AudioUnitInstance,
                              public std::enable_shared_from_this<HostParameters> {
   public:
-    HostParameters();
+    // `tap`, when given, is offered to editors as the instance's signal tap.
+    explicit HostParameters(std::shared_ptr<SignalTap> tap = nullptr);
 
     // Audio side, any thread, the audio thread included (one relaxed store): the host value
     // the plug-in now holds. Indexes past the twelve are ignored.
@@ -60,6 +62,8 @@ class HostParameters final : public AudioUnitInstance,
     void beginParameterGesture(AudioUnitParameterID id) override;
     void endParameterGesture(AudioUnitParameterID id) override;
     void parameterValueEvent(AudioUnitParameterID id) override;
+    OSStatus getProperty(AudioUnitPropertyID id, void* outData,
+                         std::uint32_t dataSize) const override;
 
     int gestureDepth(AudioUnitParameterID id) const {
         return id < kZembraParameterCount ? mGestureDepth[id] : 0;
@@ -70,6 +74,7 @@ class HostParameters final : public AudioUnitInstance,
     void tellListeners(std::uint32_t id) const;
 
     std::array<std::atomic<float>, kZembraParameterCount> mValues;
+    const std::shared_ptr<SignalTap> mTap;
     std::atomic<AudioUnit> mUnit{0};
     // Main thread only. The last is the one in use.
     std::vector<HostConnection*> mHosts;
@@ -81,8 +86,9 @@ class HostParameters final : public AudioUnitInstance,
 class RegisteredInstance {
   public:
     // `plugin` is the key the UI looks the instance up by; nullptr registers the instance
-    // without a key (a UI that could not reach its plug-in object).
-    explicit RegisteredInstance(const void* plugin);
+    // without a key (a UI that could not reach its plug-in object). `tap` is the audio side's
+    // signal tap, for the editors of the instance.
+    explicit RegisteredInstance(const void* plugin, std::shared_ptr<SignalTap> tap = nullptr);
     ~RegisteredInstance();
     RegisteredInstance(const RegisteredInstance&) = delete;
     RegisteredInstance& operator=(const RegisteredInstance&) = delete;

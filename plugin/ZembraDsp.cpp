@@ -60,6 +60,7 @@ void Dsp::loadPreset(uint32_t index) {
 void Dsp::setSampleRate(double sampleRate) {
     const double frames = sampleRate > 0.0 ? sampleRate * kMeterReleaseSeconds : 0.0;
     mReleaseFramesPerE.store(static_cast<float>(frames), std::memory_order_relaxed);
+    if (sampleRate > 0.0) mTap->setSampleRate(sampleRate);
 }
 
 void Dsp::reset() {
@@ -135,7 +136,9 @@ void Dsp::render(const float* inA, const float* inB, float* outL, float* outR, u
     // Before processing: the outputs may be the inputs.
     mBlockPeakA = blockPeak(inA, frames, mBlockPeakA);
     mBlockPeakB = blockPeak(inB, frames, mBlockPeakB);
+    mTap->writeSources(inA, inB, frames);
     mEngine.process(inA, inB, outL, outR, frames);
+    mTap->writeOutput(outL, outR, frames);
 }
 
 void Dsp::publishPeaks(uint32_t frames) {

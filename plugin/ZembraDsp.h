@@ -4,12 +4,14 @@
 // behind it all. The format shells only forward to this.
 #pragma once
 
+#include "SignalTap.h"
 #include "ZembraParameters.h"
 #include "ZembraProcessor.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 namespace zembra::plugin {
 
@@ -63,6 +65,10 @@ class Dsp {
     void process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
                  const MidiMessage* events, uint32_t eventCount, Transport transport = {});
 
+    // Where an open editor finds the latest sound of A, B and the output. Written by
+    // process() only while an editor listens.
+    const std::shared_ptr<SignalTap>& signalTap() const { return mTap; }
+
     // The value the engine holds, in engine units (for tests and diagnostics).
     float engineParameter(int id) const { return mEngine.parameter(id); }
 
@@ -84,6 +90,7 @@ class Dsp {
     float mHeldPeakB = 0.0f;
     std::atomic<float> mReleaseFramesPerE{0.0f};
     std::array<std::atomic<float>, 2> mPeaks;
+    const std::shared_ptr<SignalTap> mTap = std::make_shared<SignalTap>();
 };
 
 } // namespace zembra::plugin

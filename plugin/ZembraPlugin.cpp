@@ -33,7 +33,8 @@ class ZembraPlugin : public Plugin {
     // The instance is registered under the plug-in object DPF hands the UI.
     ZembraPlugin()
         : Plugin(zembra::kPluginParameterCount, kFactoryPresets.size(), 0),
-          mOrder(getPluginFormatName()), mInstance(static_cast<const Plugin*>(this)), mMidi() {
+          mOrder(getPluginFormatName()),
+          mInstance(static_cast<const Plugin*>(this), mDsp.signalTap()), mMidi() {
         mDsp.setSampleRate(getSampleRate());
         // What the blend and the dry mix really take (the engine's own
         // RTzembraGetProcessingLatency says one hop); the solo paths are delayed to match, so

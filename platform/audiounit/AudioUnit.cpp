@@ -177,8 +177,9 @@ std::shared_ptr<Listener> findListener(AUParameterListenerRef ref) {
     return it == r.listeners.end() ? nullptr : it->second;
 }
 
-OSStatus findInstance(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
-                      AudioUnitElement element, std::shared_ptr<AudioUnitInstance>& out) {
+// The instance and the one place (global scope, element 0) it keeps its values in.
+OSStatus findGlobal(AudioUnit unit, AudioUnitScope scope, AudioUnitElement element,
+                    std::shared_ptr<AudioUnitInstance>& out) {
     {
         auto& r = registry();
         std::lock_guard lock(r.mutex);
@@ -188,6 +189,12 @@ OSStatus findInstance(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope sc
     }
     if (scope != kAudioUnitScope_Global) return kAUErrInvalidScope;
     if (element != 0) return kAUErrInvalidElement;
+    return kAUNoErr;
+}
+
+OSStatus findInstance(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
+                      AudioUnitElement element, std::shared_ptr<AudioUnitInstance>& out) {
+    if (OSStatus st = findGlobal(unit, scope, element, out); st != kAUNoErr) return st;
     if (id >= out->parameterCount()) return kAUErrInvalidParameter;
     return kAUNoErr;
 }
@@ -267,6 +274,14 @@ OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUni
     if (OSStatus st = findInstance(unit, id, scope, element, instance); st != kAUNoErr) return st;
     *outValue = instance->getParameter(id);
     return kAUNoErr;
+}
+
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* outData, std::uint32_t dataSize) {
+    if (!outData) return kAUErrBadArgument;
+    std::shared_ptr<AudioUnitInstance> instance;
+    if (OSStatus st = findGlobal(unit, scope, element, instance); st != kAUNoErr) return st;
+    return instance->getProperty(id, outData, dataSize);
 }
 
 OSStatus AUParameterSet(AUParameterListenerRef sendingListener, void* sendingObject,

@@ -23,6 +23,7 @@ using AudioUnitParameterID = std::uint32_t;
 using AudioUnitScope = std::uint32_t;
 using AudioUnitElement = std::uint32_t;
 using AudioUnitParameterValue = float;
+using AudioUnitPropertyID = std::uint32_t;
 
 // Every parameter lives in the global scope, element 0.
 inline constexpr AudioUnitScope kAudioUnitScope_Global = 0;
@@ -67,6 +68,11 @@ inline constexpr OSStatus kAUErrInvalidElement = -10877;
 inline constexpr OSStatus kAUErrInvalidParameter = -10878;
 // The handle names no registered instance.
 inline constexpr OSStatus kAUErrInvalidUnit = -66749;
+// The instance has no such property, or not in a value of the size asked for.
+inline constexpr OSStatus kAUErrInvalidProperty = -10879;
+inline constexpr OSStatus kAUErrInvalidPropertyValue = -10851;
+// Properties a plug-in defines for its own editor are numbered from here.
+inline constexpr AudioUnitPropertyID kAudioUnitProperty_FirstCustom = 64000;
 
 // A listener whose callbacks run on `runLoop` (the caller's current loop when null), which
 // must outlive it. For each registered parameter it calls back at most once per
@@ -91,6 +97,11 @@ OSStatus AUListenerDispose(AUParameterListenerRef listener);
 
 OSStatus AudioUnitGetParameter(AudioUnit unit, AudioUnitParameterID id, AudioUnitScope scope,
                                AudioUnitElement element, AudioUnitParameterValue* outValue);
+
+// Copies the value of a property of the instance, in the global scope, element 0, into
+// `outData`, which holds `dataSize` bytes of the property's type.
+OSStatus AudioUnitGetProperty(AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                              AudioUnitElement element, void* outData, std::uint32_t dataSize);
 
 // Hands `value` to the instance, then tells every registration of the parameter the value
 // the instance now holds, except the registration of `sendingListener` with `sendingObject`.

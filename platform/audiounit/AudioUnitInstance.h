@@ -24,6 +24,12 @@ class AudioUnitInstance {
     virtual void beginParameterGesture(AudioUnitParameterID id) = 0;
     virtual void endParameterGesture(AudioUnitParameterID id) = 0;
     virtual void parameterValueEvent(AudioUnitParameterID id) { (void)id; }
+    // Copies a property's value into `outData` of `dataSize` bytes; none by default.
+    virtual OSStatus getProperty(AudioUnitPropertyID id, void* outData,
+                                 std::uint32_t dataSize) const {
+        (void)id, (void)outData, (void)dataSize;
+        return kAUErrInvalidProperty;
+    }
 };
 
 namespace au {

@@ -61,4 +61,21 @@ void TestHost::clearCalls() {
     mCalls.clear();
 }
 
+OSStatus TestHost::getProperty(AudioUnitPropertyID id, void* outData,
+                               std::uint32_t dataSize) const {
+    PropertySource source;
+    {
+        std::lock_guard lock(mMutex);
+        auto it = mProperties.find(id);
+        if (it == mProperties.end()) return kAUErrInvalidProperty;
+        source = it->second;
+    }
+    return source(outData, dataSize);
+}
+
+void TestHost::setProperty(AudioUnitPropertyID id, PropertySource source) {
+    std::lock_guard lock(mMutex);
+    mProperties[id] = std::move(source);
+}
+
 } // namespace au

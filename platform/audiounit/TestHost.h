@@ -6,6 +6,7 @@
 #include "platform/audiounit/AudioUnitInstance.h"
 
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -33,6 +34,12 @@ class TestHost : public AudioUnitInstance {
     void beginParameterGesture(AudioUnitParameterID id) override;
     void endParameterGesture(AudioUnitParameterID id) override;
     void parameterValueEvent(AudioUnitParameterID id) override;
+    OSStatus getProperty(AudioUnitPropertyID id, void* outData,
+                         std::uint32_t dataSize) const override;
+
+    // What answers for property `id` from now on: it copies the value into the caller's.
+    using PropertySource = std::function<OSStatus(void* outData, std::uint32_t dataSize)>;
+    void setProperty(AudioUnitPropertyID id, PropertySource source);
 
     // A change the host makes itself (automation, a preset): stored, not recorded as a call.
     void store(AudioUnitParameterID id, AudioUnitParameterValue value);
@@ -46,6 +53,7 @@ class TestHost : public AudioUnitInstance {
     std::vector<AudioUnitParameterValue> mValues;
     Rule mRule;
     std::vector<Call> mCalls;
+    std::map<AudioUnitPropertyID, PropertySource> mProperties;
 };
 
 } // namespace au

@@ -488,9 +488,14 @@ void GraphicsContext::strokePath(const Path& p) {
 
 void GraphicsContext::drawImage(const Image& image, Point p, CompositingOperation op,
                                 double fraction) {
+    drawImage(image, Rect{p, image.size()}, op, fraction);
+}
+
+void GraphicsContext::drawImage(const Image& image, const Rect& dest, CompositingOperation op,
+                                double fraction) {
     const Size sz = image.size();
-    const Rect dest{p, sz};
-    if (!finite(dest) || !std::isfinite(fraction)) return;
+    const Point p = dest.origin;
+    if (!finite(dest) || !std::isfinite(fraction) || sz.width <= 0 || sz.height <= 0) return;
     fraction = std::clamp(fraction, 0.0, 1.0);
     DrawOp rec = makeOp(DrawOp::Kind::Image, userToWindow(dest), {});
     rec.operation = op;
@@ -508,8 +513,8 @@ void GraphicsContext::drawImage(const Image& image, Point p, CompositingOperatio
         [&](cairo_t* cr) {
             cairo_save(cr);
             // Bitmaps are stored top row first: flip them back locally.
-            cairo_translate(cr, p.x, p.y + sz.height);
-            cairo_scale(cr, inv, -inv);
+            cairo_translate(cr, p.x, p.y + dest.height());
+            cairo_scale(cr, inv * dest.width() / sz.width, -inv * dest.height() / sz.height);
             cairo_rectangle(cr, 0, 0, pw, ph);
             cairo_clip(cr);
             if (op == CompositingOperation::Copy &&

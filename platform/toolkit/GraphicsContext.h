@@ -93,6 +93,8 @@ class GraphicsContext {
     void strokePath(const Path& p);
     // The whole image with its lower-left corner at `p`, unscaled, at opacity `fraction`.
     void drawImage(const Image& image, Point p, CompositingOperation op, double fraction);
+    // The whole image stretched over `dest`.
+    void drawImage(const Image& image, const Rect& dest, CompositingOperation op, double fraction);
     // Lays `s` out in `frame` by its paragraph style; single-line styles are centred
     // vertically. Returns the laid-out text's logical rectangle (window coordinates).
     Rect drawText(const AttributedString& s, const Rect& frame,

@@ -96,6 +96,25 @@ TEST_F(Services, UnknownHandlesListenersAndParametersAreRefused) {
     EXPECT_EQ(AudioUnitGetParameter(gone, 0, 0, 0, &v), kAUErrInvalidUnit);
 }
 
+TEST_F(Services, PropertiesComeFromTheInstanceInItsGlobalScope) {
+    int value = 0;
+    const AudioUnitPropertyID id = kAudioUnitProperty_FirstCustom + 3;
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 0, 0, &value, sizeof value), kAUErrInvalidProperty);
+    host->setProperty(id, [](void* out, std::uint32_t size) {
+        if (size != sizeof(int)) return kAUErrInvalidPropertyValue;
+        *static_cast<int*>(out) = 42;
+        return kAUNoErr;
+    });
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 1, 0, &value, sizeof value), kAUErrInvalidScope);
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 0, 1, &value, sizeof value), kAUErrInvalidElement);
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 0, 0, nullptr, sizeof value), kAUErrBadArgument);
+    EXPECT_EQ(AudioUnitGetProperty(unit() + 1000, id, 0, 0, &value, 4), kAUErrInvalidUnit);
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 0, 0, &value, 2), kAUErrInvalidPropertyValue);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(AudioUnitGetProperty(unit(), id, 0, 0, &value, sizeof value), kAUNoErr);
+    EXPECT_EQ(value, 42);
+}
+
 TEST_F(Services, ChangesArriveOnTheLoopAtMostOncePerIntervalAndTheLastIsKept) {
     const auto p0 = param(0), p1 = param(1);
     ASSERT_EQ(AUListenerAddParameter(listener, nullptr, &p0), kAUNoErr);

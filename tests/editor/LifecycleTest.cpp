@@ -26,7 +26,8 @@ std::vector<tk::DrawOp> backgroundOps(Editor& e) {
     e.window().render();
     std::vector<tk::DrawOp> ops;
     for (const auto& op : e.window().recorder().ofKind(tk::DrawOp::Kind::Image))
-        if (op.rect.width() == 8 && op.rect.height() == 6) ops.push_back(op); // the pictures
+        // The pictures, each stretched over the whole view.
+        if (op.rect == e.view().frame()) ops.push_back(op);
     return ops;
 }
 
@@ -43,7 +44,7 @@ TEST_F(Lifecycle, TheFactoryNamesItselfIgnoresThePreferredSizeAndNeedsTheDescrip
     EXPECT_EQ(factory.interfaceVersion(), 0u);
     EXPECT_EQ(factory.description(), "zembra Cocoa View");
     Editor e;
-    EXPECT_EQ(e.view().frame().size, (tk::Size{720, 460}));
+    EXPECT_EQ(e.view().frame().size, (tk::Size{720, 600}));
     EXPECT_TRUE(e.view().acceptsFirstResponder());
     EXPECT_EQ(e.view().audioUnit(), e.unit());
     // A click on the background makes the editor first responder.

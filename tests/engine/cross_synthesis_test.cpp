@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The blend as a user hears it: the corners of the pad, the dry mix, the solos, clipping,
 // pseudo-stereo, the 2048-sample delay and independence from the caller's block sizes.
+#include "blend_weights.h"
 #include "engine_test_support.h"
 #include "instance.h"
 #include "simd.h"
@@ -71,6 +72,30 @@ TEST(Blend, CornersOfThePadPickASource) {
         EXPECT_NEAR(out.right[peak], 0.5f, 1e-3f);
         EXPECT_NEAR(out.left[other], 0.0f, 1e-3f);
     }
+}
+
+// What the editor shows at the knob: the shares follow the engine's weights and always add
+// up to the whole blend, with the cross-syntheses taking over towards the middle of X.
+TEST(Blend, SharesOfThePadSayWhatTheCornersAndMiddleGive) {
+    const BlendShares origin = blendShares(0.0f, 0.0f);
+    EXPECT_FLOAT_EQ(origin.a, 1.0f);
+    EXPECT_FLOAT_EQ(origin.b + origin.aThroughB + origin.bThroughA, 0.0f);
+    EXPECT_FLOAT_EQ(blendShares(0.0f, 1.0f).b, 1.0f);
+    EXPECT_FLOAT_EQ(blendShares(1.0f, 0.0f).b, 1.0f);
+    EXPECT_FLOAT_EQ(blendShares(1.0f, 1.0f).a, 1.0f);
+
+    const BlendWeights middle = blendWeights(0.5f);
+    EXPECT_NEAR(middle.a, 0.00012207, 1e-8);
+    EXPECT_NEAR(middle.cross, 0.99988f, 1e-5f);
+    const BlendShares bottom = blendShares(0.5f, 0.0f);
+    EXPECT_NEAR(bottom.aThroughB, 0.99988f, 1e-5f);
+    EXPECT_FLOAT_EQ(bottom.bThroughA, 0.0f);
+    const BlendShares top = blendShares(0.5f, 1.0f);
+    EXPECT_NEAR(top.bThroughA, 0.99988f, 1e-5f);
+    // At X = 0.25 the cross-fade keeps only a trace: the plain sources live at the edges.
+    const BlendShares quarter = blendShares(0.25f, 0.3f);
+    EXPECT_NEAR(quarter.a + quarter.b, 0.024f, 0.001f);
+    EXPECT_NEAR(quarter.aThroughB / quarter.bThroughA, 0.7f / 0.3f, 1e-4f);
 }
 
 TEST(Blend, MiddleOfXMovesEnergyWithoutExploding) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio-thread calls never touch the heap: allocations are counted while
-// blocks with MIDI, parameter changes, preset loads, resets and transport jumps go through.
+// blocks with MIDI, parameter changes, preset loads, resets and transport jumps go through,
+// with an editor listening to the signal tap.
 #include "AllocationCounter.h"
 #include "FactoryPresets.h"
 #include "ZembraDsp.h"
@@ -28,6 +29,8 @@ TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
                                   {90, 3, {0xE0, 0, 80}},    {91, 2, {0xD0, 30, 0}},
                                   {200, 3, {0xB0, 64, 127}}, {250, 3, {0xB0, 123, 0}}};
     const uint32_t blocks[] = {1, 64, 333, 1024, 4096};
+    dsp.signalTap()->startListening();
+    std::vector<float> tapA(2048), tapB(2048), tapOut(2048);
 
     startCountingAllocations();
     for (int i = 0; i < 600; ++i) {
@@ -42,7 +45,9 @@ TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
         const Transport transport{i % 3 != 0, static_cast<uint64_t>(i / 2) * 1500};
         dsp.process(a.data(), b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0, transport);
         (void)dsp.parameter(kOutputPeakA);
+        (void)dsp.signalTap()->readLatest(tapA.data(), tapB.data(), tapOut.data(), 2048);
     }
     const long allocations = stopCountingAllocations();
     EXPECT_EQ(allocations, 0);
+    EXPECT_GT(dsp.signalTap()->written(), 100000u) << "the tap was fed";
 }

@@ -73,7 +73,7 @@ TEST(Graphics, CompositingOperations) {
     expectColor(s.window.pixel({25, 5}), 0, 0, 1);
 }
 
-TEST(Graphics, ImageAtPointKeepsItsOrientationAndTakesAnOpacity) {
+TEST(Graphics, AnImageKeepsItsOrientationTakesAnOpacityAndStretchesToARectangle) {
     // 4x4: top half red, bottom half green, in its own y-up drawing.
     auto img = Image::draw({4, 4}, 1.0, [](GraphicsContext& g) {
         g.setColor(Color::calibratedRGBA(0, 1, 0));
@@ -87,14 +87,19 @@ TEST(Graphics, ImageAtPointKeepsItsOrientationAndTakesAnOpacity) {
             g.drawImage(*img, {10, 10}, CompositingOperation::SourceOver, 1.0);
             g.drawImage(*img, {2, 2}, CompositingOperation::SourceOver, 0.5);
             g.drawImage(*img, {14, 2}, CompositingOperation::Copy, 1.0);
+            g.drawImage(*img, Rect{0, 10, 8, 8}, CompositingOperation::SourceOver, 1.0);
         },
         Color::calibratedWhite(0.0));
     expectColor(s.window.pixel({11, 13}), 1, 0, 0); // top row of the image at the top
     expectColor(s.window.pixel({11, 11}), 0, 1, 0);
     expectColor(s.window.pixel({3, 5}), 0.5, 0, 0, 0.02);
     expectColor(s.window.pixel({15, 3}), 0, 1, 0);
+    // Stretched: the image's halves each cover half of the larger rectangle.
+    expectColor(s.window.pixel({4, 16}), 1, 0, 0);
+    expectColor(s.window.pixel({4, 12}), 0, 1, 0);
     const auto ops = s.window.recorder().ofKind(DrawOp::Kind::Image);
-    ASSERT_EQ(ops.size(), 3u);
+    ASSERT_EQ(ops.size(), 4u);
+    EXPECT_EQ(ops[3].rect, (Rect{0, 10, 8, 8}));
     EXPECT_EQ(ops[0].rect, (Rect{10, 10, 4, 4}));
     EXPECT_EQ(ops[1].fraction, 0.5);
     EXPECT_EQ(ops[2].operation, CompositingOperation::Copy);

@@ -4,9 +4,10 @@
 // narrower than a bin (the low end of a log axis).
 #include "spectrogram.h"
 
+#include "transforms.h"
+#include "windows.h"
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
 namespace zembra::render {
 
@@ -18,20 +19,14 @@ constexpr long kMinFrameHop = 32;
 
 Spectrogram::Spectrogram(double sampleRate, long expectedFrames, int targetColumns, int rows)
     : mRate(sampleRate), mRows(std::max(1, rows)), mMaxColumns(2 * std::max(1, targetColumns)),
-      mPlan(std::make_unique<FftPlan>()), mWindow(kSize), mFft(2 * kSize),
+      mPlan(makeFftPlan(kLog2Size)), mWindow(kSize), mFft(2 * kSize),
       mHistory(kSize / 2, 0.0f), // frame j is centred on sample j * hop
       mColumn(static_cast<std::size_t>(mRows), 0.0f) {
     const long columnHop = std::max(1L, expectedFrames / std::max(1, targetColumns));
     mFramesPerColumn = (columnHop + kMaxFrameHop - 1) / kMaxFrameHop;
     mFrameHop = std::max(kMinFrameHop, (columnHop + mFramesPerColumn - 1) / mFramesPerColumn);
 
-    std::vector<float> cosTable(kSize / 4 + 1);
-    for (long k = 0; k <= kSize / 4; ++k)
-        cosTable[k] = static_cast<float>(std::cos(2.0 * std::numbers::pi * k / kSize));
-    fftPlanInit(*mPlan, kLog2Size, cosTable.data());
-
-    for (long n = 0; n < kSize; ++n)
-        mWindow[n] = static_cast<float>(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * n / kSize));
+    makeHannSynthesisWindow(mWindow.data(), kSize);
 
     const double binHz = mRate / kSize;
     mEdges.resize(static_cast<std::size_t>(mRows) + 1);

@@ -1,17 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-snapshot OUT.png: opens the editor as a host would, on a headless window, bound to
-// a test instance holding sensible values, with input levels flowing and the KLOV attached,
-// and saves what a user would see.
+// a test instance holding sensible values, with the KLOV attached and the built-in demo
+// sources (a sung voice as A, a saw chord as B) playing through the engine at those values,
+// so the levels and spectra move as in a host, and saves what a user would see.
 //
 //   --scale N          pixels per point (default 1)
 //   --resources DIR    the bundle's resources (default: this build's)
 //   --no-animation     the still background, as with "userEnableAnimatedBackground" 0
-//   --ticks N          graphics ticks to advance the animation first (default 70)
+//   --ticks N          editor frames (60 ms of sound each) before the picture (default 70)
+//   --silent           no sound: the sources stay silent
 //   --memory           prints the resident memory of one and of two open editors
+#include "demo_material.h"
 #include "editor/GraphicsThread.h"
+#include "editor/SignalTapProperty.h"
 #include "editor/ZembraNotifications.h"
 #include "editor/zembra_CocoaViewFactory.h"
-#include "engine/RTzembra.h"
+#include "engine/SignalTap.h"
+#include "engine/ZembraProcessor.h"
 #include "platform/audiounit/TestHost.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/RunLoop.h"
@@ -23,6 +28,8 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,10 +48,11 @@ struct Options {
     bool animation = true;
     int ticks = 70;
     bool memory = false;
+    bool sound = true;
 };
 
 constexpr char kUsage[] = "usage: zembra-snapshot OUT.png [--scale N] [--resources DIR] "
-                          "[--no-animation] [--ticks N] [--memory]\n";
+                          "[--no-animation] [--ticks N] [--silent] [--memory]\n";
 
 // A session in the host's units: percentages for the levels, 0..1 for the position.
 std::vector<AudioUnitParameterValue> sessionValues() {
@@ -69,7 +77,52 @@ double residentMiB() {
     return resident * static_cast<double>(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 
+// The demo played through the engine at the session's values, into the instance's tap and
+// its input meters, one editor frame at a time.
+class DemoPlayer {
+  public:
+    static constexpr long kFramesPerTick = 2880; // 60 ms at 48 kHz
+    // Into the demo, where the voice sings over the chord.
+    static constexpr long kStartFrame = 96000;
+
+    DemoPlayer() {
+        mTap->setSampleRate(zembra::render::DemoSources::kSampleRate);
+        const auto values = sessionValues();
+        for (const auto& p : zembra::kParameters)
+            mEngine.setParameter(p.id, p.toEngine(values[static_cast<std::size_t>(p.id)]));
+        for (long skipped = 0; skipped < kStartFrame; skipped += kFramesPerTick)
+            mDemo.read(mA.data(), mB.data(), kFramesPerTick);
+    }
+    const std::shared_ptr<zembra::SignalTap>& tap() const { return mTap; }
+
+    // One tick of sound; returns the peaks of A and B in it.
+    std::pair<float, float> play() {
+        const long n = mDemo.read(mA.data(), mB.data(), kFramesPerTick);
+        std::fill(mA.begin() + n, mA.end(), 0.0f);
+        std::fill(mB.begin() + n, mB.end(), 0.0f);
+        mTap->writeSources(mA.data(), mB.data(), kFramesPerTick);
+        float peakA = 0.0f, peakB = 0.0f;
+        for (long i = 0; i < kFramesPerTick; ++i) {
+            peakA = std::max(peakA, std::abs(mA[i]));
+            peakB = std::max(peakB, std::abs(mB[i]));
+        }
+        mEngine.process(mA.data(), mB.data(), mLeft.data(), mRight.data(), kFramesPerTick);
+        mTap->writeOutput(mLeft.data(), mRight.data(), kFramesPerTick);
+        return {peakA, peakB};
+    }
+
+  private:
+    zembra::render::DemoSources mDemo;
+    zembra::Processor mEngine;
+    std::shared_ptr<zembra::SignalTap> mTap = std::make_shared<zembra::SignalTap>();
+    std::vector<float> mA = std::vector<float>(kFramesPerTick);
+    std::vector<float> mB = std::vector<float>(kFramesPerTick);
+    std::vector<float> mLeft = std::vector<float>(kFramesPerTick);
+    std::vector<float> mRight = std::vector<float>(kFramesPerTick);
+};
+
 struct OpenEditor {
+    std::unique_ptr<DemoPlayer> demo;
     std::shared_ptr<au::TestHost> host;
     std::unique_ptr<au::InstanceRegistration> registration;
     std::unique_ptr<tk::HeadlessWindow> window;
@@ -78,6 +131,13 @@ struct OpenEditor {
 
 bool open(OpenEditor& e, const Options& o) {
     e.host = std::make_shared<au::TestHost>(sessionValues());
+    if (o.sound) {
+        e.demo = std::make_unique<DemoPlayer>();
+        e.host->setProperty(zembra::kSignalTapProperty,
+                            [tap = e.demo->tap()](void* out, std::uint32_t size) {
+                                return zembra::copySignalTap(tap, out, size);
+                            });
+    }
     e.registration = std::make_unique<au::InstanceRegistration>(e.host);
     zembra_CocoaViewFactory factory;
     e.view = factory.uiViewForAudioUnit(e.registration->unit(), {});
@@ -87,14 +147,22 @@ bool open(OpenEditor& e, const Options& o) {
     // The listener shows the bound values on the next turn of the main loop.
     fnd::RunLoop::main().runUntilIdle();
     auto& centre = fnd::NotificationCenter::defaultCenter();
-    centre.post(zembra::kSetPeakInputLevelsNotification, nullptr,
-                {{zembra::kRefConKey, static_cast<int32_t>(e.registration->unit())},
-                 {zembra::kInAPeakKey, 0.62f},
-                 {zembra::kInBPeakKey, 0.34f}});
+    auto postLevels = [&](float a, float b) {
+        centre.post(zembra::kSetPeakInputLevelsNotification, nullptr,
+                    {{zembra::kRefConKey, static_cast<int32_t>(e.registration->unit())},
+                     {zembra::kInAPeakKey, a},
+                     {zembra::kInBPeakKey, b}});
+    };
+    if (!e.demo) postLevels(0.62f, 0.34f);
     centre.post(zembra::kKlovConnectNotification);
     auto* editor = static_cast<zembra_CocoaView*>(e.view.get());
-    for (int i = 0; i < o.ticks; ++i)
+    for (int i = 0; i < o.ticks; ++i) {
+        if (e.demo) {
+            const auto [a, b] = e.demo->play();
+            postLevels(a, b);
+        }
         editor->update();
+    }
     e.window->render();
     return true;
 }
@@ -105,6 +173,7 @@ void close(OpenEditor& e) {
     e.window.reset();
     e.registration.reset();
     e.host.reset();
+    e.demo.reset();
 }
 
 int measure(const Options& o) {
@@ -126,12 +195,13 @@ int measure(const Options& o) {
     if (!open(second, o)) return 1;
     malloc_trim(0);
     const double two = residentMiB();
+    const tk::Size size = first.view->frame().size;
+    const double surface = size.width * size.height * 4.0 * o.scale * o.scale / (1024.0 * 1024.0);
     close(second);
     close(first);
     zembra::joinStoppedGraphicsThreads();
     malloc_trim(0);
     const double after = residentMiB();
-    const double surface = 720.0 * 460.0 * 4.0 * o.scale * o.scale / (1024.0 * 1024.0);
     std::printf("animation:        %s\n", o.animation ? "on" : "off");
     std::printf("before:           %7.1f MiB resident\n", base);
     std::printf("first editor:     %+7.1f MiB (of which its window's surface %.1f MiB)\n",
@@ -161,6 +231,8 @@ int main(int argc, char** argv) {
             o.ticks = v ? std::atoi(v) : -1;
         } else if (a == "--no-animation") {
             o.animation = false;
+        } else if (a == "--silent") {
+            o.sound = false;
         } else if (a == "--memory") {
             o.memory = true;
         } else if (a == "-h" || a == "--help") {

@@ -1,0 +1,223 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What the editor shows of the blend: spectra measured where the sound is, calm traces, the
+// tap listened to only while an editor is open, the pad's words following the knob, and the
+// hint about a missing source in a field of its own.
+#include "EditorTestSupport.h"
+
+#include "controls/ZembraPadGuide.h"
+#include "controls/ZembraSpectrumView.h"
+#include "editor/LiveSpectra.h"
+#include "editor/SignalTapProperty.h"
+#include "editor/SourceSilence.h"
+#include "editor/ZembraNotifications.h"
+#include "platform/foundation/NotificationCenter.h"
+#include "platform/toolkit/TextField.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+using namespace editor_test;
+using namespace zembra;
+
+namespace {
+
+constexpr double kRate = 48000.0;
+
+std::vector<float> sine(double hz, double amplitude, long frames) {
+    std::vector<float> s(static_cast<std::size_t>(frames));
+    for (long i = 0; i < frames; ++i)
+        s[i] = static_cast<float>(amplitude * std::sin(2.0 * std::numbers::pi * hz * i / kRate));
+    return s;
+}
+
+// Writes one block as the plug-in's audio side does: A and B, then the output pair.
+void play(SignalTap& tap, const std::vector<float>& a, const std::vector<float>& b,
+          const std::vector<float>& out) {
+    const auto frames = static_cast<long>(a.size());
+    tap.writeSources(a.data(), b.data(), frames);
+    tap.writeOutput(out.data(), out.data(), frames);
+}
+
+int loudestBand(const spectrum::Bands& bands) {
+    return static_cast<int>(std::max_element(bands.begin(), bands.end()) - bands.begin());
+}
+
+int bandOf(double hz) {
+    return static_cast<int>(spectrum::positionOf(hz) * spectrum::kBands);
+}
+
+// Below a few hundred hertz a band is narrower than the analysis' bins: there a sine may
+// show its peak in a neighbouring band.
+void expectPeakAt(const spectrum::Bands& bands, double hz) {
+    EXPECT_NEAR(loudestBand(bands), bandOf(hz), hz < 500.0 ? 1 : 0) << hz << " Hz";
+}
+
+} // namespace
+
+TEST(SpectrumAnalysis, EachChannelShowsItsOwnSoundInTheRightBandAtItsLevel) {
+    SignalTap tap;
+    tap.startListening();
+    SpectrumAnalyser analyser;
+    EXPECT_FALSE(analyser.analyse(tap)) << "nothing written yet";
+    constexpr long kFrames = 4096;
+    // A: a full-scale 1 kHz sine; B: silence; output: 100 Hz at -40 dBFS.
+    play(tap, sine(1000.0, 1.0, kFrames), std::vector<float>(kFrames), sine(100.0, 0.01, kFrames));
+    ASSERT_TRUE(analyser.analyse(tap));
+    const auto& a = analyser.bands(SignalTap::kSourceA);
+    expectPeakAt(a, 1000.0);
+    EXPECT_NEAR(a[bandOf(1000.0)], 1.0f, 0.03f);
+    EXPECT_LT(a[bandOf(100.0)], 0.2f) << "a Hann window keeps the sine to its neighbourhood";
+    const auto& b = analyser.bands(SignalTap::kSourceB);
+    EXPECT_TRUE(std::all_of(b.begin(), b.end(), [](float v) { return v == 0.0f; }));
+    const auto& out = analyser.bands(SignalTap::kOutput);
+    expectPeakAt(out, 100.0);
+    EXPECT_NEAR(out[loudestBand(out)], spectrum::levelOfDb(-40.0), 0.03f);
+    EXPECT_FALSE(analyser.analyse(tap)) << "the same window twice";
+
+    // A host's NaN or infinity reads as silence, as the engine hears it.
+    std::vector<float> broken(kFrames, std::numeric_limits<float>::quiet_NaN());
+    broken[7] = std::numeric_limits<float>::infinity();
+    play(tap, broken, broken, broken);
+    ASSERT_TRUE(analyser.analyse(tap));
+    for (int c = 0; c < SignalTap::kChannelCount; ++c)
+        for (float v : analyser.bands(static_cast<SignalTap::Channel>(c)))
+            ASSERT_EQ(v, 0.0f);
+}
+
+TEST(SpectrumAnalysis, TracesRiseFastFallSlowlyAndHoldTheirPeakForASecond) {
+    SpectrumBallistics<1> trace;
+    trace.advance({1.0f}, 0.06);
+    EXPECT_GT(trace.levels()[0], 0.9f);
+    trace.advance({0.0f}, 0.06);
+    EXPECT_GT(trace.levels()[0], 0.7f);
+    EXPECT_LT(trace.levels()[0], 0.9f);
+    const float peak = trace.peaks()[0];
+    for (int i = 0; i < 15; ++i)
+        trace.advance({0.0f}, 0.06);
+    EXPECT_EQ(trace.peaks()[0], peak) << "held for 0.9 s";
+    for (int i = 0; i < 10; ++i)
+        trace.advance({0.0f}, 0.06);
+    EXPECT_LT(trace.peaks()[0], peak);
+    EXPECT_GE(trace.peaks()[0], trace.levels()[0]);
+    // A stalled editor (seconds between frames) settles instead of overshooting.
+    trace.advance({0.5f}, 1e6);
+    EXPECT_NEAR(trace.levels()[0], 0.5f, 1e-6);
+}
+
+TEST(SourceSilence, AMissingSourceIsNamedAfterThreeSecondsOfTheOtherPlaying) {
+    using Missing = SourceSilence::Missing;
+    SourceSilence s;
+    for (int i = 0; i < 29; ++i)
+        ASSERT_EQ(s.advance(0.5f, 0.0f, 0.1), Missing::None) << i;
+    EXPECT_EQ(s.advance(0.5f, 0.0f, 0.1), Missing::SourceB);
+    // A stopped transport says nothing and forgets nothing.
+    EXPECT_EQ(s.advance(0.0f, 0.0f, 5.0), Missing::None);
+    EXPECT_EQ(s.advance(0.5f, 0.0f, 0.0), Missing::SourceB);
+    // One sound of B, even a quiet one or a NaN from a broken host, and it is found.
+    EXPECT_EQ(s.advance(0.5f, 0.002f, 0.1), Missing::None);
+    EXPECT_EQ(s.advance(0.5f, 0.0f, 2.9), Missing::None);
+    EXPECT_EQ(s.advance(0.5f, std::numeric_limits<float>::quiet_NaN(), 0.1), Missing::None);
+    EXPECT_EQ(s.advance(0.0f, 0.3f, 3.0), Missing::SourceA);
+}
+
+TEST(PadGuide, TheWordsShowTheEnginesSharesAtTheKnob) {
+    ZembraPadGuide guide(tk::Rect{0, 0, 316, 228});
+    const struct {
+        float x, y;
+        Ingredient whole;
+    } corners[] = {{0, 0, kIngredientA},
+                   {0, 1, kIngredientB},
+                   {1, 0, kIngredientB},
+                   {1, 1, kIngredientA},
+                   {0.5f, 0, kIngredientAThroughB},
+                   {0.5f, 1, kIngredientBThroughA}};
+    for (const auto& c : corners) {
+        guide.setPosition(c.x, c.y);
+        for (int i = 0; i < kIngredientCount; ++i)
+            EXPECT_NEAR(guide.shares()[i], i == c.whole ? 1.0f : 0.0f, 1e-3)
+                << kIngredientNames[i] << " at " << c.x << ", " << c.y;
+    }
+    guide.setPosition(-3.0f, 7.0f); // beyond the pad: its nearest corner
+    EXPECT_NEAR(guide.shares()[kIngredientB], 1.0f, 1e-6);
+    EXPECT_EQ(ZembraPadGuide::label(kIngredientAThroughB, 0.624f), "A through B's envelope 62%");
+}
+
+class Blend : public EditorTest {
+  protected:
+    // An editor whose instance offers `tap`, as the plug-in does.
+    static std::function<void(au::TestHost&)> offering(const std::shared_ptr<SignalTap>& tap) {
+        return [tap](au::TestHost& host) {
+            host.setProperty(kSignalTapProperty, [tap](void* out, std::uint32_t size) {
+                return copySignalTap(tap, out, size);
+            });
+        };
+    }
+    static void levels(const Editor& e, float a, float b) {
+        fnd::NotificationCenter::defaultCenter().post(
+            kSetPeakInputLevelsNotification, nullptr,
+            {{kRefConKey, static_cast<std::int32_t>(e.unit())},
+             {kInAPeakKey, a},
+             {kInBPeakKey, b}});
+        pump();
+    }
+};
+
+TEST_F(Blend, TheTapIsListenedToOnlyWhileAnEditorShowsItsSpectra) {
+    auto tap = std::make_shared<SignalTap>();
+    {
+        Editor e(offering(tap));
+        ASSERT_TRUE(e.view().showsSpectra());
+        EXPECT_TRUE(tap->listening());
+        play(*tap, sine(1000.0, 0.5, 4096), sine(200.0, 0.5, 4096), sine(3000.0, 0.5, 4096));
+        for (int i = 0; i < 5; ++i)
+            e.view().update();
+        auto& view = e.outlet<ZembraSpectrumView>("uiSpectrumView");
+        expectPeakAt(view.trace(ZembraSpectrumView::kTraceA), 1000.0);
+        expectPeakAt(view.trace(ZembraSpectrumView::kTraceB), 200.0);
+        expectPeakAt(view.trace(ZembraSpectrumView::kTraceOutput), 3000.0);
+        // Once the tap stops moving (the host stopped processing), the traces fall.
+        for (int i = 0; i < 40; ++i)
+            e.view().update();
+        EXPECT_LT(view.trace(ZembraSpectrumView::kTraceA)[bandOf(1000.0)], 0.05f);
+        e.view().setAU(0);
+        EXPECT_FALSE(tap->listening()) << "unbound";
+        e.view().setAU(e.unit());
+        EXPECT_TRUE(tap->listening());
+    }
+    EXPECT_FALSE(tap->listening()) << "closed";
+    // A host that gives no access to the sound: no spectra, everything else as before.
+    Editor plain;
+    EXPECT_FALSE(plain.view().showsSpectra());
+    plain.view().update();
+}
+
+TEST_F(Blend, ThePadsWordsFollowTheKnob) {
+    Editor e;
+    e.hostChange(kParamX, 0.0f);
+    e.hostChange(kParamY, 1.0f);
+    ASSERT_TRUE(pumpUntil([&] {
+        e.view().update();
+        return e.outlet<ZembraPadGuide>("uiPadGuide").shares()[kIngredientB] > 0.99f;
+    }));
+}
+
+TEST_F(Blend, ASilentSourceIsExplainedInItsOwnFieldAndTheStatusKeepsItsText) {
+    Editor e;
+    auto& hint = e.outlet<tk::TextField>("uiRoutingHint");
+    auto& status = e.outlet<tk::TextField>("uiKlovStatus");
+    const std::string statusText = status.stringValue();
+    levels(e, 0.5f, 0.0f);
+    for (int tick = 0; tick < 49; ++tick) // 49 frames of 60 ms: not yet three seconds
+        e.view().update();
+    EXPECT_EQ(hint.stringValue(), "");
+    e.view().update();
+    EXPECT_EQ(hint.stringValue(),
+              "Source B is silent: feed a second source to input B (sidechain or right channel)");
+    EXPECT_EQ(status.stringValue(), statusText);
+    levels(e, 0.5f, 0.2f);
+    e.view().update();
+    EXPECT_EQ(hint.stringValue(), "");
+}
