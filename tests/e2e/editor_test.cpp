@@ -3,20 +3,25 @@
 // own) on a virtual display of the suite's own (Xvfb) under a JACK server of its own. The editor
 // appears with its controls where the interface description puts them; a drag on the pad, a click
 // on Solo A and a value typed into a field change the host's values (read back from a preset the
-// host saves); the host opens and closes it twenty times; and the memory an open editor costs is
-// reported. Every child is bounded by a timeout.
+// host saves); sound on the inputs lights the meters and moves the spectra; the host opens and
+// closes it twenty times; and the memory an open editor costs is reported. Every child is bounded
+// by a timeout.
+#include "E2eSounds.h"
 #include "E2eSupport.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -105,6 +110,19 @@ class Screenshot {
                 n += test(at(originX + x, originY + y)) ? 1 : 0;
         return n;
     }
+    // How many pixels of `box` differ from the same pixels of `other` by more than `by` in
+    // some channel.
+    int changed(const Screenshot& other, Box box, int originX, int originY, int by) const {
+        int n = 0;
+        for (int y = box.y; y < box.y + box.h; ++y)
+            for (int x = box.x; x < box.x + box.w; ++x) {
+                const Rgb c = at(originX + x, originY + y), o = other.at(originX + x, originY + y);
+                n += std::max({std::abs(c.r - o.r), std::abs(c.g - o.g), std::abs(c.b - o.b)}) > by
+                         ? 1
+                         : 0;
+            }
+        return n;
+    }
     // The mean height, in window pixels, of the pixels of `box` that satisfy `test`.
     double meanY(Box box, int originX, int originY, bool (*test)(Rgb)) const {
         double sum = 0.0;
@@ -133,6 +151,41 @@ bool glowing(Rgb c) { // the pad's cyan knob
 }
 bool teal(Rgb c) { // a level meter's glow
     return c.g > 90 && c.b > 90 && c.g > c.r + 50;
+}
+// The spectra's traces, which the blue background behind them never comes near (it stays
+// below 60, 90, 115 there).
+bool amber(Rgb c) { // source A's trace, and the routing hint's words
+    return c.r > 150 && c.r > c.b + 70 && c.g > c.b + 25;
+}
+bool violet(Rgb c) { // source B's trace
+    return c.r > 120 && c.b > 150 && c.r > c.g + 25;
+}
+bool paleCyan(Rgb c) { // the output's trace
+    return c.g > 180 && c.b > 180 && c.r > 110;
+}
+
+// A stereo file whose spectrum never rests, A on the left and B on the right: a sweep rising
+// nearly five octaves every 2.7 s, and a tune leaping up and down a note every 0.43 s, so no
+// two moments a second or two apart look alike.
+void writeMovingSources(const fs::path& wav) {
+    constexpr double kRate = 48000.0;
+    constexpr size_t kFrames = 8 * 48000 + 28800; // 8.6 s: whole bars of the tune
+    static constexpr double kTune[] = {220.0, 1320.0, 330.0, 2640.0, 495.0};
+    Sound s{2, std::vector<float>(2 * kFrames)};
+    double phaseA = 0.0, phaseB = 0.0;
+    for (size_t i = 0; i < kFrames; ++i) {
+        const double t = static_cast<double>(i) / kRate;
+        phaseA += 2.0 * M_PI * 150.0 * std::exp2(4.7 * std::fmod(t / 2.7, 1.0)) / kRate;
+        phaseB += 2.0 * M_PI * kTune[static_cast<size_t>(t / 0.43) % std::size(kTune)] / kRate;
+        double a = 0.0, b = 0.0;
+        for (int h = 1; h <= 4; ++h) {
+            a += std::sin(h * phaseA) / h;
+            b += std::sin(h * phaseB) / h;
+        }
+        s.samples[2 * i] = static_cast<float>(0.25 * a);
+        s.samples[2 * i + 1] = static_cast<float>(0.25 * b);
+    }
+    writeSound(wav, s);
 }
 
 struct Geometry {
@@ -272,6 +325,14 @@ class EditorOnDisplay : public ::testing::Test {
                    shot.count(layout["soloA"], g.x, g.y, bright) > 20;
         });
         return g;
+    }
+    // A second screenshot a second after `first`, and how many pixels of `box` changed
+    // clearly (more than the background's slow drift moves one in that time) between the two.
+    static std::pair<Screenshot, int> aSecondAfter(const Screenshot& first, const std::string& name,
+                                                   Box box, const Geometry& g) {
+        std::this_thread::sleep_for(1s);
+        Screenshot second(screenshot(name));
+        return {second, second.changed(first, box, g.x, g.y, 32)};
     }
     static Child startHost(const std::vector<std::string>& options = {}) {
         std::vector<std::string> argv = {"jalv.gtk3"};
@@ -539,6 +600,65 @@ TEST_F(EditorInJalv, SoundOnTheInputsLightsTheMixMeters) {
     // The other sliders have no meter.
     EXPECT_LT(sounding.count(layout["volumeSlider"], g.x, g.y, teal),
               silent.count(layout["volumeSlider"], g.x, g.y, teal) + 20);
+    EXPECT_EQ(r.status, 0) << r.output;
+}
+
+// Sound whose spectrum keeps changing, on both inputs, keeps the spectra moving: two screenshots
+// a second apart differ there far more than the animated background alone makes them differ.
+// While only A plays, the editor says that B is missing; once B plays too, it says nothing.
+TEST_F(EditorInJalv, MovingSoundMovesTheSpectraAndAMissingSourceIsNamed) {
+    const fs::path wav = work / "moving-sources.wav";
+    writeMovingSources(wav);
+    Child host = startHost();
+    const auto shown = shownEditor();
+    ASSERT_TRUE(shown) << "no editor window\n" << stopHost(host).output;
+    const Geometry g = *shown;
+    const Box spectra = layout["spectra"], hint = layout["routingHint"];
+    const Screenshot silent(screenshot("spectra-silent"));
+    const auto [still, stillChange] = aSecondAfter(silent, "spectra-still", spectra, g);
+
+    Child player = spawn({"sndfile-jackplay", "-l", "0", wav.string()}, env,
+                         (work / "sndfile-jackplay.log").string());
+    auto connect = [&](const char* output, const char* input) {
+        return jack
+            .query({"jack_connect", std::string("jackplay:") + output,
+                    std::string("Zembra:lv2_in_") + input})
+            .status;
+    };
+    auto more = [&](const Screenshot& s, Box box, bool (*test)(Rgb), int by) {
+        return s.count(box, g.x, g.y, test) > silent.count(box, g.x, g.y, test) + by;
+    };
+    auto hinting = [&](const Screenshot& s) { return more(s, hint, amber, 40); };
+    auto traced = [&](const Screenshot& s) {
+        return more(s, spectra, amber, 150) && more(s, spectra, violet, 150) &&
+               more(s, spectra, paleCyan, 150);
+    };
+    EXPECT_EQ(connect("out_1", "a"), 0);
+    const Screenshot aAlone = screenshotShowing("spectra-a-alone", hinting);
+    EXPECT_EQ(connect("out_2", "b"), 0);
+    const Screenshot both = screenshotShowing(
+        "spectra-both", [&](const Screenshot& s) { return traced(s) && !hinting(s); });
+    const auto [later, movingChange] = aSecondAfter(both, "spectra-moving", spectra, g);
+    kill(player.pid, SIGTERM);
+    finish(player, 10s);
+    const Result r = stopHost(host);
+
+    EXPECT_TRUE(hinting(aAlone)) << "no word of the missing source B";
+    auto traces = [&](const Screenshot& s) {
+        std::ostringstream text;
+        text << s.count(spectra, g.x, g.y, amber) << "/" << s.count(spectra, g.x, g.y, violet)
+             << "/" << s.count(spectra, g.x, g.y, paleCyan);
+        return text.str();
+    };
+    std::cout << "[ figure ] spectrum pixels amber/violet/pale cyan: " << traces(silent)
+              << " in silence, " << traces(both) << " and " << traces(later)
+              << " with moving sound; changed over a second: " << stillChange << " in silence, "
+              << movingChange << " with moving sound\n";
+    for (const Screenshot* s : {&both, &later}) {
+        EXPECT_TRUE(traced(*s)) << "no traces: " << traces(*s);
+        EXPECT_FALSE(hinting(*s)) << "a routing hint while both sources play";
+    }
+    EXPECT_GT(movingChange, stillChange + 2000) << "the spectra do not follow the sound";
     EXPECT_EQ(r.status, 0) << r.output;
 }
 
