@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One window of each channel through the engine's transform, then the loudest bin of each
-// band, in dB against a full-scale sine.
+// One window of each channel through the engine's transform, then each band's power in dB
+// against a full-scale sine.
 #include "editor/SpectrumAnalyser.h"
 
 #include "engine/transforms.h"
@@ -48,34 +48,25 @@ bool SpectrumAnalyser::analyse(const SignalTap& tap) {
     return true;
 }
 
-void SpectrumAnalyser::reduce(const float* spectrum, double sampleRate, Bands& out) const {
+void SpectrumAnalyser::reduce(const float* spectrum, double sampleRate, Bands& out) {
+    if (sampleRate != mEdgesRate) {
+        // The bands' edges in bins, for the rate the host runs at.
+        for (int edge = 0; edge <= spectrum::kBands; ++edge)
+            mEdges[static_cast<std::size_t>(edge)] =
+                spectrum::frequencyAt(static_cast<double>(edge) / spectrum::kBands) * kWindow /
+                sampleRate;
+        mEdgesRate = sampleRate;
+    }
     // A full-scale sine through the Hann window peaks at n/4 in its bin.
     constexpr double kFullScale = kWindow / 4.0;
-    constexpr long kLastBin = kWindow / 2;
-    const double binHz = sampleRate / kWindow;
-    auto power = [spectrum](long k) {
-        const double re = spectrum[2 * k], im = spectrum[2 * k + 1];
+    auto power = [spectrum](long bin) {
+        bin = std::clamp(bin, 0L, kWindow / 2);
+        const double re = spectrum[2 * bin], im = spectrum[2 * bin + 1];
         return re * re + im * im;
     };
-    for (int band = 0; band < spectrum::kBands; ++band) {
-        // The loudest bin whose centre lies in the band; a band narrower than a bin (the
-        // lowest ones) reads between the two bins around its middle, so the low end is a
-        // curve rather than steps.
-        const double lo = spectrum::frequencyAt(static_cast<double>(band) / spectrum::kBands);
-        const double hi = spectrum::frequencyAt(static_cast<double>(band + 1) / spectrum::kBands);
-        const long first = std::clamp(static_cast<long>(std::ceil(lo / binHz)), 1L, kLastBin);
-        const long last = std::clamp(static_cast<long>(std::ceil(hi / binHz)), 1L, kLastBin);
-        double loudest = 0.0;
-        for (long k = first; k < last; ++k)
-            loudest = std::max(loudest, power(k));
-        if (first >= last) {
-            const double at = spectrum::frequencyAt(spectrum::bandCentre(band)) / binHz;
-            const long k = std::clamp(static_cast<long>(at), 1L, kLastBin - 1);
-            const double f = std::clamp(at - static_cast<double>(k), 0.0, 1.0);
-            loudest = (1.0 - f) * power(k) + f * power(k + 1);
-        }
-        const double db = 10.0 * std::log10(loudest / (kFullScale * kFullScale) + 1e-30);
-        out[static_cast<std::size_t>(band)] = spectrum::levelOfDb(db);
+    for (std::size_t band = 0; band < out.size(); ++band) {
+        const double p = bandPower(mEdges[band], mEdges[band + 1], power);
+        out[band] = spectrum::levelOfDb(10.0 * std::log10(p / (kFullScale * kFullScale) + 1e-30));
     }
 }
 

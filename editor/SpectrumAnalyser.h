@@ -32,7 +32,7 @@ class SpectrumAnalyser {
     const Bands& bands(SignalTap::Channel channel) const { return mBands[channel]; }
 
   private:
-    void reduce(const float* spectrum, double sampleRate, Bands& out) const;
+    void reduce(const float* spectrum, double sampleRate, Bands& out);
 
     std::unique_ptr<FftPlan> mPlan;
     std::vector<float> mHann;
@@ -41,6 +41,8 @@ class SpectrumAnalyser {
     std::vector<float> mSecond;
     std::array<Bands, SignalTap::kChannelCount> mBands{};
     std::uint64_t mLastWritten = 0;
+    std::array<double, spectrum::kBands + 1> mEdges{};
+    double mEdgesRate = 0.0;
 };
 
 } // namespace zembra

@@ -6,6 +6,7 @@
 
 #include "transforms.h"
 #include "windows.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -77,21 +78,8 @@ void Spectrogram::analyseFrame() {
         bin = std::clamp(bin, 0L, kSize / 2);
         return (mFft[2 * bin] * mFft[2 * bin] + mFft[2 * bin + 1] * mFft[2 * bin + 1]) * norm;
     };
-    for (int r = 0; r < mRows; ++r) {
-        const double lo = mEdges[r];
-        const double hi = mEdges[r + 1];
-        float value = 0.0f;
-        if (hi - lo >= 1.0) {
-            for (long bin = long(std::ceil(lo)); bin <= long(std::floor(hi)); ++bin)
-                value = std::max(value, power(bin));
-        } else {
-            const double centre = 0.5 * (lo + hi);
-            const long below = long(std::floor(centre));
-            const float t = float(centre - double(below));
-            value = (1.0f - t) * power(below) + t * power(below + 1);
-        }
-        mColumn[r] += value;
-    }
+    for (int r = 0; r < mRows; ++r)
+        mColumn[r] += bandPower(mEdges[r], mEdges[r + 1], power);
 
     mHistory.erase(mHistory.begin(), mHistory.begin() + mFrameHop);
     ++mFramesDone;
