@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The plug-in's audio side against a bare engine run: the parameter table, host values and
 // presets, the audio and its latency, MIDI at its frames, the meters, resets and the timeline.
+#include "DspRun.h"
 #include "FactoryPresets.h"
-#include "ZembraDsp.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <optional>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,58 +19,11 @@
 
 using namespace zembra;
 using namespace zembra::plugin;
+using namespace zembra::plugin::test;
 
 namespace {
 
-constexpr uint32_t kFrames = 8192;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
-
-struct Signals {
-    std::vector<float> a, b;
-};
-
-// A voice-like tone on A and seeded noise on B.
-Signals sources(uint32_t frames = kFrames) {
-    Signals s{std::vector<float>(frames), std::vector<float>(frames)};
-    uint32_t seed = 12345;
-    for (uint32_t i = 0; i < frames; ++i) {
-        s.a[i] = 0.4f * std::sin(0.031f * static_cast<float>(i)) *
-                 (0.6f + 0.4f * std::sin(0.0007f * static_cast<float>(i)));
-        seed = seed * 1664525u + 1013904223u;
-        s.b[i] = 0.3f * (static_cast<float>(seed >> 8) / 8388608.0f - 1.0f);
-    }
-    return s;
-}
-
-struct Output {
-    std::vector<float> l, r;
-    bool operator==(const Output&) const = default;
-    Output from(size_t first) const {
-        return {{l.begin() + first, l.end()}, {r.begin() + first, r.end()}};
-    }
-};
-
-using Settings = std::vector<std::pair<int, float>>;
-
-// Runs the DSP object over the signals in blocks of `block` frames, with the events given at
-// absolute frames and, when given, a transport whose first block sits at `timeline`.
-Output runDsp(Dsp& dsp, const Signals& s, uint32_t block, std::vector<MidiMessage> events = {},
-              std::optional<Transport> timeline = {}) {
-    const auto frames = static_cast<uint32_t>(s.a.size());
-    Output out{std::vector<float>(frames), std::vector<float>(frames)};
-    for (uint32_t start = 0; start < frames; start += block) {
-        const uint32_t n = std::min(block, frames - start);
-        std::vector<MidiMessage> local;
-        for (const MidiMessage& m : events)
-            if (m.frame >= start && m.frame < start + n)
-                local.push_back({m.frame - start, m.size, {m.bytes[0], m.bytes[1], m.bytes[2]}});
-        Transport at{};
-        if (timeline) at = {timeline->rolling, timeline->frame + start};
-        dsp.process(s.a.data() + start, s.b.data() + start, out.l.data() + start,
-                    out.r.data() + start, n, local.data(), static_cast<uint32_t>(local.size()), at);
-    }
-    return out;
-}
 
 using EngineCall = std::function<void(RTzembraInstance*)>;
 
@@ -100,11 +52,6 @@ MidiMessage midi(uint32_t frame, const std::vector<uint8_t>& bytes) {
     MidiMessage m{frame, static_cast<uint32_t>(bytes.size()), {}};
     std::copy(bytes.begin(), bytes.end(), m.bytes);
     return m;
-}
-
-void setAll(Dsp& dsp, const Settings& hostValues) {
-    for (auto [id, value] : hostValues)
-        dsp.setParameter(static_cast<uint32_t>(id), value);
 }
 
 void processSilence(Dsp& dsp, uint32_t frames = 16) {

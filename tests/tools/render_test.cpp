@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // zembra-render: the parser, the render loop against the plug-in playing the same material,
 // the spectrogram, and the real binary on bad input (exit status 2, one line, nothing left).
-#include "ZembraDsp.h"
+#include "DspRun.h"
 #include "demo_material.h"
 #include "errors.h"
 #include "options.h"
@@ -143,7 +143,7 @@ struct VectorSources final : SourceStream {
     double sampleRate() const override { return kRate; }
 };
 
-using HostValues = std::vector<std::pair<int, float>>;
+using HostValues = plugin::test::Settings;
 
 // Renders A and B in memory with the plug-in's host values given to the engine.
 Capture renderInMemory(std::vector<float> a, std::vector<float> b, const HostValues& values,
@@ -161,20 +161,11 @@ Capture renderInMemory(std::vector<float> a, std::vector<float> b, const HostVal
 }
 
 // What the plug-in plays of A and B from `timeline` on, rolling, in blocks of 256.
-Capture pluginBounce(const std::vector<float>& a, const std::vector<float>& b,
-                     const HostValues& values, std::uint64_t timeline) {
+plugin::test::Output pluginBounce(const std::vector<float>& a, const std::vector<float>& b,
+                                  const HostValues& values, std::uint64_t timeline) {
     plugin::Dsp dsp;
-    for (auto [id, value] : values)
-        dsp.setParameter(static_cast<std::uint32_t>(id), value);
-    Capture out;
-    std::vector<float> l(256), r(256);
-    for (std::size_t at = 0; at < a.size(); at += 256) {
-        const auto n = static_cast<std::uint32_t>(std::min<std::size_t>(256, a.size() - at));
-        dsp.process(a.data() + at, b.data() + at, l.data(), r.data(), n, nullptr, 0,
-                    {true, timeline + at});
-        out.write(l.data(), r.data(), n);
-    }
-    return out;
+    plugin::test::setAll(dsp, values);
+    return plugin::test::runDsp(dsp, {a, b}, 256, {}, plugin::Transport{true, timeline});
 }
 
 } // namespace
@@ -359,13 +350,13 @@ TEST_F(RenderFiles, AFileRendersAsThePluginPlaysItAtItsTimelinePosition) {
     writeSound(dir / "a.wav", mono(a));
     writeSound(dir / "b.wav", mono(b));
     const HostValues values = {{kParamX, 0.3f}, {kParamWetDry, 20.0f}};
-    const Capture played = pluginBounce(a, b, values, kAt);
+    const plugin::test::Output played = pluginBounce(a, b, values, kAt);
     const Sound file =
         renderTo("out.wav", words("a.wav b.wav --raw --x 0.3 --wet-dry 0.2 --start-offset 5333"));
     ASSERT_EQ(file.frames(), a.size());
     for (std::size_t i = 0; i < a.size(); ++i) {
-        ASSERT_EQ(file.at(i, 0), played.left[i]) << i;
-        ASSERT_EQ(file.at(i, 1), played.right[i]) << i;
+        ASSERT_EQ(file.at(i, 0), played.l[i]) << i;
+        ASSERT_EQ(file.at(i, 1), played.r[i]) << i;
     }
 
     RenderSettings settings;
@@ -373,12 +364,12 @@ TEST_F(RenderFiles, AFileRendersAsThePluginPlaysItAtItsTimelinePosition) {
     for (const auto& [at, block] : {std::pair{kAt, 64L}, {kAt - 3, 333L}, {kAt - 5000, 4096L}}) {
         settings.startFrame = at;
         settings.blockSize = block;
-        EXPECT_EQ(renderInMemory(a, b, values, settings).left, pluginBounce(a, b, values, at).left)
+        EXPECT_EQ(renderInMemory(a, b, values, settings).left, pluginBounce(a, b, values, at).l)
             << "at " << at << " in blocks of " << block;
     }
     // Without the offset, the hops sit wherever the file starts.
     settings.startFrame = 0;
-    EXPECT_NE(renderInMemory(a, b, values, settings).left, played.left);
+    EXPECT_NE(renderInMemory(a, b, values, settings).left, played.l);
 }
 
 TEST(RenderLoop, RoomTailIsRenderedUntilItDiesAwayAndCapped) {
