@@ -13,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
-#include <string>
 #include <thread>
 #include <vector>
 
