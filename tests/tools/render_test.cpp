@@ -215,6 +215,8 @@ TEST(RenderOptions, AcceptsEveryOptionInBothSpellingsAndTheHelpNamesThem) {
     EXPECT_EQ(dashed.options.inputs, (std::vector<std::string>{"-a.wav", "-o"}));
     EXPECT_EQ(dashed.options.output, "x.wav");
     EXPECT_EQ(parse({"a", "--version", "--bogus"}).options.action, Action::Version);
+    // An empty argument is no number (the other refusals run through the binary below).
+    EXPECT_NE(parse({"--x", ""}).error.find("wants a number"), std::string::npos);
 }
 
 TEST_F(RenderFiles, MultiChannelSourcesMixToMonoAndTheShorterIsPadded) {
