@@ -69,8 +69,7 @@ class Probe : public tk::View {
     std::vector<tk::Event> events;
 };
 
-// A 200x100-point window at `scale` with a probe in its lower-left quarter (points 0..100 x
-// 0..50).
+// A 200x100-point window at `scale`, a probe in its lower-left quarter (points 0..100 x 0..50).
 struct ProbedWindow {
     explicit ProbedWindow(double scale = 1.0)
         : window({200, 100}, scale, [this] { ++repaints; }),
@@ -79,11 +78,8 @@ struct ProbedWindow {
         content->addSubview(probe);
         window.setContentView(content);
     }
-    bool press(double x, double y, std::uint32_t ms) {
-        return window.mouse(kLeft, true, x, y, 0, ms);
-    }
-    bool release(double x, double y, std::uint32_t ms) {
-        return window.mouse(kLeft, false, x, y, 0, ms);
+    bool button(bool down, double x, double y, std::uint32_t ms) {
+        return window.mouse(kLeft, down, x, y, 0, ms);
     }
     int repaints = 0;
     DpfWindow window;
@@ -104,22 +100,22 @@ TEST(DpfWindowEvents, PixelsWithYDownBecomePointsWithYUpAtTheScale) {
     // release goes to the view that had the press, wherever it happens.
     EXPECT_TRUE(s.window.mouse(kLeft, true, 20, 180, DpfWindow::kDpfShift, 1000));
     EXPECT_TRUE(s.window.motion(60, 160, 0));
-    EXPECT_TRUE(s.release(300, 20, 1100));
+    EXPECT_TRUE(s.button(false, 300, 20, 1100));
     EXPECT_EQ(s.probe->pointer(), (decltype(s.probe->pointer()){
                                       {EventType::MouseDown, 10.0, 10.0, tk::kShiftKey, false},
                                       {EventType::MouseDragged, 30.0, 20.0, 0u, false},
                                       {EventType::MouseUp, 150.0, 90.0, 0u, false}}));
     // A press in the upper half misses the probe.
     s.probe->events.clear();
-    s.press(20, 20, 2000);
-    s.release(20, 20, 2010);
+    s.button(true, 20, 20, 2000);
+    s.button(false, 20, 20, 2010);
     EXPECT_TRUE(s.probe->events.empty());
 }
 
 TEST(DpfWindowEvents, OnlyTheLeftButtonPressesAndOnlyAHeldButtonDrags) {
     ProbedWindow s;
     EXPECT_FALSE(s.window.mouse(3, true, 10, 90, 0, 0)); // right button
-    EXPECT_FALSE(s.release(10, 90, 0));                  // no press
+    EXPECT_FALSE(s.button(false, 10, 90, 0));            // no press
     EXPECT_FALSE(s.window.motion(12, 88, 0));
     EXPECT_TRUE(s.probe->events.empty());
 
@@ -130,14 +126,14 @@ TEST(DpfWindowEvents, OnlyTheLeftButtonPressesAndOnlyAHeldButtonDrags) {
                          {11u, 1400u},
                          {11u, 1400u + DpfWindow::kMultiClickMs + 1},
                          {30u, 1900u}}) {
-        s.press(x, 90, ms);
-        s.release(x, 90, ms + 5);
+        s.button(true, x, 90, ms);
+        s.button(false, x, 90, ms + 5);
         counts.push_back(s.probe->events[s.probe->events.size() - 2].clickCount);
     }
     EXPECT_EQ(counts, (std::vector{1, 2, 3, 1, 1}));
 
     s.window.close();
-    EXPECT_FALSE(s.press(10, 90, 5000));
+    EXPECT_FALSE(s.button(true, 10, 90, 5000));
     EXPECT_FALSE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
 }
 
@@ -148,11 +144,11 @@ TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePre
     EXPECT_TRUE(s.probe->events.empty());
 
     // Up once, then the release arrives after all: an ordinary click.
-    s.press(10, 90, 0);
+    s.button(true, 10, 90, 0);
     s.window.leftButtonState(false);
-    s.release(10, 90, 5);
+    s.button(false, 10, 90, 5);
     // Up, held again, up: never twice in a row, so the press goes on.
-    s.press(10, 90, 1000);
+    s.button(true, 10, 90, 1000);
     s.window.leftButtonState(false);
     s.window.leftButtonState(true);
     s.window.leftButtonState(false);
@@ -163,7 +159,7 @@ TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePre
     EXPECT_FALSE(s.window.isButtonDown());
     // The pointer moving on and a late release reach nobody.
     EXPECT_FALSE(s.window.motion(40, 80, 0));
-    EXPECT_FALSE(s.release(40, 80, 1100));
+    EXPECT_FALSE(s.button(false, 40, 80, 1100));
     EXPECT_EQ(s.probe->pointer(),
               (decltype(s.probe->pointer()){{EventType::MouseDown, 10.0, 10.0, 0u, false},
                                             {EventType::MouseUp, 10.0, 10.0, 0u, false},
@@ -174,8 +170,8 @@ TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePre
 
 TEST(DpfWindowEvents, KeysWithoutTextAreKeysAndTextComesAsText) {
     ProbedWindow s;
-    s.press(10, 90, 0); // makes the probe first responder
-    s.release(10, 90, 5);
+    s.button(true, 10, 90, 0); // makes the probe first responder
+    s.button(false, 10, 90, 5);
     s.probe->events.clear();
 
     EXPECT_TRUE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
