@@ -24,15 +24,17 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace zembra;
 using namespace zembra::plugin;
 using namespace zembra::plugin::test;
+using tk::EventType;
 
 namespace {
 
-constexpr tk::Size kSize{200, 100};
+constexpr unsigned kLeft = DpfWindow::kLeftButton;
 
 // A view that records what reaches it and fills its frame with one colour.
 class Probe : public tk::View {
@@ -48,17 +50,36 @@ class Probe : public tk::View {
         g.setColor(tk::Color::calibratedRGBA(1.0, 0.0, 0.0));
         g.fillRect(bounds());
     }
+    // The pointer events as {type, x, y, modifiers, synthetic}.
+    auto pointer() const {
+        std::vector<std::tuple<EventType, double, double, unsigned, bool>> seen;
+        for (const tk::Event& e : events)
+            seen.emplace_back(e.type, e.locationInWindow.x, e.locationInWindow.y, e.modifierFlags,
+                              e.synthetic);
+        return seen;
+    }
+    // The key events as {type, key, characters, characters ignoring modifiers, modifiers}.
+    auto keys() const {
+        std::vector<std::tuple<EventType, tk::Key, std::string, std::string, unsigned>> seen;
+        for (const tk::Event& e : events)
+            seen.emplace_back(e.type, e.key, e.characters, e.charactersIgnoringModifiers,
+                              e.modifierFlags);
+        return seen;
+    }
     std::vector<tk::Event> events;
 };
 
-// A window at `scale` with a probe in its lower-left quarter (points 0..100 x 0..50).
+// A 200x100-point window at `scale`, a probe in its lower-left quarter (points 0..100 x 0..50).
 struct ProbedWindow {
     explicit ProbedWindow(double scale = 1.0)
-        : window(kSize, scale, [this] { ++repaints; }),
+        : window({200, 100}, scale, [this] { ++repaints; }),
           probe(std::make_shared<Probe>(tk::Rect{0, 0, 100, 50})) {
-        auto content = std::make_shared<tk::View>(tk::Rect{{0, 0}, kSize});
+        auto content = std::make_shared<tk::View>(tk::Rect{0, 0, 200, 100});
         content->addSubview(probe);
         window.setContentView(content);
+    }
+    bool button(bool down, double x, double y, std::uint32_t ms) {
+        return window.mouse(kLeft, down, x, y, 0, ms);
     }
     int repaints = 0;
     DpfWindow window;
@@ -75,53 +96,44 @@ unsigned pixelAt(cairo_surface_t* s, int x, int y) {
 
 TEST(DpfWindowEvents, PixelsWithYDownBecomePointsWithYUpAtTheScale) {
     ProbedWindow s(2.0);
-    // Pixel (20, 180) of a 400x200 window: 10 points in, 10 points up from the bottom.
-    EXPECT_TRUE(s.window.mouse(DpfWindow::kLeftButton, true, 20, 180, DpfWindow::kDpfShift, 1000));
+    // Pixel (20, 180) of a 400x200 window: 10 points in, 10 points up from the bottom. The
+    // release goes to the view that had the press, wherever it happens.
+    EXPECT_TRUE(s.window.mouse(kLeft, true, 20, 180, DpfWindow::kDpfShift, 1000));
     EXPECT_TRUE(s.window.motion(60, 160, 0));
-    EXPECT_TRUE(s.window.mouse(DpfWindow::kLeftButton, false, 300, 20, 0, 1100));
-    ASSERT_EQ(s.probe->events.size(), 3u);
-    const auto& down = s.probe->events[0];
-    EXPECT_EQ(down.type, tk::EventType::MouseDown);
-    EXPECT_DOUBLE_EQ(down.locationInWindow.x, 10.0);
-    EXPECT_DOUBLE_EQ(down.locationInWindow.y, 10.0);
-    EXPECT_EQ(down.modifierFlags, tk::kShiftKey);
-    EXPECT_EQ(s.probe->events[1].type, tk::EventType::MouseDragged);
-    EXPECT_DOUBLE_EQ(s.probe->events[1].locationInWindow.y, 20.0);
-    // The release goes to the view that had the press, wherever it happens.
-    EXPECT_EQ(s.probe->events[2].type, tk::EventType::MouseUp);
-    EXPECT_DOUBLE_EQ(s.probe->events[2].locationInWindow.x, 150.0);
-    EXPECT_DOUBLE_EQ(s.probe->events[2].locationInWindow.y, 90.0);
-
+    EXPECT_TRUE(s.button(false, 300, 20, 1100));
+    EXPECT_EQ(s.probe->pointer(), (decltype(s.probe->pointer()){
+                                      {EventType::MouseDown, 10.0, 10.0, tk::kShiftKey, false},
+                                      {EventType::MouseDragged, 30.0, 20.0, 0u, false},
+                                      {EventType::MouseUp, 150.0, 90.0, 0u, false}}));
     // A press in the upper half misses the probe.
     s.probe->events.clear();
-    s.window.mouse(DpfWindow::kLeftButton, true, 20, 20, 0, 2000);
-    s.window.mouse(DpfWindow::kLeftButton, false, 20, 20, 0, 2010);
+    s.button(true, 20, 20, 2000);
+    s.button(false, 20, 20, 2010);
     EXPECT_TRUE(s.probe->events.empty());
 }
 
 TEST(DpfWindowEvents, OnlyTheLeftButtonPressesAndOnlyAHeldButtonDrags) {
     ProbedWindow s;
-    EXPECT_FALSE(s.window.mouse(3, true, 10, 90, 0, 0));                       // right button
-    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 0)); // no press
+    EXPECT_FALSE(s.window.mouse(3, true, 10, 90, 0, 0)); // right button
+    EXPECT_FALSE(s.button(false, 10, 90, 0));            // no press
     EXPECT_FALSE(s.window.motion(12, 88, 0));
     EXPECT_TRUE(s.probe->events.empty());
 
     // Presses close in time and place count up; a late or distant one starts again.
     std::vector<int> counts;
-    auto click = [&](double x, std::uint32_t t) {
-        s.window.mouse(DpfWindow::kLeftButton, true, x, 90, 0, t);
-        s.window.mouse(DpfWindow::kLeftButton, false, x, 90, 0, t + 5);
+    for (auto [x, ms] : {std::pair{10u, 1000u},
+                         {11u, 1200u},
+                         {11u, 1400u},
+                         {11u, 1400u + DpfWindow::kMultiClickMs + 1},
+                         {30u, 1900u}}) {
+        s.button(true, x, 90, ms);
+        s.button(false, x, 90, ms + 5);
         counts.push_back(s.probe->events[s.probe->events.size() - 2].clickCount);
-    };
-    click(10, 1000);
-    click(11, 1200);
-    click(11, 1400);
-    click(11, 1400 + DpfWindow::kMultiClickMs + 1);
-    click(30, 1900);
+    }
     EXPECT_EQ(counts, (std::vector{1, 2, 3, 1, 1}));
 
     s.window.close();
-    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 5000));
+    EXPECT_FALSE(s.button(true, 10, 90, 5000));
     EXPECT_FALSE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
 }
 
@@ -132,13 +144,11 @@ TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePre
     EXPECT_TRUE(s.probe->events.empty());
 
     // Up once, then the release arrives after all: an ordinary click.
-    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 0);
+    s.button(true, 10, 90, 0);
     s.window.leftButtonState(false);
-    s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 5);
-    ASSERT_EQ(s.probe->events.size(), 2u);
-    EXPECT_FALSE(s.probe->events.back().synthetic);
+    s.button(false, 10, 90, 5);
     // Up, held again, up: never twice in a row, so the press goes on.
-    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 1000);
+    s.button(true, 10, 90, 1000);
     s.window.leftButtonState(false);
     s.window.leftButtonState(true);
     s.window.leftButtonState(false);
@@ -147,19 +157,21 @@ TEST(DpfWindowEvents, AButtonSeenUpTwiceWhileHeldHereLostItsReleaseAndEndsThePre
 
     s.window.leftButtonState(false);
     EXPECT_FALSE(s.window.isButtonDown());
-    ASSERT_EQ(s.probe->events.size(), 5u);
-    EXPECT_EQ(s.probe->events.back().type, tk::EventType::MouseUp);
-    EXPECT_TRUE(s.probe->events.back().synthetic);
     // The pointer moving on and a late release reach nobody.
     EXPECT_FALSE(s.window.motion(40, 80, 0));
-    EXPECT_FALSE(s.window.mouse(DpfWindow::kLeftButton, false, 40, 80, 0, 1100));
-    EXPECT_EQ(s.probe->events.size(), 5u);
+    EXPECT_FALSE(s.button(false, 40, 80, 1100));
+    EXPECT_EQ(s.probe->pointer(),
+              (decltype(s.probe->pointer()){{EventType::MouseDown, 10.0, 10.0, 0u, false},
+                                            {EventType::MouseUp, 10.0, 10.0, 0u, false},
+                                            {EventType::MouseDown, 10.0, 10.0, 0u, false},
+                                            {EventType::MouseDragged, 20.0, 15.0, 0u, false},
+                                            {EventType::MouseUp, 20.0, 15.0, 0u, true}}));
 }
 
 TEST(DpfWindowEvents, KeysWithoutTextAreKeysAndTextComesAsText) {
     ProbedWindow s;
-    s.window.mouse(DpfWindow::kLeftButton, true, 10, 90, 0, 0); // makes the probe first responder
-    s.window.mouse(DpfWindow::kLeftButton, false, 10, 90, 0, 5);
+    s.button(true, 10, 90, 0); // makes the probe first responder
+    s.button(false, 10, 90, 5);
     s.probe->events.clear();
 
     EXPECT_TRUE(s.window.keyboard(true, DpfWindow::kDpfReturn, 0));
@@ -175,20 +187,14 @@ TEST(DpfWindowEvents, KeysWithoutTextAreKeysAndTextComesAsText) {
     // Control+C is a shortcut, not text.
     EXPECT_TRUE(s.window.keyboard(true, 'c', DpfWindow::kDpfControl));
     EXPECT_FALSE(s.window.characterInput("\x03", DpfWindow::kDpfControl));
-
-    const auto& e = s.probe->events;
-    ASSERT_EQ(e.size(), 6u);
-    EXPECT_EQ(e[0].type, tk::EventType::KeyDown);
-    EXPECT_EQ(e[0].key, tk::Key::Return);
-    EXPECT_EQ(e[1].type, tk::EventType::KeyUp);
-    EXPECT_EQ(e[2].key, tk::Key::Backspace);
-    EXPECT_EQ(e[3].key, tk::Key::Left);
-    EXPECT_EQ(e[3].modifierFlags, tk::kShiftKey);
-    EXPECT_EQ(e[4].key, tk::Key::None);
-    EXPECT_EQ(e[4].characters, "A");
-    EXPECT_EQ(e[4].charactersIgnoringModifiers, "a");
-    EXPECT_EQ(e[5].characters, "c");
-    EXPECT_EQ(e[5].modifierFlags, tk::kControlKey);
+    EXPECT_EQ(s.probe->keys(),
+              (decltype(s.probe->keys()){
+                  {EventType::KeyDown, tk::Key::Return, "", "", 0u},
+                  {EventType::KeyUp, tk::Key::Return, "", "", 0u},
+                  {EventType::KeyDown, tk::Key::Backspace, "", "", 0u},
+                  {EventType::KeyDown, tk::Key::Left, "", "", tk::kShiftKey},
+                  {EventType::KeyDown, tk::Key::None, "A", "a", tk::kShiftKey},
+                  {EventType::KeyDown, tk::Key::None, "c", "c", tk::kControlKey}}));
 }
 
 TEST(DpfWindowDrawing, DrawsTheTreeFlippedAndScaledAndAsksForRepaintOncePerDraw) {
@@ -231,8 +237,7 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
     RecordingHost host;
     {
         UiBridge bridge(instance.sharedParameters(), host, [&] { return true; });
-        zembra_CocoaViewFactory factory;
-        auto view = factory.uiViewForAudioUnit(instance.unit(), {1, 1});
+        auto view = zembra_CocoaViewFactory().uiViewForAudioUnit(instance.unit(), {1, 1});
         ASSERT_NE(view, nullptr);
         const double scale = 1.5;
         DpfWindow dpf(view->frame().size, scale, [] {});
@@ -243,12 +248,17 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         auto* editor = dynamic_cast<zembra_CocoaView*>(view.get());
         ASSERT_NE(editor, nullptr);
         auto* solo = dynamic_cast<tk::Button*>(editor->outlet("uiSoloAButton"));
-        ASSERT_NE(solo, nullptr);
-        const tk::Rect r = solo->convertRectToView(solo->bounds(), nullptr);
-        // Window points to DPF pixels: scaled, y from the top.
-        const double x = r.midX() * scale, y = (view->frame().height() - r.midY()) * scale;
-        dpf.mouse(DpfWindow::kLeftButton, true, x, y, 0, 100);
-        dpf.mouse(DpfWindow::kLeftButton, false, x, y, 0, 150);
+        auto* room = dynamic_cast<tk::Control*>(editor->outlet("uiRoomSlider"));
+        ASSERT_TRUE(solo && room);
+        // DPF's pixel at a fraction of a control's width and height (from its bottom).
+        const auto pixel = [&](const tk::View* control, double fx, double fy) {
+            const tk::Rect r = control->convertRectToView(control->bounds(), nullptr);
+            return std::pair{(r.minX() + fx * r.width()) * scale,
+                             (view->frame().height() - r.minY() - fy * r.height()) * scale};
+        };
+        const auto [sx, sy] = pixel(solo, 0.5, 0.5);
+        dpf.mouse(kLeft, true, sx, sy, 0, 100);
+        dpf.mouse(kLeft, false, sx, sy, 0, 150);
         bridge.idle();
         EXPECT_EQ(solo->state(), tk::CellState::On);
         // Only the parameter the click changed is touched: a host recording in Touch mode
@@ -256,24 +266,14 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         EXPECT_EQ(host.calls,
                   (std::vector{begin(kParamSoloA), set(kParamSoloA, 1.0f), end(kParamSoloA)}));
         EXPECT_EQ(instance.parameters().getParameter(kParamSoloA), 1.0f);
+        EXPECT_EQ(room->floatValue(), 70.0f) << "the slider shows the plug-in's state";
 
-        // The room slider shows the plug-in's state, and the window holds the editor's
-        // picture (its background, not the bare window colour) at 1.5 times its size.
-        auto* room = dynamic_cast<tk::Control*>(editor->outlet("uiRoomSlider"));
-        ASSERT_NE(room, nullptr);
-        EXPECT_EQ(room->floatValue(), 70.0f);
-
-        // A drag on it whose release went to another window (which took the pointer): the
-        // host hears the gesture end once the button is seen up, and nothing of the pointer
-        // after.
+        // A drag on the room whose release went to another window (which took the pointer):
+        // the host hears the gesture end once the button is seen up, and nothing after.
         host.calls.clear();
-        const tk::Rect track = room->convertRectToView(room->bounds(), nullptr);
-        const double rx = track.midX() * scale;
-        auto ry = [&](double fraction) {
-            return (view->frame().height() - track.minY() - fraction * track.height()) * scale;
-        };
-        dpf.mouse(DpfWindow::kLeftButton, true, rx, ry(0.5), 0, 1000);
-        dpf.motion(rx, ry(0.3), 0);
+        const auto [rx, ry] = pixel(room, 0.5, 0.5);
+        dpf.mouse(kLeft, true, rx, ry, 0, 1000);
+        dpf.motion(rx, pixel(room, 0.5, 0.3).second, 0);
         dpf.leftButtonState(false);
         dpf.leftButtonState(false);
         bridge.idle();
@@ -282,30 +282,30 @@ TEST(EditorInDpfWindow, ShowsTheEditorAndAClickOnSoloAReachesTheHostAsAGesture) 
         EXPECT_EQ(host.calls.back(), end(kParamRoom));
         for (size_t i = 1; i + 1 < host.calls.size(); ++i)
             EXPECT_TRUE(host.calls[i].what == "set" && host.calls[i].index == kParamRoom) << i;
-        const float leftAt = instance.parameters().getParameter(kParamRoom);
-        EXPECT_LT(leftAt, 50.0f);
+        EXPECT_LT(instance.parameters().getParameter(kParamRoom), 50.0f);
         const size_t calls = host.calls.size();
-        dpf.motion(rx, ry(0.1), 0);
-        dpf.mouse(DpfWindow::kLeftButton, false, rx, ry(0.1), 0, 1100);
+        const auto [lx, ly] = pixel(room, 0.5, 0.1);
+        dpf.motion(lx, ly, 0);
+        dpf.mouse(kLeft, false, lx, ly, 0, 1100);
         bridge.idle();
         EXPECT_EQ(host.calls.size(), calls);
         EXPECT_EQ(editor->gestureSessions(), 0);
+
+        // The window holds the editor's picture (its background, not the bare window colour)
+        // at 1.5 times its size.
         const int width = static_cast<int>(view->frame().width() * scale);
         const int height = static_cast<int>(view->frame().height() * scale);
         cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
         cairo_t* cr = cairo_create(surface);
         dpf.display(cr);
-        const auto& bg = tk::style::kWindowBackground;
-        const unsigned bare = static_cast<unsigned>(std::lround(bg.red * 255)) << 16 |
-                              static_cast<unsigned>(std::lround(bg.green * 255)) << 8 |
-                              static_cast<unsigned>(std::lround(bg.blue * 255));
+        const tk::Color& bg = tk::style::kWindowBackground;
+        const auto byte = [](double c) { return static_cast<unsigned>(std::lround(c * 255)); };
+        const unsigned bare = byte(bg.red) << 16 | byte(bg.green) << 8 | byte(bg.blue);
         EXPECT_NE(pixelAt(surface, 3, 3), bare);
         EXPECT_NE(pixelAt(surface, width - 3, height - 3), bare);
         cairo_destroy(cr);
         cairo_surface_destroy(surface);
-
         dpf.close();
-        view.reset();
     }
     EXPECT_FALSE(instance.parameters().isAttached());
     fnd::RunLoop::main().runUntilIdle();

@@ -3,12 +3,11 @@
 // blocks with MIDI, parameter changes, preset loads, resets and transport jumps go through,
 // with an editor listening to the signal tap.
 #include "AllocationCounter.h"
+#include "DspRun.h"
 #include "FactoryPresets.h"
-#include "ZembraDsp.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <vector>
 
 using namespace zembra;
@@ -20,11 +19,8 @@ TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
     if (!zembra::test::kCanCountAllocations) GTEST_SKIP() << "the sanitizers own malloc";
     Dsp dsp;
     dsp.setSampleRate(48000.0);
-    std::vector<float> a(4096), b(4096), l(4096), r(4096);
-    for (size_t i = 0; i < a.size(); ++i) {
-        a[i] = 0.4f * std::sin(0.02f * static_cast<float>(i));
-        b[i] = (i % 89) < 44 ? 0.3f : -0.3f;
-    }
+    const plugin::test::Signals in = plugin::test::sources(4096);
+    std::vector<float> l(4096), r(4096);
     const MidiMessage events[] = {{0, 3, {0xB0, 1, 40}},     {17, 3, {0x90, 60, 100}},
                                   {90, 3, {0xE0, 0, 80}},    {91, 2, {0xD0, 30, 0}},
                                   {200, 3, {0xB0, 64, 127}}, {250, 3, {0xB0, 123, 0}}};
@@ -43,7 +39,8 @@ TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
         if (i % 100 == 99) dsp.reset();
         // Rolling, with a jump (so a clear and a re-phase of the hops) at every other block.
         const Transport transport{i % 3 != 0, static_cast<uint64_t>(i / 2) * 1500};
-        dsp.process(a.data(), b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0, transport);
+        dsp.process(in.a.data(), in.b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0,
+                    transport);
         (void)dsp.parameter(kOutputPeakA);
         (void)dsp.signalTap()->readLatest(tapA.data(), tapB.data(), tapOut.data(), 2048);
     }
