@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Binding the editor to its plug-in instance, one table over the parameters: every value
 // shown on binding and sent back once, host changes moving only their controls, what each
-// control writes; then gestures, rebinding, and editors that do not drive each other.
+// control writes, and the interface description holding no values of its own; then gestures,
+// rebinding, and editors that do not drive each other.
 #include "EditorTestSupport.h"
 
 #include "controls/ZembraXYView.h"
@@ -16,10 +17,14 @@
 #include "platform/toolkit/TextField.h"
 #include "support/BundleIdentity.h"
 
+#include <nlohmann/json.hpp>
+
+#include <fstream>
 #include <sstream>
 
 using namespace editor_test;
 using Kind = au::TestHost::Call::Kind;
+using nlohmann::json;
 using zembra::ControlKind;
 
 namespace {
@@ -290,6 +295,40 @@ TEST_F(Binding, FailedHostCallsAreReportedAndTheEditorGoesOn) {
     EXPECT_EQ(seen["[zembra_CocoaView synchronizeUIWithParameterValues] (x.1)"], 12);
     EXPECT_EQ(seen["[zembra_CocoaView synchronizeUIWithParameterValues] (x.2)"], 0)
         << "a value that could not be read is not written";
+}
+
+void collectOutlets(const json& node, std::map<std::string, json>& outlets) {
+    if (node.contains("outlet") && node["outlet"].is_string()) outlets[node["outlet"]] = node;
+    for (const auto& sub : node.value("subviews", json::array()))
+        collectOutlets(sub, outlets);
+}
+
+// The description lays the controls out and the parameter table says what they hold.
+TEST(Description, LaysOutEveryBoundControlAndLeavesItsValuesToTheParameterTable) {
+    std::ifstream in(ZEMBRA_DESCRIPTION);
+    std::map<std::string, json> outlets;
+    collectOutlets(json::parse(in)["root"], outlets);
+    const std::map<ControlKind, std::string> classOf = {{ControlKind::SliderPair, "Slider"},
+                                                        {ControlKind::Pad, "ZembraXYView"},
+                                                        {ControlKind::PopUp, "PopUpButton"},
+                                                        {ControlKind::Toggle, "Button"}};
+    for (const auto& binding : zembra::kControlBindings) {
+        const std::string action = binding.method ? std::string(binding.action) + ":" : "";
+        auto expect = [&](std::string_view outlet, const std::string& cls) {
+            SCOPED_TRACE(std::string(outlet));
+            ASSERT_TRUE(outlets.count(std::string(outlet)));
+            const json& control = outlets[std::string(outlet)];
+            EXPECT_EQ(control.value("class", ""), cls);
+            EXPECT_EQ(control.value("action", ""), action);
+            if (binding.kind == ControlKind::Toggle) {
+                EXPECT_EQ(control.value("buttonType", ""), "toggle");
+            }
+            for (const char* key : {"minValue", "maxValue", "items", "selectedIndex", "state"})
+                EXPECT_FALSE(control.contains(key)) << key << " belongs to the parameter table";
+        };
+        expect(binding.control, classOf.at(binding.kind));
+        if (!binding.field.empty()) expect(binding.field, "TextField");
+    }
 }
 
 } // namespace
