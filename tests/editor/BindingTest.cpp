@@ -12,10 +12,8 @@
 #include "platform/audiounit/AudioUnitInstance.h"
 #include "platform/foundation/AssertionHandler.h"
 #include "platform/toolkit/Button.h"
-#include "platform/toolkit/PopUpButton.h"
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
-#include "support/BundleIdentity.h"
 
 #include <nlohmann/json.hpp>
 
