@@ -144,17 +144,7 @@ TEST(PadGuide, TheWordsShowTheEnginesSharesAtTheKnob) {
     EXPECT_EQ(ZembraPadGuide::label(kIngredientAThroughB, 0.624f), "A through B's envelope 62%");
 }
 
-class Blend : public EditorTest {
-  protected:
-    static void levels(const Editor& e, float a, float b) {
-        fnd::NotificationCenter::defaultCenter().post(
-            kSetPeakInputLevelsNotification, nullptr,
-            {{kRefConKey, static_cast<std::int32_t>(e.unit())},
-             {kInAPeakKey, a},
-             {kInBPeakKey, b}});
-        pump();
-    }
-};
+class Blend : public EditorTest {};
 
 TEST_F(Blend, TheTapIsListenedToOnlyWhileAnEditorShowsItsSpectra) {
     auto tap = std::make_shared<SignalTap>();
@@ -201,7 +191,8 @@ TEST_F(Blend, ThePadsWordsFollowTheKnobAndASilentSourceIsExplainedInAFieldOfItsO
     auto& hint = e.outlet<tk::TextField>("uiRoutingHint");
     auto& status = e.outlet<tk::TextField>("uiKlovStatus");
     const std::string statusText = status.stringValue();
-    levels(e, 0.5f, 0.0f);
+    postLevels(static_cast<std::int32_t>(e.unit()), 0.5f, 0.0f);
+    pump();
     for (int tick = 0; tick < 49; ++tick) // 49 frames of 60 ms: not yet three seconds
         e.view().update();
     EXPECT_EQ(hint.stringValue(), "");
@@ -209,7 +200,8 @@ TEST_F(Blend, ThePadsWordsFollowTheKnobAndASilentSourceIsExplainedInAFieldOfItsO
     EXPECT_EQ(hint.stringValue(),
               "Source B is silent: feed a second source to input B (sidechain or right channel)");
     EXPECT_EQ(status.stringValue(), statusText);
-    levels(e, 0.5f, 0.2f);
+    postLevels(static_cast<std::int32_t>(e.unit()), 0.5f, 0.2f);
+    pump();
     e.view().update();
     EXPECT_EQ(hint.stringValue(), "");
 }

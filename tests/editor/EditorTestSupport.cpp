@@ -3,6 +3,7 @@
 #include "EditorTestSupport.h"
 
 #include "editor/GraphicsThread.h"
+#include "editor/ZembraNotifications.h"
 #include "editor/zembra_CocoaViewFactory.h"
 #include "engine/ZembraParameters.h"
 #include "platform/foundation/Bundle.h"
@@ -82,6 +83,14 @@ std::shared_ptr<au::TestHost> makeHost() {
         values.push_back(p.def);
     return std::make_shared<au::TestHost>(
         values, [](AudioUnitParameterID id, float v) { return zembra::kParameters[id].clamp(v); });
+}
+
+void postLevels(std::optional<std::int32_t> unit, float a, std::optional<float> b) {
+    fnd::UserInfo info{{zembra::kInAPeakKey, a}};
+    if (unit) info[zembra::kRefConKey] = *unit;
+    if (b) info[zembra::kInBPeakKey] = *b;
+    fnd::NotificationCenter::defaultCenter().post(zembra::kSetPeakInputLevelsNotification, nullptr,
+                                                  std::move(info));
 }
 
 void pump() {

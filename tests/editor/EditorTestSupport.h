@@ -31,6 +31,8 @@ std::filesystem::path useBundle(const Art& art = {});
 void setAnimationPreference(std::optional<int> value);
 // The twelve parameters at their defaults, kept within their ranges.
 std::shared_ptr<au::TestHost> makeHost();
+// Posts levels as the audio side does for `unit`; an empty reference or level is left out.
+void postLevels(std::optional<std::int32_t> unit, float a, std::optional<float> b);
 // Runs what is queued on the main loop (listener deliveries among it).
 void pump();
 // Runs the main loop until `done` holds, for a few seconds at most; whether it holds.

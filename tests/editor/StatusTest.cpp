@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 extern "C" std::atomic<bool> gIsConnected;
@@ -45,12 +46,16 @@ class Status : public EditorTest {
         EditorTest::TearDown();
     }
 
-    static float meter(Editor& e, const char* slider) {
-        return dynamic_cast<VerticalSliderCell&>(*e.outlet<tk::Slider>(slider).cell()).rmsLevel();
+    // What the Mix A and Mix B meters show.
+    static std::pair<float, float> meters(Editor& e) {
+        auto level = [&](const char* slider) {
+            return dynamic_cast<VerticalSliderCell&>(*e.outlet<tk::Slider>(slider).cell())
+                .rmsLevel();
+        };
+        return {level("uiMixASlider"), level("uiMixBSlider")};
     }
-    static void postLevels(fnd::UserInfo info) {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kSetPeakInputLevelsNotification,
-                                                      nullptr, std::move(info));
+    static void postFromAnotherThread(const char* name) {
+        std::thread([name] { fnd::NotificationCenter::defaultCenter().post(name); }).join();
     }
     static tk::Button* button(tk::View& parent, const std::string& titleOrAction) {
         for (const auto& v : parent.subviews())
@@ -79,45 +84,30 @@ class Status : public EditorTest {
 TEST_F(Status, LevelsReachTheMetersOfTheirOwnInstanceOnly) {
     Editor e;
     const auto unit = static_cast<std::int32_t>(e.unit());
-    postLevels(
-        {{zembra::kRefConKey, unit + 1}, {zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
-    postLevels({{zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.0f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f);
-
-    postLevels(
-        {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.5f}, {zembra::kInBPeakKey, 0.25f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.5f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.25f);
-    postLevels({{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.75f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f) << "an absent level reads as 0";
-
+    postLevels(unit + 1, 0.9f, 0.9f);
+    postLevels(std::nullopt, 0.9f, 0.9f);
+    EXPECT_EQ(meters(e), std::pair(0.0f, 0.0f));
+    postLevels(unit, 0.5f, 0.25f);
+    EXPECT_EQ(meters(e), std::pair(0.5f, 0.25f));
+    postLevels(unit, 0.75f, std::nullopt);
+    EXPECT_EQ(meters(e), std::pair(0.75f, 0.0f)) << "an absent level reads as 0";
     // From the audio side's own thread: shown once the main thread runs.
-    std::thread([unit] {
-        postLevels(
-            {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.1f}, {zembra::kInBPeakKey, 0.2f}});
-    }).join();
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
+    std::thread([unit] { postLevels(unit, 0.1f, 0.2f); }).join();
+    EXPECT_EQ(meters(e), std::pair(0.75f, 0.0f));
     pump();
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.1f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.2f);
+    EXPECT_EQ(meters(e), std::pair(0.1f, 0.2f));
 }
 
 TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     auto status = [](Editor& e) { return e.outlet<tk::TextField>("uiKlovStatus").stringValue(); };
     Editor e;
     EXPECT_EQ(status(e), "");
-    std::thread([] {
-        for (int i = 0; i < 2; ++i) // an attach announces itself twice
-            fnd::NotificationCenter::defaultCenter().post(zembra::kKlovConnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovConnectNotification); // an attach announces itself twice
+    postFromAnotherThread(zembra::kKlovConnectNotification);
     EXPECT_EQ(status(e), "") << "changed on the main thread only";
     pump();
     EXPECT_EQ(status(e), "Kallnor <KLOV> found");
-    std::thread([] {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovDisconnectNotification);
     pump();
     EXPECT_EQ(status(e), "");
 
@@ -125,9 +115,7 @@ TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     auto attached = std::make_unique<Editor>();
     EXPECT_EQ(status(*attached), "Kallnor <KLOV> found");
     // A change queued for an editor closed meanwhile finds no editor.
-    std::thread([] {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovDisconnectNotification);
     attached.reset();
     pump();
 }
