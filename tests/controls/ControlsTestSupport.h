@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Shared by the control tests: a bundle holding knob and thumb pictures of chosen sizes, a
-// log of the notifications the controls post, and an action target that logs into it.
+// Shared by the control tests: a bundle with knob and thumb pictures of chosen sizes, and a
+// log of the notifications and actions the controls send, in their order.
 #pragma once
 
 #include "controls/ControlNotifications.h"
@@ -35,6 +35,8 @@ inline std::filesystem::path bundleWithArt(tk::Size knob, tk::Size thumb) {
     return dir;
 }
 
+// Entries named "begin", "end", "values" (with the pad's X and Y) or "action" (with the
+// sender's value as x).
 struct Posted {
     std::string name;
     const void* object;
@@ -45,18 +47,19 @@ class NotificationLog : public tk::Connectable {
   public:
     NotificationLog() {
         auto& c = fnd::NotificationCenter::defaultCenter();
-        for (const char* name : {zembra::kBeginGestureNotification, zembra::kEndGestureNotification,
-                                 zembra::kSendUpdatedValuesToHostNotification}) {
-            c.addObserver(this, name, nullptr, [this](const fnd::Notification& n) {
-                entries.push_back({n.name, n.object,
+        const std::pair<const char*, const char*> names[] = {
+            {zembra::kBeginGestureNotification, "begin"},
+            {zembra::kEndGestureNotification, "end"},
+            {zembra::kSendUpdatedValuesToHostNotification, "values"}};
+        for (const auto& [name, shortName] : names)
+            c.addObserver(this, name, nullptr, [this, shortName](const fnd::Notification& n) {
+                entries.push_back({shortName, n.object,
                                    fnd::floatValue(n.userInfo, zembra::kXValueKey).value_or(-9),
                                    fnd::floatValue(n.userInfo, zembra::kYValueKey).value_or(-9)});
             });
-        }
     }
     ~NotificationLog() override { fnd::NotificationCenter::defaultCenter().removeObserver(this); }
 
-    // Actions land in the same log, so their order among the gestures shows.
     bool respondsToAction(std::string_view) const override { return true; }
     void performAction(std::string_view, tk::Control& sender) override {
         entries.push_back({"action", &sender, sender.floatValue(), 0});
@@ -64,16 +67,8 @@ class NotificationLog : public tk::Connectable {
 
     std::vector<std::string> names() const {
         std::vector<std::string> out;
-        for (const auto& e : entries) {
-            if (e.name == zembra::kBeginGestureNotification)
-                out.push_back("begin");
-            else if (e.name == zembra::kEndGestureNotification)
-                out.push_back("end");
-            else if (e.name == zembra::kSendUpdatedValuesToHostNotification)
-                out.push_back("values");
-            else
-                out.push_back(e.name);
-        }
+        for (const auto& e : entries)
+            out.push_back(e.name);
         return out;
     }
     std::vector<Posted> entries;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meter slider on a 22 by 150 drawing rectangle: how the meter grows and changes colour
-// with the level, the thumb's place, the gesture of a drag (and of a drag cut short), and
-// what waking again resets.
+// The meter slider: how the meter grows and changes colour with the level, the thumb's place,
+// the gesture of a drag (also one cut short), and what waking again resets.
 #include "ControlsTestSupport.h"
 
 #include "controls/VerticalSliderCell.h"
@@ -93,8 +92,7 @@ TEST_F(SliderFixture, ADragIsOneGestureAroundItsValuesEvenWhenCutShort) {
     ASSERT_GE(log.names().size(), 4u);
     EXPECT_EQ(log.names().front(), "begin");
     EXPECT_EQ(log.names().back(), "end");
-    EXPECT_EQ(count("begin"), 1);
-    EXPECT_EQ(count("end"), 1);
+    EXPECT_EQ(count("begin") + count("end"), 2);
     EXPECT_EQ(log.entries.back().object, static_cast<const void*>(slider.get()));
 
     log.entries.clear();
@@ -119,12 +117,14 @@ TEST_F(SliderFixture, WakingAgainResetsLevelThumbAndColoursButKeepsTheShadow) {
     EXPECT_TRUE(loaded->meterShadow().has_value());
 
     cell->setThumbImage(art / "133.png");
+    const DrawOp fresh = meters(0.5f)[0];
     cell->setLowLevelVolumeRed(1, 0, 0);
     cell->setHighLevelVolumeRed(0, 0, 0);
-    EXPECT_NEAR(meters(0.5f)[0].color.red, 0.125 * std::pow(0.5, 0.25), 0.001);
+    EXPECT_NE(meters(0.5f)[0].color, fresh.color);
     cell->awakeFromNib();
     EXPECT_EQ(cell->rmsLevel(), 0.0f);
     EXPECT_EQ(cell->thumbImage(), nullptr);
-    EXPECT_NEAR(meters(1.0f)[0].color.blue, 0.6, 0.001);
-    EXPECT_TRUE(meters(1.0f)[0].shadow.has_value());
+    const DrawOp woken = meters(0.5f)[0];
+    EXPECT_EQ(woken.color, fresh.color);
+    EXPECT_TRUE(woken.shadow.has_value());
 }

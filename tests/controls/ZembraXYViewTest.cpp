@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The XY pad on a 200 by 150 pad with a 21 by 15 knob (half sizes 10 and 7, spans 169 and
-// 128): positions, clipping, values, what is drawn where, gesture order, host updates and
-// their filtering, keys, preparing twice, a missing knob and a lost grab.
+// The XY pad: where presses put the knob and what they send, the knob drawn inside the pad,
+// gestures, host updates and their filtering, keys, preparing twice, and pads with no knob
+// or no room for one.
 #include "ControlsTestSupport.h"
 
 #include "controls/ZembraControls.h"
@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 using namespace testing_support;
 using tk::Point;
@@ -20,80 +21,102 @@ using tk::Rect;
 
 namespace {
 
-struct PadFixture : ::testing::Test {
-    void SetUp() override {
+// A pad filling its editor's view.
+struct PadScene {
+    explicit PadScene(tk::Size knob, tk::Size size = {200, 150}) : window(size) {
         bundleWithArt(knob, {0, 0});
-        window = std::make_unique<tk::HeadlessWindow>(tk::Size{200, 150});
-        editor = std::make_shared<tk::View>(Rect{0, 0, 200, 150});
-        pad = std::make_shared<ZembraXYView>(Rect{0, 0, 200, 150}, zembra::kBundleIdentifier);
+        editor = std::make_shared<tk::View>(Rect{{0, 0}, size});
+        pad = std::make_shared<ZembraXYView>(Rect{{0, 0}, size}, zembra::kBundleIdentifier);
         editor->addSubview(pad);
-        window->setContentView(editor);
+        window.setContentView(editor);
     }
-    tk::Event at(Point p) {
-        tk::Event e;
-        e.locationInWindow = p;
-        return e;
-    }
-    // The knob's lower-left corner as drawn.
-    Point drawnKnob() {
-        window->render();
-        const auto ops = window->recorder().ops();
-        EXPECT_EQ(ops.size(), 1u); // the knob and nothing else
-        if (ops.empty()) return {-1, -1};
-        return ops[0].rect.origin;
+    // The knob as drawn: one picture wholly inside the pad, or none.
+    std::optional<Rect> drawnKnob() {
+        window.render();
+        const auto ops = window.recorder().ops();
+        if (ops.empty()) return std::nullopt;
+        EXPECT_EQ(ops.size(), 1u);
+        EXPECT_EQ(pad->bounds().unionWith(ops[0].rect), pad->bounds()) << ops[0].rect.minX();
+        return ops[0].rect;
     }
     void postFromHost(const void* object, float x, float y) {
         fnd::NotificationCenter::defaultCenter().post(
             zembra::kSetValuesFromHostNotification, object,
             {{zembra::kXValueKey, x}, {zembra::kYValueKey, y}});
     }
-    tk::Size knob{21, 15};
     fnd::LogCapture logged;
-    std::unique_ptr<tk::HeadlessWindow> window;
+    tk::HeadlessWindow window;
     std::shared_ptr<tk::View> editor;
     std::shared_ptr<ZembraXYView> pad;
     NotificationLog log;
 };
 
-struct PadWithoutKnob : PadFixture {
-    PadWithoutKnob() { knob = {0, 0}; }
+tk::Event at(Point p) {
+    tk::Event e;
+    e.locationInWindow = p;
+    return e;
+}
+
+// A 200 by 150 pad with a 21 by 15 knob: half sizes 10 and 7, spans 169 and 128.
+struct PadFixture : ::testing::Test, PadScene {
+    PadFixture() : PadScene({21, 15}) {}
 };
 
 } // namespace
 
-TEST_F(PadFixture, StartsInTheMiddle) {
+TEST_F(PadFixture, PressesAreClippedToTheKnobRangeAndTheKnobIsDrawnInsideThePad) {
     EXPECT_EQ(pad->storedX(), 0.5f);
-    EXPECT_EQ(pad->storedY(), 0.5f);
     EXPECT_EQ(pad->knobPoint(), (Point{94.5, 71.0}));
-    EXPECT_EQ(drawnKnob(), (Point{84, 64}));
+    EXPECT_EQ(drawnKnob()->origin, (Point{84, 64}));
+    const struct {
+        Point press, clipped;
+        float x, y;
+        Point drawn;
+    } cases[] = {{{5, 200}, {10, 135}, 0, 1, {10, 128}},
+                 {{300, -20}, {179, 7}, 1, 0, {169, 7}},
+                 {{60, 40}, {60, 40}, 50.0f / 169, 33.0f / 128, {50, 33}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.press.x);
+        log.entries.clear();
+        pad->mouseDown(at(c.press));
+        EXPECT_EQ(pad->knobPoint(), c.clipped);
+        ASSERT_EQ(log.names(), (std::vector<std::string>{"begin", "values"}));
+        EXPECT_FLOAT_EQ(log.entries[1].x, c.x);
+        EXPECT_FLOAT_EQ(log.entries[1].y, c.y);
+        EXPECT_EQ(log.entries[1].object, static_cast<const void*>(pad.get()));
+        EXPECT_EQ(drawnKnob()->origin, c.drawn);
+        pad->mouseUp(at(c.press));
+    }
 }
 
-TEST_F(PadFixture, PressesAreClippedToTheKnobRange) {
-    pad->mouseDown(at({5, 200}));
-    EXPECT_EQ(pad->knobPoint(), (Point{10, 135}));
-    ASSERT_EQ(log.names(), (std::vector<std::string>{"begin", "values"}));
-    EXPECT_EQ(log.entries[1].x, 0.0f);
-    EXPECT_EQ(log.entries[1].y, 1.0f);
-    EXPECT_EQ(log.entries[1].object, static_cast<const void*>(pad.get()));
-    EXPECT_EQ(drawnKnob(), (Point{10, 128}));
-    pad->mouseUp(at({300, -20}));
-    EXPECT_EQ(pad->knobPoint(), (Point{179, 7}));
-    EXPECT_EQ(log.entries[2].x, 1.0f);
-    EXPECT_EQ(log.entries[2].y, 0.0f);
-    EXPECT_EQ(drawnKnob(), (Point{169, 7}));
-}
+TEST_F(PadFixture, KeysSendNothingAndOneGestureBracketsEveryValueEvenWhenTheGrabIsLost) {
+    window.makeFirstResponder(pad.get());
+    ASSERT_EQ(window.firstResponder(), pad.get());
+    tk::Event k;
+    k.characters = k.charactersIgnoringModifiers = "a";
+    window.keyDown(k);
+    k.key = tk::Key::Left;
+    window.keyDown(k);
+    window.keyUp(k);
+    EXPECT_EQ(pad->knobPoint(), (Point{94.5, 71.0}));
+    EXPECT_TRUE(log.entries.empty());
 
-TEST_F(PadFixture, OneGestureBracketsEveryValueInOrder) {
-    window->mouseDown({50, 50});
-    window->mouseDragged({60, 60});
-    window->mouseDragged({70, 70});
-    window->mouseUp({80, 80});
+    window.mouseDown({50, 50});
+    window.mouseDragged({60, 60});
+    window.mouseUp({80, 80});
     EXPECT_EQ(log.names(),
-              (std::vector<std::string>{"begin", "values", "values", "values", "values", "end"}));
+              (std::vector<std::string>{"begin", "values", "values", "values", "end"}));
     for (const auto& e : log.entries)
         EXPECT_EQ(e.object, static_cast<const void*>(pad.get()));
-    EXPECT_FLOAT_EQ(log.entries[4].x, (80.0f - 10) / 169);
-    EXPECT_FLOAT_EQ(log.entries[4].y, (80.0f - 7) / 128);
+    EXPECT_FLOAT_EQ(log.entries[3].x, (80.0f - 10) / 169);
+    EXPECT_FLOAT_EQ(log.entries[3].y, (80.0f - 7) / 128);
+
+    log.entries.clear();
+    window.mouseDown({50, 50});
+    window.mouseDragged({60, 60});
+    window.cancelMouseTracking();
+    EXPECT_EQ(log.names(),
+              (std::vector<std::string>{"begin", "values", "values", "values", "end"}));
 }
 
 TEST_F(PadFixture, HostValuesMoveOneAxisWithoutEcho) {
@@ -103,7 +126,6 @@ TEST_F(PadFixture, HostValuesMoveOneAxisWithoutEcho) {
     postFromHost(nullptr, -1.0f, 0.25f); // no object: accepted too
     EXPECT_DOUBLE_EQ(pad->knobPoint().y, 39.0);
     EXPECT_DOUBLE_EQ(pad->knobPoint().x, 52.25);
-    EXPECT_TRUE(log.entries.empty());
 
     const Point before = pad->knobPoint();
     tk::View otherEditor;
@@ -117,28 +139,6 @@ TEST_F(PadFixture, HostValuesMoveOneAxisWithoutEcho) {
     EXPECT_DOUBLE_EQ(pad->knobPoint().x, 169 * 1.5 + 10);
     EXPECT_EQ(pad->floatValueX(), 1.0f);
     EXPECT_TRUE(log.entries.empty());
-}
-
-TEST_F(PadFixture, KeysChangeNothing) {
-    window->makeFirstResponder(pad.get());
-    ASSERT_EQ(window->firstResponder(), pad.get());
-    tk::Event k;
-    k.type = tk::EventType::KeyDown;
-    k.characters = k.charactersIgnoringModifiers = "a";
-    window->keyDown(k);
-    k.key = tk::Key::Left;
-    window->keyDown(k);
-    window->keyUp(k);
-    EXPECT_EQ(pad->knobPoint(), (Point{94.5, 71.0}));
-    EXPECT_TRUE(log.entries.empty());
-}
-
-TEST_F(PadFixture, LostGrabStillEndsTheGesture) {
-    window->mouseDown({50, 50});
-    window->mouseDragged({60, 60});
-    window->cancelMouseTracking();
-    EXPECT_EQ(log.names(),
-              (std::vector<std::string>{"begin", "values", "values", "values", "end"}));
 }
 
 TEST_F(PadFixture, PreparedTwiceWhenLoadedAllocatesOnce) {
@@ -164,27 +164,20 @@ TEST_F(PadFixture, PreparedTwiceWhenLoadedAllocatesOnce) {
     EXPECT_DOUBLE_EQ(loaded->knobPoint().x, 10.0);
 }
 
-TEST_F(PadWithoutKnob, TracksTheWholeAreaAndDrawsNothing) {
-    EXPECT_EQ(logged.count("image not loaded!!"), 1u);
-    pad->mouseDown(at({200, 150}));
-    pad->mouseUp(at({0, 0}));
-    ASSERT_EQ(log.entries.size(), 4u);
-    EXPECT_EQ(log.entries[1].x, 1.0f);
-    EXPECT_EQ(log.entries[1].y, 1.0f);
-    EXPECT_EQ(log.entries[2].x, 0.0f);
-    window->render();
-    EXPECT_TRUE(window->recorder().ops().empty());
-}
+TEST(PadWithoutKnobOrRoom, TracksTheWholeAreaDrawsNothingAndReportsZeroRatherThanNaN) {
+    PadScene bare({0, 0});
+    EXPECT_EQ(bare.logged.count("image not loaded!!"), 1u);
+    bare.pad->mouseDown(at({200, 150}));
+    bare.pad->mouseUp(at({0, 0}));
+    ASSERT_EQ(bare.log.entries.size(), 4u);
+    EXPECT_EQ(bare.log.entries[1].x, 1.0f);
+    EXPECT_EQ(bare.log.entries[1].y, 1.0f);
+    EXPECT_EQ(bare.log.entries[2].x, 0.0f);
+    EXPECT_FALSE(bare.drawnKnob());
 
-TEST(PadWithoutRoom, ReportsZeroRatherThanNaN) {
-    bundleWithArt({21, 15}, {0, 0});
-    NotificationLog log;
-    ZembraXYView pad(Rect{0, 0, 31, 22},
-                     zembra::kBundleIdentifier); // exactly one and a half knobs: no span
-    tk::Event e;
-    e.locationInWindow = {20, 20};
-    pad.mouseDown(e);
-    ASSERT_EQ(log.entries.size(), 2u);
-    EXPECT_EQ(log.entries[1].x, 0.0f);
-    EXPECT_EQ(log.entries[1].y, 0.0f);
+    PadScene cramped({21, 15}, {31, 22}); // exactly one and a half knobs: no span
+    cramped.pad->mouseDown(at({20, 20}));
+    ASSERT_EQ(cramped.log.entries.size(), 2u);
+    EXPECT_EQ(cramped.log.entries[1].x, 0.0f);
+    EXPECT_EQ(cramped.log.entries[1].y, 0.0f);
 }

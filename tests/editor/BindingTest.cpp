@@ -1,93 +1,127 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Binding the editor to its plug-in instance: every value shown on binding and sent back
-// once, host changes moving only their control, what the controls write, gestures counted
-// into one begin and one end for each parameter they change, rebinding, and editors that do
-// not drive each other.
+// Binding the editor to its plug-in instance, one table over the parameters: every value
+// shown on binding and sent back once, host changes moving only their controls, what each
+// control writes, and the interface description holding no values of its own; then gestures,
+// rebinding, and editors that do not drive each other.
 #include "EditorTestSupport.h"
 
 #include "controls/ZembraXYView.h"
+#include "editor/ControlBindings.h"
 #include "editor/ZembraNotifications.h"
 #include "engine/RTzembra.h"
 #include "platform/audiounit/AudioUnitInstance.h"
 #include "platform/foundation/AssertionHandler.h"
 #include "platform/toolkit/Button.h"
-#include "platform/toolkit/PopUpButton.h"
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
-#include "support/BundleIdentity.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <sstream>
 
 using namespace editor_test;
 using Kind = au::TestHost::Call::Kind;
+using nlohmann::json;
+using zembra::ControlKind;
 
 namespace {
 
 class Binding : public EditorTest {};
 
+// A session's values, what the controls show of them, a change the host then makes, and
+// what they show of that: a control's value, with the text field's beside a slider's.
+const struct {
+    AudioUnitParameterID id;
+    float session;
+    const char* shownBound;
+    float changed;
+    const char* shownChanged;
+} kShown[] = {{kParamMixA, 35.5f, "35.5|35", 12.9f, "12.9|12"},
+              {kParamMixB, 20.f, "20|20", 7.2f, "7.2|7"},
+              {kParamVolume, 80.f, "80|80", 90.f, "90|90"},
+              {kParamX, 0.62f, "0.62", 0.25f, "0.25"},
+              {kParamY, 0.36f, "0.36", 0.9f, "0.9"},
+              {kParamWetDry, 25.f, "25|25", 33.3f, "33.3|33"},
+              {kParamRoom, 60.f, "60|60", 41.6f, "41.6|41"},
+              {kParamXControl, 3.f, "3", 2.9f, "2"},
+              {kParamYControl, 5.f, "5", 0.f, "0"},
+              {kParamStereoMode, 1.f, "1", 0.7f, "0"}, // 0.7 truncates to off
+              {kParamSoloA, 0.f, "0", 1.f, "1"},
+              {kParamSoloB, 1.f, "1", 0.f, "0"}};
+
 void session(au::TestHost& h) {
-    const float values[] = {35.5f, 20.f, 80.f, 0.62f, 0.36f, 25.f, 60.f, 3.f, 5.f, 1.f, 0.f, 1.f};
-    for (AudioUnitParameterID i = 0; i < 12; ++i)
-        h.store(i, values[i]);
+    for (const auto& row : kShown)
+        h.store(row.id, row.session);
+}
+
+std::string shown(const Editor& e, AudioUnitParameterID id) {
+    const auto& b = zembra::kControlBindings[id];
+    std::ostringstream out;
+    if (b.kind == ControlKind::Pad) {
+        const auto& pad = e.outlet<ZembraXYView>(std::string(b.control));
+        out << (id == kParamX ? pad.storedX() : pad.storedY());
+    } else {
+        out << e.outlet<tk::Control>(std::string(b.control)).floatValue();
+    }
+    if (!b.field.empty()) out << "|" << e.outlet<tk::TextField>(std::string(b.field)).stringValue();
+    return out.str();
 }
 
 void post(const char* name, const void* object) {
     fnd::NotificationCenter::defaultCenter().post(name, object);
 }
 
-TEST_F(Binding, ShowsEveryValueAndSendsEachBackOnce) {
+TEST_F(Binding, EveryControlShowsItsValueOnBindingAndOnlyItsOwnHostChanges) {
     Editor e(session);
-    EXPECT_FLOAT_EQ(e.outlet<tk::Slider>("uiMixASlider").floatValue(), 35.5f);
-    EXPECT_EQ(e.outlet<tk::TextField>("uiMixATextField").stringValue(), "35");
-    EXPECT_EQ(e.outlet<tk::TextField>("uiVolumeTextField").stringValue(), "80");
-    EXPECT_EQ(e.outlet<tk::TextField>("uiRoomTextField").stringValue(), "60");
-    EXPECT_FLOAT_EQ(e.outlet<ZembraXYView>("uiZembra2DView").storedX(), 0.62f);
-    EXPECT_FLOAT_EQ(e.outlet<ZembraXYView>("uiZembra2DView").storedY(), 0.36f);
-    EXPECT_EQ(e.outlet<tk::PopUpButton>("uiXControlPopUp").indexOfSelectedItem(), 3);
-    EXPECT_EQ(e.outlet<tk::PopUpButton>("uiYControlPopUp").indexOfSelectedItem(), 5);
-    EXPECT_EQ(e.outlet<tk::Button>("uiStereoModeButton").state(), tk::CellState::On);
-    EXPECT_EQ(e.outlet<tk::Button>("uiSoloAButton").state(), tk::CellState::Off);
-    EXPECT_EQ(e.outlet<tk::Button>("uiSoloBButton").state(), tk::CellState::On);
-
+    for (const auto& row : kShown)
+        EXPECT_EQ(shown(e, row.id), row.shownBound) << row.id;
     const auto sets = e.host().calls(Kind::Set);
     ASSERT_EQ(sets.size(), 12u);
     for (AudioUnitParameterID i = 0; i < 12; ++i) {
         EXPECT_EQ(sets[i].id, i);
         EXPECT_EQ(sets[i].value, e.host().getParameter(i));
-    }
-    for (AudioUnitParameterID i = 0; i < 12; ++i)
         EXPECT_EQ(au::registrationCount(e.unit(), i), 1u);
-}
+    }
 
-TEST_F(Binding, AHostChangeOfOneAxisMovesOnlyThatAxis) {
-    Editor e(session);
-    auto& pad = e.outlet<ZembraXYView>("uiZembra2DView");
     e.host().clearCalls();
-    e.hostChange(kParamX, 0.25f);
-    ASSERT_TRUE(pumpUntil([&] { return pad.storedX() == 0.25f; }));
-    EXPECT_NEAR(pad.floatValueY(), 0.36f, 1e-2);
-    e.hostChange(kParamY, 0.9f);
-    ASSERT_TRUE(pumpUntil([&] { return pad.storedY() == 0.9f; }));
-    EXPECT_NEAR(pad.floatValueX(), 0.25f, 1e-2);
+    for (std::size_t i = 0; i < std::size(kShown); ++i) {
+        e.hostChange(kShown[i].id, kShown[i].changed);
+        EXPECT_TRUE(pumpUntil([&] { return shown(e, kShown[i].id) == kShown[i].shownChanged; }));
+        for (std::size_t j = 0; j < std::size(kShown); ++j) // the others stay as they were
+            EXPECT_EQ(shown(e, kShown[j].id),
+                      j <= i ? kShown[j].shownChanged : kShown[j].shownBound);
+    }
     EXPECT_TRUE(e.host().calls().empty()) << "a host change is not written back";
+    // NaN shows as 0 rather than as whatever it would convert to.
+    e.hostChange(kParamMixB, std::nanf(""));
+    EXPECT_TRUE(
+        pumpUntil([&] { return e.outlet<tk::TextField>("uiMixBTextField").stringValue() == "0"; }));
 }
 
-TEST_F(Binding, HostValuesAreTruncatedForFieldsPopUpsAndButtons) {
+TEST_F(Binding, EveryControlWritesItsOwnParameter) {
     Editor e;
-    auto& soloA = e.outlet<tk::Button>("uiSoloAButton");
-    auto& field = e.outlet<tk::TextField>("uiMixBTextField");
-    e.hostChange(kParamSoloA, 1.0f);
-    e.hostChange(kParamMixB, 12.9f);
-    e.hostChange(kParamXControl, 2.9f);
-    ASSERT_TRUE(pumpUntil([&] {
-        return soloA.state() == tk::CellState::On && field.stringValue() == "12" &&
-               e.outlet<tk::PopUpButton>("uiXControlPopUp").indexOfSelectedItem() == 2;
-    }));
-    EXPECT_FLOAT_EQ(e.outlet<tk::Slider>("uiMixBSlider").floatValue(), 12.9f);
-
-    // 0.7 truncates to 0: off. NaN shows as 0 rather than as whatever it would convert to.
-    e.hostChange(kParamSoloA, 0.7f);
-    e.hostChange(kParamMixB, std::nanf(""));
-    EXPECT_TRUE(pumpUntil([&] { return soloA.state() == tk::CellState::Off; }));
-    EXPECT_TRUE(pumpUntil([&] { return field.stringValue() == "0"; }));
+    for (const auto& b : zembra::kControlBindings) {
+        SCOPED_TRACE(b.control);
+        const auto id = static_cast<AudioUnitParameterID>(b.parameter);
+        const auto& info = zembra::kParameters[id];
+        const float wanted = info.isInteger() ? info.max : info.min + 0.3f * (info.max - info.min);
+        e.host().clearCalls();
+        if (b.kind == ControlKind::Pad) { // the other axis is sent as it stands
+            const bool isX = id == kParamX;
+            fnd::NotificationCenter::defaultCenter().post(
+                zembra::kSendUpdatedValuesToHostNotification,
+                zembra::postingObject(&e.outlet<ZembraXYView>(std::string(b.control))),
+                {{zembra::kXValueKey, isX ? wanted : e.host().getParameter(kParamX)},
+                 {zembra::kYValueKey, isX ? e.host().getParameter(kParamY) : wanted}});
+        } else {
+            auto& control = e.outlet<tk::Control>(std::string(b.control));
+            control.setFloatValue(wanted);
+            control.sendAction();
+            EXPECT_EQ(e.host().calls(Kind::Set).size(), 1u);
+        }
+        EXPECT_FLOAT_EQ(e.host().getParameter(id), wanted);
+    }
 }
 
 TEST_F(Binding, TypedAndDraggedValuesAreWrittenWholeAndShownTruncated) {
@@ -95,37 +129,18 @@ TEST_F(Binding, TypedAndDraggedValuesAreWrittenWholeAndShownTruncated) {
     auto& field = e.outlet<tk::TextField>("uiRoomTextField");
     auto& slider = e.outlet<tk::Slider>("uiRoomSlider");
     e.host().clearCalls();
-
     field.setStringValue("37.9");
     field.sendAction();
     EXPECT_FLOAT_EQ(e.host().getParameter(kParamRoom), 37.9f);
     EXPECT_DOUBLE_EQ(slider.doubleValue(), 37.0);
-
     slider.setDoubleValue(41.6);
     slider.sendAction();
-    EXPECT_FLOAT_EQ(e.host().getParameter(kParamRoom), 41.6f);
     EXPECT_EQ(field.stringValue(), "41");
-
     // Text that is no finite number is not sent; the field shows the slider's value again.
     field.setStringValue("nan");
     field.sendAction();
     EXPECT_EQ(e.host().calls(Kind::Set).size(), 2u);
     EXPECT_EQ(field.stringValue(), "41");
-}
-
-TEST_F(Binding, PopUpsAndButtonsWriteTheirIndexAndState) {
-    Editor e;
-    e.host().clearCalls();
-    auto& popUp = e.outlet<tk::PopUpButton>("uiYControlPopUp");
-    popUp.selectItemAtIndex(4);
-    popUp.sendAction();
-    e.click(e.outlet<tk::Button>("uiSoloBButton"));
-    const auto sets = e.host().calls(Kind::Set);
-    ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(sets[0].id, static_cast<AudioUnitParameterID>(kParamYControl));
-    EXPECT_EQ(sets[0].value, 4.0f);
-    EXPECT_EQ(sets[1].id, static_cast<AudioUnitParameterID>(kParamSoloB));
-    EXPECT_EQ(sets[1].value, 1.0f);
 }
 
 TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseAlsoOnUnbinding) {
@@ -233,22 +248,6 @@ TEST_F(Binding, BindingTwiceLeavesOneRegistrationPerParameterOnTheSecondInstance
     EXPECT_EQ(au::registrationCount(reg.unit(), kParamVolume), 0u);
 }
 
-TEST_F(Binding, PadValuesAreTakenOnlyFromTheEditorsOwnPad) {
-    Editor e;
-    e.host().clearCalls();
-    ZembraXYView stranger(tk::Rect{0, 0, 100, 100}, zembra::kBundleIdentifier);
-    fnd::UserInfo info{{zembra::kXValueKey, 0.1f}, {zembra::kYValueKey, 0.2f}};
-    auto& centre = fnd::NotificationCenter::defaultCenter();
-    centre.post(zembra::kSendUpdatedValuesToHostNotification, zembra::postingObject(&stranger),
-                info);
-    centre.post(zembra::kSendUpdatedValuesToHostNotification, nullptr, info);
-    EXPECT_TRUE(e.host().calls().empty());
-    centre.post(zembra::kSendUpdatedValuesToHostNotification,
-                zembra::postingObject(&e.outlet<ZembraXYView>("uiZembra2DView")), info);
-    EXPECT_FLOAT_EQ(e.host().getParameter(kParamX), 0.1f);
-    EXPECT_FLOAT_EQ(e.host().getParameter(kParamY), 0.2f);
-}
-
 TEST_F(Binding, TwoEditorsInOneProcessDoNotDriveEachOther) {
     Editor one, two;
     one.host().clearCalls();
@@ -262,6 +261,10 @@ TEST_F(Binding, TwoEditorsInOneProcessDoNotDriveEachOther) {
     EXPECT_EQ(one.host().calls(Kind::EndGesture).size(), 2u);
     EXPECT_EQ(one.host().calls(Kind::Set).size(), 6u); // X and Y for press, drag, release
     EXPECT_TRUE(two.host().calls().empty()) << "not even the other editor's gestures";
+    fnd::NotificationCenter::defaultCenter().post(
+        zembra::kSendUpdatedValuesToHostNotification, nullptr,
+        {{zembra::kXValueKey, 0.1f}, {zembra::kYValueKey, 0.2f}});
+    EXPECT_EQ(one.host().calls(Kind::Set).size(), 6u) << "values from no pad are not taken";
 
     const float padTwoX = two.outlet<ZembraXYView>("uiZembra2DView").storedX();
     one.hostChange(kParamX, 0.05f);
@@ -290,6 +293,40 @@ TEST_F(Binding, FailedHostCallsAreReportedAndTheEditorGoesOn) {
     EXPECT_EQ(seen["[zembra_CocoaView synchronizeUIWithParameterValues] (x.1)"], 12);
     EXPECT_EQ(seen["[zembra_CocoaView synchronizeUIWithParameterValues] (x.2)"], 0)
         << "a value that could not be read is not written";
+}
+
+void collectOutlets(const json& node, std::map<std::string, json>& outlets) {
+    if (node.contains("outlet") && node["outlet"].is_string()) outlets[node["outlet"]] = node;
+    for (const auto& sub : node.value("subviews", json::array()))
+        collectOutlets(sub, outlets);
+}
+
+// The description lays the controls out and the parameter table says what they hold.
+TEST(Description, LaysOutEveryBoundControlAndLeavesItsValuesToTheParameterTable) {
+    std::ifstream in(ZEMBRA_DESCRIPTION);
+    std::map<std::string, json> outlets;
+    collectOutlets(json::parse(in)["root"], outlets);
+    const std::map<ControlKind, std::string> classOf = {{ControlKind::SliderPair, "Slider"},
+                                                        {ControlKind::Pad, "ZembraXYView"},
+                                                        {ControlKind::PopUp, "PopUpButton"},
+                                                        {ControlKind::Toggle, "Button"}};
+    for (const auto& binding : zembra::kControlBindings) {
+        const std::string action = binding.method ? std::string(binding.action) + ":" : "";
+        auto expect = [&](std::string_view outlet, const std::string& cls) {
+            SCOPED_TRACE(std::string(outlet));
+            ASSERT_TRUE(outlets.count(std::string(outlet)));
+            const json& control = outlets[std::string(outlet)];
+            EXPECT_EQ(control.value("class", ""), cls);
+            EXPECT_EQ(control.value("action", ""), action);
+            if (binding.kind == ControlKind::Toggle) {
+                EXPECT_EQ(control.value("buttonType", ""), "toggle");
+            }
+            for (const char* key : {"minValue", "maxValue", "items", "selectedIndex", "state"})
+                EXPECT_FALSE(control.contains(key)) << key << " belongs to the parameter table";
+        };
+        expect(binding.control, classOf.at(binding.kind));
+        if (!binding.field.empty()) expect(binding.field, "TextField");
+    }
 }
 
 } // namespace

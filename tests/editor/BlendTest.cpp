@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the editor shows of the blend: spectra measured where the sound is, calm traces, the
-// tap listened to only while an editor is open, the pad's words following the knob, and the
-// hint about a missing source in a field of its own.
+// What the editor shows of the blend: spectra of the sound, calm traces, the tap listened to
+// only while an editor is open, the pad's words, and the hint about a missing source.
 #include "EditorTestSupport.h"
 
 #include "controls/ZembraPadGuide.h"
@@ -145,30 +144,16 @@ TEST(PadGuide, TheWordsShowTheEnginesSharesAtTheKnob) {
     EXPECT_EQ(ZembraPadGuide::label(kIngredientAThroughB, 0.624f), "A through B's envelope 62%");
 }
 
-class Blend : public EditorTest {
-  protected:
-    // An editor whose instance offers `tap`, as the plug-in does.
-    static std::function<void(au::TestHost&)> offering(const std::shared_ptr<SignalTap>& tap) {
-        return [tap](au::TestHost& host) {
-            host.setProperty(kSignalTapProperty, [tap](void* out, std::uint32_t size) {
-                return copySignalTap(tap, out, size);
-            });
-        };
-    }
-    static void levels(const Editor& e, float a, float b) {
-        fnd::NotificationCenter::defaultCenter().post(
-            kSetPeakInputLevelsNotification, nullptr,
-            {{kRefConKey, static_cast<std::int32_t>(e.unit())},
-             {kInAPeakKey, a},
-             {kInBPeakKey, b}});
-        pump();
-    }
-};
+class Blend : public EditorTest {};
 
 TEST_F(Blend, TheTapIsListenedToOnlyWhileAnEditorShowsItsSpectra) {
     auto tap = std::make_shared<SignalTap>();
     {
-        Editor e(offering(tap));
+        Editor e([tap](au::TestHost& host) { // the sound offered as the plug-in offers it
+            host.setProperty(kSignalTapProperty, [tap](void* out, std::uint32_t size) {
+                return copySignalTap(tap, out, size);
+            });
+        });
         ASSERT_TRUE(e.view().showsSpectra());
         EXPECT_TRUE(tap->listening());
         play(*tap, sine(1000.0, 0.5, 4096), sine(200.0, 0.5, 4096), sine(3000.0, 0.5, 4096));
@@ -194,7 +179,7 @@ TEST_F(Blend, TheTapIsListenedToOnlyWhileAnEditorShowsItsSpectra) {
     plain.view().update();
 }
 
-TEST_F(Blend, ThePadsWordsFollowTheKnob) {
+TEST_F(Blend, ThePadsWordsFollowTheKnobAndASilentSourceIsExplainedInAFieldOfItsOwn) {
     Editor e;
     e.hostChange(kParamX, 0.0f);
     e.hostChange(kParamY, 1.0f);
@@ -202,14 +187,12 @@ TEST_F(Blend, ThePadsWordsFollowTheKnob) {
         e.view().update();
         return e.outlet<ZembraPadGuide>("uiPadGuide").shares()[kIngredientB] > 0.99f;
     }));
-}
 
-TEST_F(Blend, ASilentSourceIsExplainedInItsOwnFieldAndTheStatusKeepsItsText) {
-    Editor e;
     auto& hint = e.outlet<tk::TextField>("uiRoutingHint");
     auto& status = e.outlet<tk::TextField>("uiKlovStatus");
     const std::string statusText = status.stringValue();
-    levels(e, 0.5f, 0.0f);
+    postLevels(static_cast<std::int32_t>(e.unit()), 0.5f, 0.0f);
+    pump();
     for (int tick = 0; tick < 49; ++tick) // 49 frames of 60 ms: not yet three seconds
         e.view().update();
     EXPECT_EQ(hint.stringValue(), "");
@@ -217,7 +200,8 @@ TEST_F(Blend, ASilentSourceIsExplainedInItsOwnFieldAndTheStatusKeepsItsText) {
     EXPECT_EQ(hint.stringValue(),
               "Source B is silent: feed a second source to input B (sidechain or right channel)");
     EXPECT_EQ(status.stringValue(), statusText);
-    levels(e, 0.5f, 0.2f);
+    postLevels(static_cast<std::int32_t>(e.unit()), 0.5f, 0.2f);
+    pump();
     e.view().update();
     EXPECT_EQ(hint.stringValue(), "");
 }

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The editor's pictures: the generated frames are held at one byte per pixel and draw
-// exactly as their PNG files do; one copy per file in the process, released with its last
-// holder.
+// The editor's pictures are held at one byte per pixel and draw exactly as their PNG files
+// do, one copy per file in the process, released with its last holder.
 #include "editor/CompactImage.h"
 
 #include "platform/toolkit/GraphicsContext.h"
@@ -10,15 +9,12 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 
 namespace fs = std::filesystem;
 using zembra::CompactImage;
 
 namespace {
-
-const fs::path kResources = ZEMBRA_RESOURCE_DIR;
 
 // The bytes of `image` drawn over a grey ground, as the editor composites it.
 std::vector<unsigned char> drawn(const tk::Image& image, double opacity) {
@@ -35,40 +31,35 @@ std::vector<unsigned char> drawn(const tk::Image& image, double opacity) {
                              cairo_image_surface_get_height(s)};
 }
 
-TEST(CompactImage, GeneratedFramesAreOneBytePerPixelAndDrawExactlyAsTheirFiles) {
-    for (const char* name : {"bg-1.png", "bg-77.png", "128.png"}) {
-        const fs::path file = kResources / name;
-        auto compact = CompactImage::load(file);
-        ASSERT_TRUE(compact) << file;
-        auto original = tk::Image::fromPNG(file);
-        ASSERT_TRUE(original);
-        EXPECT_TRUE(compact->isIndexed()) << name;
-        EXPECT_EQ(compact->size(), original->size());
-        EXPECT_LE(compact->pixelBytes(),
-                  std::size_t(compact->size().width * compact->size().height) + 1024);
-        for (double opacity : {1.0, 0.37})
-            EXPECT_EQ(drawn(*compact->image(), opacity), drawn(*original, opacity)) << name;
-    }
-}
-
-TEST(CompactImage, OneCopyPerFileWhileHeldAndExpansionsStayCorrectWhenReused) {
+// More frames than expanded images are kept, drawn twice over: each draw shows its own frame.
+TEST(CompactImage, OneBytePerPixelOneCopyPerFileAndEveryDrawExactlyAsTheFile) {
+    const fs::path resources = ZEMBRA_RESOURCE_DIR;
     const std::size_t before = CompactImage::liveCount();
-    std::vector<std::shared_ptr<const CompactImage>> frames;
+    std::vector<std::string> names = {"128.png", "bg-77.png"};
     for (int n = 1; n <= 8; ++n)
-        frames.push_back(CompactImage::load(kResources / ("bg-" + std::to_string(n) + ".png")));
-    EXPECT_EQ(CompactImage::load(kResources / "bg-3.png"), frames[2]);
-    EXPECT_EQ(CompactImage::liveCount(), before + 8);
-    // More frames than expanded images are kept: every draw still shows its own frame.
+        names.push_back("bg-" + std::to_string(n) + ".png");
+    std::vector<std::shared_ptr<const CompactImage>> held;
+    for (const auto& name : names) {
+        held.push_back(CompactImage::load(resources / name));
+        ASSERT_TRUE(held.back()) << name;
+        EXPECT_TRUE(held.back()->isIndexed()) << name;
+        const tk::Size size = held.back()->size();
+        EXPECT_LE(held.back()->pixelBytes(), std::size_t(size.width * size.height) + 1024);
+    }
+    EXPECT_EQ(CompactImage::load(resources / "bg-3.png"), held[4]);
+    EXPECT_EQ(CompactImage::liveCount(), before + names.size());
     for (int round = 0; round < 2; ++round)
-        for (int n = 0; n < 8; ++n) {
-            auto original =
-                tk::Image::fromPNG(kResources / ("bg-" + std::to_string(n + 1) + ".png"));
-            EXPECT_EQ(drawn(*frames[n]->image(), 1.0), drawn(*original, 1.0)) << n;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            const auto original = tk::Image::fromPNG(resources / names[i]);
+            ASSERT_TRUE(original);
+            EXPECT_EQ(held[i]->size(), original->size());
+            for (double opacity : {1.0, 0.37})
+                EXPECT_EQ(drawn(*held[i]->image(), opacity), drawn(*original, opacity)) << names[i];
         }
-    frames.clear();
+    held.clear();
     EXPECT_EQ(CompactImage::liveCount(), before);
     std::string error;
-    EXPECT_FALSE(CompactImage::load(kResources / "no-such.png", &error));
+    EXPECT_FALSE(CompactImage::load(resources / "no-such.png", &error));
     EXPECT_FALSE(error.empty());
 }
 

@@ -3,6 +3,7 @@
 #include "EditorTestSupport.h"
 
 #include "editor/GraphicsThread.h"
+#include "editor/ZembraNotifications.h"
 #include "editor/zembra_CocoaViewFactory.h"
 #include "engine/ZembraParameters.h"
 #include "platform/foundation/Bundle.h"
@@ -31,22 +32,12 @@ namespace editor_test {
 
 namespace {
 
-// Temporary directories go when the test binary ends.
-struct Scratch {
-    testing_support::TestDirectory root;
-    int next = 0;
-    // Preferences of our own, never the user's.
-    Scratch() { ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1); }
-    fs::path fresh() {
-        auto dir = root / ("bundle-" + std::to_string(next++));
-        fs::create_directories(dir);
-        return dir;
-    }
-};
-
-Scratch& scratch() {
-    static Scratch s;
-    return s;
+// The bundles and the tests' own preferences, never the user's; gone when the binary ends.
+const fs::path& scratch() {
+    static testing_support::TestDirectory root;
+    [[maybe_unused]] static const int configured =
+        ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+    return root.path();
 }
 
 void writeSolid(const fs::path& file, tk::Size size, tk::Color c) {
@@ -59,7 +50,9 @@ void writeSolid(const fs::path& file, tk::Size size, tk::Color c) {
 } // namespace
 
 fs::path useBundle(const Art& art) {
-    const fs::path dir = scratch().fresh();
+    static int bundles = 0;
+    const fs::path dir = scratch() / ("bundle-" + std::to_string(bundles++));
+    fs::create_directories(dir);
     if (art.description) fs::copy_file(ZEMBRA_DESCRIPTION, dir / "zembra_CocoaView.json");
     const auto png = [&dir](const std::string& name) { return dir / (name + ".png"); };
     if (art.frames)
@@ -90,6 +83,14 @@ std::shared_ptr<au::TestHost> makeHost() {
         values.push_back(p.def);
     return std::make_shared<au::TestHost>(
         values, [](AudioUnitParameterID id, float v) { return zembra::kParameters[id].clamp(v); });
+}
+
+void postLevels(std::optional<std::int32_t> unit, float a, std::optional<float> b) {
+    fnd::UserInfo info{{zembra::kInAPeakKey, a}};
+    if (unit) info[zembra::kRefConKey] = *unit;
+    if (b) info[zembra::kInBPeakKey] = *b;
+    fnd::NotificationCenter::defaultCenter().post(zembra::kSetPeakInputLevelsNotification, nullptr,
+                                                  std::move(info));
 }
 
 void pump() {

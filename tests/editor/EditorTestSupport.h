@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Shared by the editor tests: bundles with small pictures (each animation frame a solid
-// colour of its own), a test host that keeps values as the plug-in does, and an editor
-// opened through the factory on a headless window.
+// Shared by the editor tests: bundles of small pictures (each animation frame a colour of its
+// own), a host that keeps values as the plug-in does, and an editor on a headless window.
 #pragma once
 
 #include "editor/zembra_CocoaView.h"
@@ -26,21 +25,17 @@ struct Art {
     bool description = true;
 };
 
-// A fresh bundle directory with the real interface description and small pictures,
-// registered as the plug-in's bundle.
+// Registers a fresh bundle with the real interface description and small pictures.
 std::filesystem::path useBundle(const Art& art = {});
-
-// Sets "userEnableAnimatedBackground" (absent when `value` is empty) in the tests' own
-// configuration directory.
+// Sets "userEnableAnimatedBackground", or removes it when `value` is empty.
 void setAnimationPreference(std::optional<int> value);
-
-// The twelve parameters at the plug-in's defaults, kept within the plug-in's ranges.
+// The twelve parameters at their defaults, kept within their ranges.
 std::shared_ptr<au::TestHost> makeHost();
-
+// Posts levels as the audio side does for `unit`; an empty reference or level is left out.
+void postLevels(std::optional<std::int32_t> unit, float a, std::optional<float> b);
 // Runs what is queued on the main loop (listener deliveries among it).
 void pump();
-// Runs the main loop until `done` holds, for at most a few seconds; whether it holds. A
-// parameter changed again within the listener's interval arrives when the interval ends.
+// Runs the main loop until `done` holds, for a few seconds at most; whether it holds.
 bool pumpUntil(const std::function<bool()>& done);
 
 class Editor {
@@ -56,12 +51,15 @@ class Editor {
     au::TestHost& host() const { return *mHost; }
     AudioUnit unit() const { return mUnit; }
     // The view connected to the editor's outlet `name`.
-    template <class T> T& outlet(const std::string& name) const;
-    // A change the host announces (automation, a preset), stored as the plug-in keeps it
-    // and announced as given.
+    template <class T> T& outlet(const std::string& name) const {
+        auto* v = dynamic_cast<T*>(mView->outlet(name));
+        if (!v) throw std::runtime_error("no outlet '" + name + "' of that class");
+        return *v;
+    }
+    // A change the host announces (automation, a preset), stored as the plug-in keeps it.
     void hostChange(AudioUnitParameterID id, float value);
     void unregister() { mRegistration.reset(); }
-    // Clicks the middle of `v` (window coordinates).
+    // Clicks the middle of `v`.
     void click(tk::View& v);
 
   private:
@@ -72,14 +70,8 @@ class Editor {
     std::shared_ptr<zembra_CocoaView> mView;
 };
 
-template <class T> T& Editor::outlet(const std::string& name) const {
-    auto* v = dynamic_cast<T*>(mView->outlet(name));
-    if (!v) throw std::runtime_error("no outlet '" + name + "' of that class");
-    return *v;
-}
-
-// Every test starts with the complete small bundle, the preference absent, the main loop
-// bound to the test thread and nothing left queued.
+// Each test starts with the complete bundle, no preference, the main loop on this thread and
+// nothing queued.
 class EditorTest : public ::testing::Test {
   protected:
     void SetUp() override;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The editor's life: the factory, waking with or without animation, which frames the
-// background draws at a phase, missing pictures, the graphics thread, and teardown that
-// leaves nothing behind, also for 200 editors opened and closed with their threads running.
+// The editor's life: the factory, waking with or without animation, the background's frames
+// at each phase, missing pictures, and teardown that leaves nothing behind, also for 200
+// editors opened and closed with their graphics threads running.
 #include "EditorTestSupport.h"
 
 #include "editor/GraphicsThread.h"
@@ -22,13 +22,21 @@ namespace {
 
 class Lifecycle : public EditorTest {};
 
-std::vector<tk::DrawOp> backgroundOps(Editor& e) {
+using Drawn = std::vector<std::pair<const tk::Image*, tk::CompositingOperation>>;
+constexpr auto kCopy = tk::CompositingOperation::Copy;
+constexpr auto kOver = tk::CompositingOperation::SourceOver;
+
+// The pictures drawn over the whole view, in order, with their compositing.
+Drawn background(Editor& e) {
     e.window().render();
-    std::vector<tk::DrawOp> ops;
+    Drawn drawn;
     for (const auto& op : e.window().recorder().ofKind(tk::DrawOp::Kind::Image))
-        // The pictures, each stretched over the whole view.
-        if (op.rect == e.view().frame()) ops.push_back(op);
-    return ops;
+        if (op.rect == e.view().frame()) drawn.emplace_back(op.image, op.operation);
+    return drawn;
+}
+
+const tk::Image* frame(Editor& e, int n) {
+    return e.view().animationFrame(n)->image().get();
 }
 
 // Advances the phase by hand until `frames` says so; the main loop is not pumped meanwhile,
@@ -45,7 +53,6 @@ TEST_F(Lifecycle, TheFactoryNamesItselfIgnoresThePreferredSizeAndNeedsTheDescrip
     EXPECT_EQ(factory.description(), "zembra Cocoa View");
     Editor e;
     EXPECT_EQ(e.view().frame().size, (tk::Size{720, 600}));
-    EXPECT_TRUE(e.view().acceptsFirstResponder());
     EXPECT_EQ(e.view().audioUnit(), e.unit());
     // A click on the background makes the editor first responder.
     e.window().makeFirstResponder(nullptr);
@@ -94,30 +101,7 @@ TEST_F(Lifecycle, WakingAnnouncesItselfAndSaysWhatBackgroundItUses) {
     const float step = still.view().animationStep();
     still.view().update();
     EXPECT_EQ(still.view().animationStep(), step);
-    const auto ops = backgroundOps(still);
-    ASSERT_EQ(ops.size(), 1u);
-    EXPECT_EQ(ops[0].image, still.view().stillBackground()->image().get());
-    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::SourceOver);
-}
-
-TEST(BackgroundPhase, MapsToNeighbouringFramesWithEasedOpacity) {
-    const struct {
-        float step;
-        Frames expected;
-    } cases[] = {{0.0f, {0, 1, 0.0f}},
-                 {0.25f, {19, 20, 0.038f}},
-                 {0.75f, {110, 111, 0.962f}},
-                 {1.0f, {129, 129, 0.0f}}};
-    for (const auto& [step, expected] : cases) {
-        const Frames f = zembra_CocoaView::backgroundFramesForStep(step);
-        EXPECT_EQ(std::pair(f.a, f.b), std::pair(expected.a, expected.b)) << step;
-        EXPECT_NEAR(f.opacity, expected.opacity, 1e-3) << step;
-    }
-    // One increment beyond either end still names frames inside the loop.
-    for (float step : {-0.005f, 1.005f}) {
-        EXPECT_GE(zembra_CocoaView::backgroundFramesForStep(step).a, 0);
-        EXPECT_LE(zembra_CocoaView::backgroundFramesForStep(step).b, 129);
-    }
+    EXPECT_EQ(background(still), (Drawn{{still.view().stillBackground()->image().get(), kOver}}));
 }
 
 TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
@@ -128,15 +112,11 @@ TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
     EXPECT_TRUE(pumpUntil([&] { return v.animationStep() != start; }));
     stepUntil(v, [](Frames f) { return f.a >= 40; });
     const Frames f = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
-    const auto ops = backgroundOps(e);
-    ASSERT_EQ(ops.size(), 2u);
-    EXPECT_EQ(ops[0].image, v.animationFrame(f.a)->image().get());
-    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::Copy);
-    EXPECT_EQ(ops[1].image, v.animationFrame(f.b)->image().get());
-    EXPECT_EQ(ops[1].operation, tk::CompositingOperation::SourceOver);
-    EXPECT_NEAR(ops[1].fraction, f.opacity, 1e-6);
+    EXPECT_EQ(background(e), (Drawn{{frame(e, f.a), kCopy}, {frame(e, f.b), kOver}}));
+    EXPECT_NEAR(e.window().recorder().ofKind(tk::DrawOp::Kind::Image)[1].fraction, f.opacity, 1e-6);
 
-    // Up to the end, then back.
+    // Up to the end and back, always two neighbouring frames of the loop, even an increment
+    // beyond either end.
     float previous = v.animationStep();
     float direction = 0.0f;
     int turns = 0;
@@ -144,8 +124,10 @@ TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
         v.update();
         const float delta = v.animationStep() - previous;
         EXPECT_NEAR(std::abs(delta), zembra_CocoaView::kAnimationIncrement, 1e-6);
-        EXPECT_GT(v.animationStep(), -0.006f);
-        EXPECT_LT(v.animationStep(), 1.006f);
+        const Frames now = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
+        ASSERT_TRUE(now.a >= 0 && now.b <= 129 && now.b - now.a <= 1 && now.b >= now.a)
+            << v.animationStep();
+        ASSERT_TRUE(now.opacity >= 0.0f && now.opacity <= 1.0f) << v.animationStep();
         if (direction != 0.0f && delta * direction < 0.0f) ++turns;
         direction = delta;
         previous = v.animationStep();
@@ -170,15 +152,9 @@ TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     Editor e;
     auto& v = e.view();
     stepUntil(v, [](Frames f) { return f.b == 2; });
-    auto ops = backgroundOps(e);
-    ASSERT_EQ(ops.size(), 1u);
-    EXPECT_EQ(ops[0].image, v.animationFrame(1)->image().get());
-    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::Copy);
+    EXPECT_EQ(background(e), (Drawn{{frame(e, 1), kCopy}}));
     stepUntil(v, [](Frames f) { return f.a == 2; });
-    ops = backgroundOps(e);
-    ASSERT_EQ(ops.size(), 1u);
-    EXPECT_EQ(ops[0].image, v.animationFrame(3)->image().get());
-    EXPECT_EQ(ops[0].operation, tk::CompositingOperation::SourceOver);
+    EXPECT_EQ(background(e), (Drawn{{frame(e, 3), kOver}}));
 
     // Without any picture the editor still works.
     art.frames = false;
@@ -188,19 +164,34 @@ TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     Editor bare;
     EXPECT_EQ(log.count("bg image '"), 130u);
     EXPECT_EQ(log.count("bg image not loaded!!"), 1u);
-    EXPECT_TRUE(backgroundOps(bare).empty());
+    EXPECT_TRUE(background(bare).empty());
     setAnimationPreference(0);
     Editor still;
-    EXPECT_TRUE(backgroundOps(still).empty());
+    EXPECT_TRUE(background(still).empty());
 }
 
-TEST_F(Lifecycle, EditorsShareTheirFramesAndTeardownLeavesNothingBehind) {
+TEST_F(Lifecycle, TwoHundredEditorsShareTheirFramesAndLeaveNothingBehind) {
     const std::size_t listeners = au::listenerCount();
     {
-        Editor one, two;
-        EXPECT_EQ(one.view().animationFrame(7), two.view().animationFrame(7));
+        // One editor stays open, so the frames are decoded once, as in a host with several.
+        Editor keeper;
+        std::thread controller([] {
+            for (int i = 0; i < 400; ++i)
+                fnd::NotificationCenter::defaultCenter().post(
+                    i % 2 ? zembra::kKlovConnectNotification : zembra::kKlovDisconnectNotification);
+        });
+        for (int i = 0; i < 200; ++i) {
+            Editor e;
+            EXPECT_EQ(e.view().animationFrame(7), keeper.view().animationFrame(7));
+            EXPECT_EQ(au::listenerCount(), listeners + 2);
+            // Let the graphics threads ask for their updates now and then.
+            if (i % 20 == 0) fnd::RunLoop::main().runFor(std::chrono::milliseconds(1));
+            if (i % 50 == 0) e.window().render();
+        }
+        controller.join();
+        pump();
+        EXPECT_EQ(zembra::joinStoppedGraphicsThreads(), 1u); // the keeper's still runs
         EXPECT_EQ(zembra::CompactImage::liveCount(), 131u);
-        EXPECT_EQ(au::listenerCount(), listeners + 2);
     }
     EXPECT_EQ(zembra::CompactImage::liveCount(), 0u);
     EXPECT_EQ(au::listenerCount(), listeners);
@@ -211,26 +202,6 @@ TEST_F(Lifecycle, EditorsShareTheirFramesAndTeardownLeavesNothingBehind) {
     centre.post(zembra::kSetPeakInputLevelsNotification, nullptr, {{zembra::kRefConKey, 1}});
     pump();
     EXPECT_EQ(zembra::joinStoppedGraphicsThreads(), 0u);
-}
-
-TEST_F(Lifecycle, TwoHundredEditorsOpenAndCloseWithTheirGraphicsThreadsRunning) {
-    // One editor stays open, so the frames are decoded once, as in a host with several.
-    Editor keeper;
-    std::thread controller([] {
-        for (int i = 0; i < 400; ++i)
-            fnd::NotificationCenter::defaultCenter().post(
-                i % 2 ? zembra::kKlovConnectNotification : zembra::kKlovDisconnectNotification);
-    });
-    for (int i = 0; i < 200; ++i) {
-        Editor e;
-        // Let the graphics threads ask for their updates now and then.
-        if (i % 20 == 0) fnd::RunLoop::main().runFor(std::chrono::milliseconds(1));
-        if (i % 50 == 0) e.window().render();
-    }
-    controller.join();
-    pump();
-    EXPECT_EQ(zembra::joinStoppedGraphicsThreads(), 1u); // the keeper's
-    EXPECT_EQ(zembra::CompactImage::liveCount(), 131u);
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Levels, controller status and the information panel: levels only for this editor's
-// instance, status changes carried from the controller's thread to the main one, and the
-// panel's texts and its way to the change log.
+// Levels only for this editor's instance, controller status carried from the controller's
+// thread to the main one, and the information panel's texts and its way to the change log.
 #include "EditorTestSupport.h"
 
 #include "controls/VerticalSliderCell.h"
@@ -19,6 +18,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 extern "C" std::atomic<bool> gIsConnected;
@@ -46,12 +46,16 @@ class Status : public EditorTest {
         EditorTest::TearDown();
     }
 
-    static float meter(Editor& e, const char* slider) {
-        return dynamic_cast<VerticalSliderCell&>(*e.outlet<tk::Slider>(slider).cell()).rmsLevel();
+    // What the Mix A and Mix B meters show.
+    static std::pair<float, float> meters(Editor& e) {
+        auto level = [&](const char* slider) {
+            return dynamic_cast<VerticalSliderCell&>(*e.outlet<tk::Slider>(slider).cell())
+                .rmsLevel();
+        };
+        return {level("uiMixASlider"), level("uiMixBSlider")};
     }
-    static void postLevels(fnd::UserInfo info) {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kSetPeakInputLevelsNotification,
-                                                      nullptr, std::move(info));
+    static void postFromAnotherThread(const char* name) {
+        std::thread([name] { fnd::NotificationCenter::defaultCenter().post(name); }).join();
     }
     static tk::Button* button(tk::View& parent, const std::string& titleOrAction) {
         for (const auto& v : parent.subviews())
@@ -80,45 +84,30 @@ class Status : public EditorTest {
 TEST_F(Status, LevelsReachTheMetersOfTheirOwnInstanceOnly) {
     Editor e;
     const auto unit = static_cast<std::int32_t>(e.unit());
-    postLevels(
-        {{zembra::kRefConKey, unit + 1}, {zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
-    postLevels({{zembra::kInAPeakKey, 0.9f}, {zembra::kInBPeakKey, 0.9f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.0f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f);
-
-    postLevels(
-        {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.5f}, {zembra::kInBPeakKey, 0.25f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.5f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.25f);
-    postLevels({{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.75f}});
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.0f) << "an absent level reads as 0";
-
+    postLevels(unit + 1, 0.9f, 0.9f);
+    postLevels(std::nullopt, 0.9f, 0.9f);
+    EXPECT_EQ(meters(e), std::pair(0.0f, 0.0f));
+    postLevels(unit, 0.5f, 0.25f);
+    EXPECT_EQ(meters(e), std::pair(0.5f, 0.25f));
+    postLevels(unit, 0.75f, std::nullopt);
+    EXPECT_EQ(meters(e), std::pair(0.75f, 0.0f)) << "an absent level reads as 0";
     // From the audio side's own thread: shown once the main thread runs.
-    std::thread([unit] {
-        postLevels(
-            {{zembra::kRefConKey, unit}, {zembra::kInAPeakKey, 0.1f}, {zembra::kInBPeakKey, 0.2f}});
-    }).join();
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.75f);
+    std::thread([unit] { postLevels(unit, 0.1f, 0.2f); }).join();
+    EXPECT_EQ(meters(e), std::pair(0.75f, 0.0f));
     pump();
-    EXPECT_EQ(meter(e, "uiMixASlider"), 0.1f);
-    EXPECT_EQ(meter(e, "uiMixBSlider"), 0.2f);
+    EXPECT_EQ(meters(e), std::pair(0.1f, 0.2f));
 }
 
 TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     auto status = [](Editor& e) { return e.outlet<tk::TextField>("uiKlovStatus").stringValue(); };
     Editor e;
     EXPECT_EQ(status(e), "");
-    std::thread([] {
-        for (int i = 0; i < 2; ++i) // an attach announces itself twice
-            fnd::NotificationCenter::defaultCenter().post(zembra::kKlovConnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovConnectNotification); // an attach announces itself twice
+    postFromAnotherThread(zembra::kKlovConnectNotification);
     EXPECT_EQ(status(e), "") << "changed on the main thread only";
     pump();
     EXPECT_EQ(status(e), "Kallnor <KLOV> found");
-    std::thread([] {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovDisconnectNotification);
     pump();
     EXPECT_EQ(status(e), "");
 
@@ -126,35 +115,21 @@ TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     auto attached = std::make_unique<Editor>();
     EXPECT_EQ(status(*attached), "Kallnor <KLOV> found");
     // A change queued for an editor closed meanwhile finds no editor.
-    std::thread([] {
-        fnd::NotificationCenter::defaultCenter().post(zembra::kKlovDisconnectNotification);
-    }).join();
+    postFromAnotherThread(zembra::kKlovDisconnectNotification);
     attached.reset();
     pump();
 }
 
-TEST_F(Status, ThePanelTellsVersionsControllerAndBackground) {
+TEST_F(Status, ThePanelTellsVersionsControllerAndBackgroundAndOpensTheChangeLog) {
     Editor e;
-    const std::string text = openPanel(e);
-    EXPECT_EQ(text, std::string("Product Version: \t") + zembra::kVersion +
-                        "\nAlgorithm Version:\t" + RTzembraGetVersion() +
-                        "\nKlov Status:\tNo Kallnor <KLOV> found\n"
-                        "Bg Animation:\tUsing animated background\nPlatform:\tIntel 64bit\n");
+    EXPECT_EQ(openPanel(e),
+              std::string("Product Version: \t") + zembra::kVersion + "\nAlgorithm Version:\t" +
+                  RTzembraGetVersion() +
+                  "\nKlov Status:\tNo Kallnor <KLOV> found\n"
+                  "Bg Animation:\tUsing animated background\nPlatform:\tIntel 64bit\n");
     answer(e, "Ok");
     EXPECT_TRUE(e.window().overlays().empty());
     EXPECT_TRUE(scripts.empty());
-
-    gIsConnected.store(true);
-    setAnimationPreference(0);
-    Editor other;
-    const std::string otherText = openPanel(other);
-    EXPECT_NE(otherText.find("Klov Status:\tKallnor <KLOV> is connected\n"), std::string::npos);
-    EXPECT_NE(otherText.find("Bg Animation:\tAnimated background is off\n"), std::string::npos);
-    answer(other, "Ok");
-}
-
-TEST_F(Status, ShowChangeLogOpensTheBundlesChangeLogAndBeepsWhenThatFails) {
-    Editor e;
     openPanel(e);
     answer(e, "Show ChangeLog");
     ASSERT_EQ(scripts.size(), 1u);
@@ -163,11 +138,18 @@ TEST_F(Status, ShowChangeLogOpensTheBundlesChangeLogAndBeepsWhenThatFails) {
     EXPECT_EQ(scripts[0], "open location \"" + zembra::fileURLForPath(*changeLog) +
                               "\" with error reporting\n");
     EXPECT_EQ(beeps, 0);
-
-    scriptStatus = -1753;
+    scriptStatus = -1753; // the opener failed
     openPanel(e);
     answer(e, "Show ChangeLog");
     EXPECT_EQ(beeps, 1);
+
+    gIsConnected.store(true);
+    setAnimationPreference(0);
+    Editor other;
+    const std::string otherText = openPanel(other);
+    EXPECT_NE(otherText.find("Klov Status:\tKallnor <KLOV> is connected\n"), std::string::npos);
+    EXPECT_NE(otherText.find("Bg Animation:\tAnimated background is off\n"), std::string::npos);
+    answer(other, "Ok");
 }
 
 TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharactersAndIsLoggedWhenMissing) {
