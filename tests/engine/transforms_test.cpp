@@ -24,20 +24,16 @@ std::vector<float> smoothed(const std::vector<float>& mag, long width) {
     return env;
 }
 
-// Five cycles of a cosine as the real signal and of a sine (or silence) as the imaginary one.
-std::vector<float> fiveCycles(bool withSine) {
-    std::vector<float> data(2 * kN);
-    for (long m = 0; m < kN; ++m) {
-        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
-        data[2 * m + 1] = withSine ? static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN)) : 0.0f;
-    }
-    return data;
-}
-
 } // namespace
 
+// Five cycles of a cosine as one signal and of a sine as the other: each spectrum has its
+// tone, and nothing of the other's.
 TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
-    std::vector<float> data = fiveCycles(true), second(2 * kN, 7.0f);
+    std::vector<float> data(2 * kN), second(2 * kN, 7.0f);
+    for (long m = 0; m < kN; ++m) {
+        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
+        data[2 * m + 1] = static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN));
+    }
     fftTwoReal(data.data(), second.data(), kN, kTable.data(), kLog2N);
     for (long k = 0; k < kN; ++k) {
         const bool tone = k == 5 || k == kN - 5;
@@ -47,10 +43,6 @@ TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
         const float im = k == 5 ? -kN / 2.0f : k == kN - 5 ? kN / 2.0f : 0.0f;
         EXPECT_NEAR(second[2 * k + 1], im, 2e-3f) << k;
     }
-    data = fiveCycles(false);
-    fftTwoReal(data.data(), second.data(), kN, kTable.data(), kLog2N);
-    for (float v : second)
-        EXPECT_NEAR(v, 0.0f, 1e-4f);
 }
 
 // A flat magnitude stays flat but for the edges of the widest window; the narrowest widths
