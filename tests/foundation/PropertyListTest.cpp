@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Property lists through libplist: every kind survives the XML round trip, integers keep
 // their 64 bits, and damaged input is refused.
+#include "TestDirectory.h"
+
 #include "platform/foundation/PropertyList.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,8 @@
 namespace {
 
 using namespace fnd;
+using testing_support::TestDirectory;
+using testing_support::writeFile;
 
 TEST(PropertyList, EveryKindSurvivesTheXmlRoundTrip) {
     const PlistValue original(PlistDict{
@@ -71,6 +75,21 @@ TEST(PropertyList, NestingBeyondTheBoundIsRefusedWhateverHidesBetweenTheLevels) 
         EXPECT_TRUE(parsePropertyList(nested(limit - 2, between))) << between;
         EXPECT_EQ(parsePropertyList(nested(limit, between)), std::nullopt) << between;
     }
+}
+
+TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
+    TestDirectory dir;
+    writeFile(dir / "good.plist", toXmlPropertyList(PlistValue(PlistDict{{"a", 1}})));
+    writeFile(dir / "bad.plist", "<plist><dict>");
+    std::filesystem::create_directory(dir / "folder.plist");
+
+    auto good = readPropertyListFile(dir / "good.plist");
+    EXPECT_EQ(good.status, ReadStatus::Ok);
+    ASSERT_TRUE(good.value);
+    EXPECT_EQ(*good.value, PlistValue(PlistDict{{"a", 1}}));
+    EXPECT_EQ(readPropertyListFile(dir / "none.plist").status, ReadStatus::Missing);
+    EXPECT_EQ(readPropertyListFile(dir / "bad.plist").status, ReadStatus::Corrupt);
+    EXPECT_EQ(readPropertyListFile(dir / "folder.plist").status, ReadStatus::Refused);
 }
 
 } // namespace
