@@ -62,8 +62,7 @@ inline std::vector<float> impulse(size_t length, size_t at, float height) {
     return v;
 }
 
-// The cosine table the engine builds for an n-point transform: cos(2 pi k / n) in double,
-// rounded, for k = 0..n/4.
+// The cosine table the engine builds for an n-point transform: cos(2 pi k / n), k = 0..n/4.
 inline std::vector<float> quarterCosTable(long n) {
     std::vector<float> table;
     for (long k = 0; k <= n / 4; ++k)

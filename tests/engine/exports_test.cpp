@@ -8,14 +8,9 @@
 #include <sstream>
 #include <string>
 
-namespace {
-struct CloseLibrary {
-    void operator()(void* handle) const { dlclose(handle); }
-};
-} // namespace
-
 TEST(EngineLibrary, ExportsTheEntryPointsAndHidesTheRest) {
-    std::unique_ptr<void, CloseLibrary> lib(dlopen(ZEMBRA_ENGINE_LIBRARY, RTLD_NOW | RTLD_LOCAL));
+    std::unique_ptr<void, int (*)(void*)> lib(dlopen(ZEMBRA_ENGINE_LIBRARY, RTLD_NOW | RTLD_LOCAL),
+                                              dlclose);
     ASSERT_TRUE(lib) << dlerror();
     std::istringstream entryPoints(
         "RTzembraGetStructSize RTzembraGetVersion RTzembraGetProcessingLatency "

@@ -9,24 +9,32 @@
 #include <cmath>
 #include <memory>
 #include <numeric>
-#include <random>
 
 using namespace zembra;
 using namespace zembra::test;
 
 namespace {
-constexpr long kN = 2048;
-constexpr long kLog2N = 11;
+
+constexpr long kN = 2048, kLog2N = 11, kBins = kN / 2 + 1;
+const std::vector<float> kTable = quarterCosTable(kN);
+
+std::vector<float> smoothed(const std::vector<float>& mag, long width) {
+    std::vector<float> env(kBins);
+    smoothSpectrum(mag.data(), kN, width, env.data(), 5, kTable.data(), kLog2N);
+    return env;
+}
+
 } // namespace
 
+// Five cycles of a cosine as one signal and of a sine as the other: each spectrum has its
+// tone, and nothing of the other's.
 TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
-    const auto table = quarterCosTable(kN);
     std::vector<float> data(2 * kN), second(2 * kN, 7.0f);
     for (long m = 0; m < kN; ++m) {
         data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
         data[2 * m + 1] = static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN));
     }
-    fftTwoReal(data.data(), second.data(), kN, table.data(), kLog2N);
+    fftTwoReal(data.data(), second.data(), kN, kTable.data(), kLog2N);
     for (long k = 0; k < kN; ++k) {
         const bool tone = k == 5 || k == kN - 5;
         EXPECT_NEAR(data[2 * k], tone ? kN / 2.0f : 0.0f, 2e-3f) << k;
@@ -35,87 +43,57 @@ TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
         const float im = k == 5 ? -kN / 2.0f : k == kN - 5 ? kN / 2.0f : 0.0f;
         EXPECT_NEAR(second[2 * k + 1], im, 2e-3f) << k;
     }
-
-    for (long m = 0; m < kN; ++m) { // b = 0
-        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
-        data[2 * m + 1] = 0.0f;
-    }
-    fftTwoReal(data.data(), second.data(), kN, table.data(), kLog2N);
-    for (float v : second)
-        EXPECT_NEAR(v, 0.0f, 1e-4f);
 }
 
-TEST(SmoothSpectrum, ConstantMagnitudeAtFullWidth) {
-    const auto table = quarterCosTable(kN);
-    std::vector<float> mag(kN / 2 + 1, 1.0f), env(kN / 2 + 1);
-    smoothSpectrum(mag.data(), kN, 2048, env.data(), 5, table.data(), kLog2N);
+// A flat magnitude stays flat but for the edges of the widest window; the narrowest widths
+// give the mean; widths out of range stay inside the window.
+TEST(SmoothSpectrum, FlatStaysFlatNarrowestGivesTheMeanAndAnyWidthStaysFinite) {
+    const std::vector<float> flat(kBins, 1.0f);
+    const std::vector<float> wide = smoothed(flat, 2048);
     for (long k = 5; k <= 1020; ++k)
-        EXPECT_NEAR(env[k], 1.0f, 1e-3f) << k;
-    EXPECT_NEAR(env[0], 1.42f, 5e-3f);
-    EXPECT_NEAR(env[1], 1.25f, 5e-3f);
-    EXPECT_NEAR(env[1023], 0.75f, 5e-3f);
-    EXPECT_NEAR(env[1024], 0.58f, 5e-3f);
+        EXPECT_NEAR(wide[k], 1.0f, 1e-3f) << k;
+    EXPECT_NEAR(wide[0], 1.42f, 5e-3f);
+    EXPECT_NEAR(wide[1], 1.25f, 5e-3f);
+    EXPECT_NEAR(wide[1023], 0.75f, 5e-3f);
+    EXPECT_NEAR(wide[1024], 0.58f, 5e-3f);
+    for (float v : smoothed(flat, 16))
+        EXPECT_NEAR(v, 1.0f, 4e-3f);
 
-    smoothSpectrum(mag.data(), kN, 16, env.data(), 5, table.data(), kLog2N);
-    for (long k = 0; k <= kN / 2; ++k)
-        EXPECT_NEAR(env[k], 1.0f, 4e-3f) << k;
-}
-
-TEST(SmoothSpectrum, NarrowestWindowGivesTheMean) {
-    const auto table = quarterCosTable(kN);
-    const std::vector<float> mag = noise(kN / 2 + 1, 3, 0.0f, 2.0f);
-    std::vector<float> env(kN / 2 + 1);
+    const std::vector<float> mag = noise(kBins, 3, 0.0f, 2.0f);
     const double mean = std::accumulate(mag.begin(), mag.begin() + kN / 2, 0.0) / (kN / 2);
-    for (long width : {2L, 3L}) {
-        smoothSpectrum(mag.data(), kN, width, env.data(), 5, table.data(), kLog2N);
-        for (long k = 0; k <= kN / 2; ++k)
-            ASSERT_NEAR(env[k], mean, 1e-4) << width << " " << k;
-    }
-}
-
-TEST(SmoothSpectrum, OutOfRangeWidthsStayInsideTheWindow) {
-    const auto table = quarterCosTable(kN);
-    std::vector<float> mag(kN / 2 + 1, 1.0f), env(kN / 2 + 1);
-    for (long width : {0L, 1L, 5000L, -7L}) {
-        smoothSpectrum(mag.data(), kN, width, env.data(), 5, table.data(), kLog2N);
-        for (float v : env)
+    for (long width : {2L, 3L})
+        for (float v : smoothed(mag, width))
+            ASSERT_NEAR(v, mean, 1e-4) << width;
+    for (long width : {0L, 1L, 5000L, -7L})
+        for (float v : smoothed(flat, width))
             ASSERT_TRUE(std::isfinite(v)) << width;
-    }
 }
 
 TEST(SmoothSpectrum, InstancesKeepTheirOwnCaches) {
     // Two smoothers at different widths, interleaved, each match a smoother used alone.
-    const auto table = quarterCosTable(kN);
     auto plan = std::make_unique<FftPlan>();
-    ASSERT_TRUE(fftPlanInit(*plan, kLog2N, table.data()));
+    ASSERT_TRUE(fftPlanInit(*plan, kLog2N, kTable.data()));
     auto one = std::make_unique<SmoothingCache>(), two = std::make_unique<SmoothingCache>();
-    const std::vector<float> mag = noise(kN / 2 + 1, 5, 0.0f, 1.0f);
-    std::vector<float> envOne(kN / 2 + 1), envTwo(kN / 2 + 1), alone(kN / 2 + 1);
+    const std::vector<float> mag = noise(kBins, 5, 0.0f, 1.0f);
+    std::vector<float> envOne(kBins), envTwo(kBins);
     smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
     smoothSpectrumCached(mag.data(), 40, envTwo.data(), 5, *plan, *two);
     smoothSpectrumCached(mag.data(), 256, envOne.data(), 5, *plan, *one);
-    smoothSpectrum(mag.data(), kN, 256, alone.data(), 5, table.data(), kLog2N);
-    EXPECT_EQ(envOne, alone);
-    smoothSpectrum(mag.data(), kN, 40, alone.data(), 5, table.data(), kLog2N);
-    EXPECT_EQ(envTwo, alone);
+    EXPECT_EQ(envOne, smoothed(mag, 256));
+    EXPECT_EQ(envTwo, smoothed(mag, 40));
 }
 
-TEST(Windows, Trapezoid) {
+TEST(Windows, TrapezoidAndWelch) {
     std::vector<float> w(16, -1.0f);
     makeTrapezoidWindow(w.data(), 16, 0);
-    for (float v : w)
-        EXPECT_EQ(v, -1.0f);
+    EXPECT_EQ(w, std::vector<float>(16, -1.0f));
     makeTrapezoidWindow(w.data(), 16, 4);
-    const std::vector<float> expected = {0, 0.25f, 0.5f, 0.75f, 1, 1,     1,    1,
-                                         1, 1,     1,    1,     1, 0.75f, 0.5f, 0.25f};
-    EXPECT_EQ(w, expected);
+    EXPECT_EQ(w, (std::vector<float>{0, 0.25f, 0.5f, 0.75f, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0.75f, 0.5f,
+                                     0.25f}));
     std::vector<float> five(5);
     makeTrapezoidWindow(five.data(), 5, 5); // overlapping ramps: the rising one wins
     EXPECT_EQ(five, (std::vector<float>{0, 0.2f, 0.4f, 0.6f, 0.8f}));
-}
 
-TEST(Windows, Welch) {
-    std::vector<float> w(8);
     const double mean = makeWelchWindow(w.data(), 8);
     const float expected[] = {0, 0.4898f, 0.8163f, 0.9796f, 0.9796f, 0.8163f, 0.4898f, 0};
     for (int k = 0; k < 8; ++k)

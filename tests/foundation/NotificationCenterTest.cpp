@@ -17,72 +17,66 @@ namespace {
 using fnd::Notification;
 using fnd::NotificationCenter;
 
+// A handler that writes down that it ran, under the given name.
+struct Calls : std::vector<std::string> {
+    fnd::NotificationCenter::Handler as(std::string name) {
+        return [this, name](const Notification&) { push_back(name); };
+    }
+};
+
 TEST(NotificationCenter, DeliversSynchronouslyToMatchingObserversInRegistrationOrder) {
     NotificationCenter center;
     int pad = 0, editor = 0, other = 0;
-    std::vector<std::string> calls;
+    Calls calls;
     std::thread::id deliveredOn;
     center.addObserver(&editor, "Gesture", nullptr, [&](const Notification& n) {
         calls.push_back("any");
         deliveredOn = std::this_thread::get_id();
         EXPECT_EQ(fnd::floatValue(n.userInfo, "X-Value"), 0.25f);
     });
-    center.addObserver(&other, "Gesture", &pad,
-                       [&](const Notification&) { calls.push_back("pad"); });
-    center.addObserver(&other, "Unrelated", nullptr,
-                       [&](const Notification&) { calls.push_back("x"); });
-
+    center.addObserver(&other, "Gesture", &pad, calls.as("pad"));
+    center.addObserver(&other, "Unrelated", nullptr, calls.as("x"));
     center.post("Gesture", &pad, {{"X-Value", 0.25f}});
-    EXPECT_EQ(calls, (std::vector<std::string>{"any", "pad"}));
+    EXPECT_EQ(calls, (Calls{{"any", "pad"}}));
     EXPECT_EQ(deliveredOn, std::this_thread::get_id());
 
     calls.clear();
     center.post("Gesture", &editor, {{"X-Value", 0.25f}}); // the object filter rejects this one
     center.post("Nobody listens");
-    EXPECT_EQ(calls, (std::vector<std::string>{"any"}));
+    EXPECT_EQ(calls, (Calls{{"any"}}));
 
     calls.clear();
     center.removeObserver(&other); // every registration of it, for every name
     center.post("Gesture", &pad, {{"X-Value", 0.25f}});
     center.post("Unrelated");
-    EXPECT_EQ(calls, (std::vector<std::string>{"any"}));
+    EXPECT_EQ(calls, (Calls{{"any"}}));
 }
 
-TEST(NotificationCenter, HandlersMayPostAddAndRemoveDuringDelivery) {
+TEST(NotificationCenter, HandlersMayPostAddRemoveAndThrowDuringDelivery) {
     NotificationCenter center;
-    int self = 0, victim = 0, late = 0, nested = 0;
-    std::vector<std::string> calls;
+    fnd::LogCapture capture;
+    int self = 0, victim = 0, late = 0, nested = 0, thrower = 0;
+    Calls calls;
     center.addObserver(&self, "go", nullptr, [&](const Notification&) {
         calls.push_back("self");
         center.post("inner");         // nested post on the same thread
         center.removeObserver(&self); // removing oneself mid-delivery must not deadlock
         center.removeObserver(&victim);
-        center.addObserver(&late, "go", nullptr,
-                           [&](const Notification&) { calls.push_back("late"); });
+        center.addObserver(&late, "go", nullptr, calls.as("late"));
     });
-    center.addObserver(&victim, "go", nullptr,
-                       [&](const Notification&) { calls.push_back("victim"); });
-    center.addObserver(&nested, "inner", nullptr,
-                       [&](const Notification&) { calls.push_back("inner"); });
-
-    center.post("go");
-    EXPECT_EQ(calls, (std::vector<std::string>{"self", "inner"}));
-    calls.clear();
-    center.post("go");
-    EXPECT_EQ(calls, (std::vector<std::string>{"late"}));
-}
-
-TEST(NotificationCenter, AHandlerThatThrowsIsLoggedAndTheOthersStillRun) {
-    NotificationCenter center;
-    fnd::LogCapture capture;
-    int a = 0, b = 0;
-    bool bRan = false;
-    center.addObserver(&a, "n", nullptr,
+    center.addObserver(&victim, "go", nullptr, calls.as("victim"));
+    center.addObserver(&nested, "inner", nullptr, calls.as("inner"));
+    center.addObserver(&thrower, "inner", nullptr,
                        [](const Notification&) { throw std::runtime_error("boom"); });
-    center.addObserver(&b, "n", nullptr, [&](const Notification&) { bRan = true; });
-    center.post("n");
-    EXPECT_TRUE(bRan);
+    center.addObserver(&nested, "inner", nullptr, calls.as("after the throw"));
+
+    center.post("go");
+    EXPECT_EQ(calls, (Calls{{"self", "inner", "after the throw"}}));
     EXPECT_EQ(capture.count("boom"), 1u);
+    calls.clear();
+    center.removeObserver(&thrower);
+    center.post("go");
+    EXPECT_EQ(calls, (Calls{{"late"}}));
 }
 
 TEST(NotificationCenter, UserInfoNumbersReadBackAsTheWidthAsked) {
@@ -106,13 +100,8 @@ TEST(NotificationCenter, UserInfoNumbersReadBackAsTheWidthAsked) {
 // posting: after removeObserver returns, its handler must never run again.
 TEST(NotificationCenter, RemovedObserversAreNeverCalledWhileOtherThreadsPost) {
     NotificationCenter center;
-    struct Observer {
-        std::atomic<bool> removed{false};
-    };
-    std::atomic<int> lateCalls{0};
-    std::atomic<int> deliveries{0};
+    std::atomic<int> lateCalls{0}, deliveries{0};
     std::atomic<bool> done{false};
-
     std::vector<std::thread> posters;
     for (int t = 0; t < 3; ++t)
         posters.emplace_back([&] {
@@ -121,22 +110,22 @@ TEST(NotificationCenter, RemovedObserversAreNeverCalledWhileOtherThreadsPost) {
         });
 
     for (int round = 0; round < 300; ++round) {
-        auto observer = std::make_unique<Observer>();
-        Observer* raw = observer.get();
+        auto removed = std::make_unique<std::atomic<bool>>(false);
+        std::atomic<bool>* raw = removed.get();
         center.addObserver(
             raw, "tick", nullptr, [raw, &lateCalls, &deliveries](const Notification&) {
-                if (raw->removed.load()) ++lateCalls;
+                if (raw->load()) ++lateCalls;
                 ++deliveries;
                 std::this_thread::yield(); // widen the window in which removal overlaps delivery
-                if (raw->removed.load()) ++lateCalls;
+                if (raw->load()) ++lateCalls;
             });
         // Let at least one post reach it, so removal really races running deliveries.
         const int before = deliveries.load();
         while (deliveries.load() == before)
             std::this_thread::yield();
         center.removeObserver(raw);
-        raw->removed.store(true);
-        observer.reset(); // the handler would now touch freed memory (ASan) if called
+        raw->store(true);
+        removed.reset(); // the handler would now touch freed memory (ASan) if called
     }
     done.store(true);
     for (auto& poster : posters)

@@ -32,13 +32,21 @@ TEST(RunLoop, PumpRunsQueuedWorkInOrderIncludingWorkItQueues) {
     EXPECT_GT(loop.runUntilIdle(), 0u); // work re-queueing itself cannot hold the pump forever
 }
 
+// Work handed over from another thread runs on the loop's thread, and waits for it even if
+// cancelled once started; on the loop's own thread it runs inline.
 TEST(RunLoop, PerformAndWaitRunsOnTheLoopThreadAndInlineOnItsOwnThread) {
     RunLoop loop;
     loop.bindToCurrentThread();
     std::thread::id ranOn;
+    fnd::CancelToken token;
     bool ok = false;
     std::thread worker([&] {
-        ok = loop.performAndWait([&] { ranOn = std::this_thread::get_id(); });
+        ok = loop.performAndWait(
+            [&] {
+                ranOn = std::this_thread::get_id();
+                token.cancel();
+            },
+            token);
         loop.stop();
     });
     EXPECT_FALSE(loop.runFor(std::chrono::minutes(5))); // ends by stop(), not by time
@@ -60,11 +68,9 @@ TEST(RunLoop, CancellingFreesAWorkerWaitingForTheMainThread) {
     fnd::CancelToken token;
     std::atomic<bool> stopping{false};
     std::atomic<int> updates{0};
-    std::atomic<int> refused{0};
     std::thread worker([&] {
-        while (!stopping.load()) {
-            if (!loop.performAndWait([&] { ++updates; }, token)) ++refused;
-        }
+        while (!stopping.load())
+            loop.performAndWait([&] { ++updates; }, token);
     });
     while (updates.load() < 3)
         loop.runUntilIdle();
@@ -82,8 +88,7 @@ TEST(RunLoop, CancellingFreesAWorkerWaitingForTheMainThread) {
 TEST(RunLoop, PerformAndWaitTimesOutWhenTheLoopIsNotPumpedAndTheWorkNeverRuns) {
     RunLoop loop;
     loop.bindToCurrentThread();
-    bool ran = false;
-    bool ok = true;
+    bool ran = false, ok = true;
     std::thread worker(
         [&] { ok = loop.performAndWait([&] { ran = true; }, fnd::CancelToken{}, 5ms); });
     worker.join();
@@ -92,52 +97,36 @@ TEST(RunLoop, PerformAndWaitTimesOutWhenTheLoopIsNotPumpedAndTheWorkNeverRuns) {
     EXPECT_FALSE(ran);
 }
 
-TEST(RunLoop, WorkThatHasStartedIsWaitedForEvenIfCancelledMeanwhile) {
-    RunLoop loop;
-    loop.bindToCurrentThread();
-    fnd::CancelToken token;
-    bool ok = false;
-    std::thread worker([&] {
-        ok = loop.performAndWait([&] { token.cancel(); }, token);
-        loop.stop();
-    });
-    loop.runFor(std::chrono::minutes(5));
-    worker.join();
-    EXPECT_TRUE(ok);
-}
+class Timers : public testing::Test {
+  protected:
+    void advance(std::chrono::milliseconds by) {
+        clock->advance(by);
+        loop.runUntilIdle();
+    }
+    std::shared_ptr<fnd::ManualClock> clock = std::make_shared<fnd::ManualClock>();
+    RunLoop loop{clock};
+};
 
-TEST(RunLoop, TimersFireWhenDueOnTheLoopClock) {
-    auto clock = std::make_shared<fnd::ManualClock>();
-    RunLoop loop(clock);
+TEST_F(Timers, FireWhenDueOnTheLoopClockAndCatchUpOnce) {
     int once = 0, repeated = 0;
     fnd::Timer oneShot = loop.addTimer(100ms, false, [&] { ++once; });
     fnd::Timer repeating = loop.addTimer(100ms, true, [&] { ++repeated; });
-
-    clock->advance(99ms);
-    loop.runUntilIdle();
+    advance(99ms);
     EXPECT_EQ(once + repeated, 0);
-
-    clock->advance(1ms);
-    loop.runUntilIdle();
+    advance(1ms);
     EXPECT_EQ(once, 1);
     EXPECT_EQ(repeated, 1);
     EXPECT_FALSE(oneShot.isValid());
     EXPECT_TRUE(repeating.isValid());
-
-    clock->advance(1s); // ten periods missed: one firing, not ten
-    loop.runUntilIdle();
+    advance(1s); // ten periods missed: one firing, not ten
     EXPECT_EQ(once, 1);
     EXPECT_EQ(repeated, 2);
-
     repeating.invalidate();
-    clock->advance(1s);
-    loop.runUntilIdle();
+    advance(1s);
     EXPECT_EQ(repeated, 2);
 }
 
-TEST(RunLoop, ATimerStopsWhenItsHandleGoesAndMayInvalidateItselfWhileFiring) {
-    auto clock = std::make_shared<fnd::ManualClock>();
-    RunLoop loop(clock);
+TEST_F(Timers, StopWhenTheirHandleGoesAndMayInvalidateThemselvesWhileFiring) {
     int dropped = 0, selfStopping = 0;
     {
         fnd::Timer gone = loop.addTimer(10ms, true, [&] { ++dropped; });
@@ -147,10 +136,8 @@ TEST(RunLoop, ATimerStopsWhenItsHandleGoesAndMayInvalidateItselfWhileFiring) {
         ++selfStopping;
         timer.invalidate(); // from its own callback: must not wait for itself
     });
-    for (int i = 0; i < 3; ++i) {
-        clock->advance(10ms);
-        loop.runUntilIdle();
-    }
+    for (int i = 0; i < 3; ++i)
+        advance(10ms);
     EXPECT_EQ(dropped, 0);
     EXPECT_EQ(selfStopping, 1);
 }
@@ -158,7 +145,6 @@ TEST(RunLoop, ATimerStopsWhenItsHandleGoesAndMayInvalidateItselfWhileFiring) {
 TEST(RunLoop, EachThreadFindsItsOwnLoopAndPumpingAnotherThreadsLoopIsRefused) {
     RunLoop::main().bindToCurrentThread();
     EXPECT_EQ(RunLoop::current(), &RunLoop::main());
-
     RunLoop* workerLoop = nullptr;
     RunLoop* workerCurrentBefore = &RunLoop::main();
     std::thread worker([&] {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Input reports from arbitrary bytes through the controller's decoder, one fresh decoder a
-// run as a newly arrived controller gets. Each report is a length byte followed by that
-// many bytes (up to 255: short, full and oversized reports alike).
+// Input reports from arbitrary bytes through a newly arrived controller's decoder, each a
+// length byte and that many bytes (up to 255: short, full and oversized reports alike).
 #include "controller/KlovDecoder.h"
 
 #include <algorithm>

@@ -35,8 +35,3 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     &error);
     return 0;
 }
-
-// fontconfig keeps what it parses at start-up for the life of the process.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\n";
-}

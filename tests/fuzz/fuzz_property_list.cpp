@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Property lists from arbitrary bytes: what the preference file, Info.plist and presets go
-// through. Whatever parses must also survive being written and read back, since a save
-// writes exactly that and a list that did not read back would be moved aside as damaged.
+// Property lists from arbitrary bytes, as preferences, Info.plist and presets are read. What
+// parses must read back once written, or a save would leave a file later moved aside as damaged.
 #include "platform/foundation/PropertyList.h"
 
 #include <cstdint>

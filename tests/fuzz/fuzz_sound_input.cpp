@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sound files from arbitrary bytes, read as zembra-render reads its sources: the bytes sit
-// in an anonymous memory file opened by its /proc path, both sources come from it, and
-// reading goes on to the end or to the first input error.
+// Sound files from arbitrary bytes, read as zembra-render reads both its sources: from an
+// anonymous memory file by its /proc path, to the end or to the first input error.
 #include "errors.h"
 #include "sound_io.h"
 
