@@ -4,12 +4,16 @@
 #include "platform/toolkit/HeadlessWindow.h"
 #include "platform/toolkit/View.h"
 
+#include "ToolkitTestViews.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 using namespace tk;
+using tk_test::click;
+using tk_test::key;
 
 namespace {
 
@@ -37,13 +41,6 @@ class Probe : public View {
     std::string name_;
     bool focus_;
 };
-
-Event key(const std::string& chars) {
-    Event e;
-    e.type = EventType::KeyDown;
-    e.characters = e.charactersIgnoringModifiers = chars;
-    return e;
-}
 
 } // namespace
 
@@ -111,14 +108,12 @@ TEST(Views, ClickGivesFocusToViewsThatTakeItAndKeysGoThere) {
     root->addSubview(b);
     w.setContentView(root);
 
-    w.keyDown(key("x")); // no first responder: dropped
-    w.mouseDown({10, 10});
-    w.mouseUp({10, 10});
+    w.keyDown(key(Key::None, "x")); // no first responder: dropped
+    click(w, {10, 10});
     EXPECT_EQ(w.firstResponder(), a.get());
-    w.mouseDown({60, 10}); // b does not take focus: a keeps it
-    w.mouseUp({60, 10});
+    click(w, {60, 10}); // b does not take focus: a keeps it
     EXPECT_EQ(w.firstResponder(), a.get());
-    w.keyDown(key("q"));
+    w.keyDown(key(Key::None, "q"));
     a->removeFromSuperview(); // leaving the window resigns
     EXPECT_EQ(w.firstResponder(), nullptr);
     EXPECT_EQ(log, (std::vector<std::string>{"a down", "a up", "b down", "b up", "a key q",
@@ -138,8 +133,7 @@ TEST(Views, EveryPressGetsExactlyOneRelease) {
     EXPECT_EQ(root->lastLocal, (Point{20, 20}));
 
     w.mouseDown({10, 10});
-    w.mouseDown({40, 40}); // the backend lost a release
-    w.mouseUp({40, 40});
+    click(w, {40, 40}); // the backend lost a release
 
     w.mouseDown({5, 5});
     w.close();
