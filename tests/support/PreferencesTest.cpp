@@ -241,16 +241,18 @@ TEST(Preferences, TwoProcessesSavingTwoHundredKeysEachLoseNone) {
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
     std::vector<pid_t> writers;
-    for (const char* prefix : {"first-", "second-"}) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, go[0], STDIN_FILENO);
-        posix_spawn_file_actions_addclose(&actions, go[1]);
-        std::string program = ZEMBRA_TEST_PREFS_WRITER, p = prefix, count = "200";
-        char* argv[] = {program.data(), p.data(), count.data(), nullptr};
-        pid_t pid = -1;
-        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+    for (const std::string prefix : {"first-", "second-"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) { // a host process of its own, once both have been started
+            ::close(go[1]);
+            char byte;
+            while (::read(go[0], &byte, 1) > 0) {
+            }
+            for (int i = 0; i < 200; ++i)
+                SaveValueToPrefsPosInt(prefix + std::to_string(i), i);
+            ::_exit(0);
+        }
         writers.push_back(pid);
     }
     ::close(go[0]);

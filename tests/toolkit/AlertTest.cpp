@@ -66,12 +66,6 @@ class ThreadSafeAlert : public ::testing::Test {
         fnd::setAlertPresenter(nullptr);
     }
 
-    std::shared_ptr<PressingPresenter> presenterPressing(std::string button) {
-        auto presenter = std::make_shared<PressingPresenter>(window, std::move(button));
-        fnd::setAlertPresenter(presenter);
-        return presenter;
-    }
-
     // Raises the alert from another thread while this (main) thread pumps until it is done.
     long raiseFromWorker(std::chrono::milliseconds timeout) {
         long result = 99;
@@ -142,7 +136,8 @@ TEST_F(ThreadSafeAlert, OnTheMainThreadTheDefaultPresenterLogsAndAnswersDefault)
 
 TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
     for (auto [button, expected] : {std::pair{"No", 0L}, {"More", -1L}, {"Yes", 1L}}) {
-        auto presenter = presenterPressing(button);
+        auto presenter = std::make_shared<PressingPresenter>(window, button);
+        fnd::setAlertPresenter(presenter);
         EXPECT_EQ(raiseFromWorker(zembra::kAlertTimeout), expected);
         ASSERT_EQ(presenter->shown.size(), 1u);
         EXPECT_EQ(presenter->presentedOn, std::this_thread::get_id());
@@ -151,7 +146,8 @@ TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
 }
 
 TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
-    auto presenter = presenterPressing("");
+    auto presenter = std::make_shared<PressingPresenter>(window, "");
+    fnd::setAlertPresenter(presenter);
     EXPECT_EQ(raiseFromWorker(5ms), 1); // shown, never answered
     ASSERT_EQ(presenter->shown.size(), 1u);
     press(window, window.overlays().back().get(), "More"); // a late answer goes nowhere
