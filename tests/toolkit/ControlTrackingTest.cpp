@@ -81,15 +81,11 @@ TEST(ButtonTracking, ClickInsideTogglesAndSendsReleaseOutsideDoesNot) {
     Fixture f;
     auto button = f.add(std::make_shared<Button>(Rect{10, 10, 80, 30}));
     button->setButtonType(ButtonType::PushOnPushOff);
-    std::vector<bool> answers;
-    auto track = [&](Point down, Point up, bool cancel = false) {
-        Event e;
-        e.locationInWindow = down;
-        button->cell()->trackMouse(e, button->bounds(), *button, false,
-                                   [&](bool in) { answers.push_back(in); });
+    auto press = [&](Point up, bool cancel = false) {
+        f.window.mouseDown({20, 20});
         f.window.mouseDragged({200, 150}); // out and back in: highlight follows
         EXPECT_FALSE(button->cell()->isHighlighted());
-        f.window.mouseDragged(down);
+        f.window.mouseDragged({20, 20});
         EXPECT_TRUE(button->cell()->isHighlighted());
         if (cancel)
             f.window.cancelMouseTracking();
@@ -97,12 +93,11 @@ TEST(ButtonTracking, ClickInsideTogglesAndSendsReleaseOutsideDoesNot) {
             f.window.mouseUp(up);
         EXPECT_FALSE(button->cell()->isHighlighted());
     };
-    track({20, 20}, {30, 25});
+    press({30, 25});
     EXPECT_EQ(button->state(), CellState::On);
-    track({20, 20}, {150, 25});
-    track({20, 20}, {20, 20}, true);
+    press({150, 25});
+    press({20, 20}, true);
     EXPECT_EQ(button->state(), CellState::On);
-    EXPECT_EQ(answers, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(f.target.values, (std::vector<double>{1}));
     button->setEnabled(false);
     click(f.window, {20, 20});
