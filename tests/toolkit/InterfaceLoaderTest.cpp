@@ -57,13 +57,6 @@ class Owner : public Connectable {
     std::vector<std::string> actions;
 };
 
-struct Registered {
-    Registered() {
-        ClassRegistry::shared().registerViewClass<Panel>("TestPanel");
-        ClassRegistry::shared().registerCellClass<WakingCell>("TestWakingCell");
-    }
-};
-
 const char* kGood = R"({
   "root": {
     "class": "TestPanel", "id": "panel", "frame": [0, 0, 300, 200], "autoresizingMask": 18,
@@ -90,7 +83,8 @@ std::string loadError(const std::string& json) {
 } // namespace
 
 TEST(InterfaceLoader, LoadsByNameFromABundleBuildingConnectingAndWakingTheTree) {
-    static Registered once;
+    ClassRegistry::shared().registerViewClass<Panel>("TestPanel");
+    ClassRegistry::shared().registerCellClass<WakingCell>("TestWakingCell");
     gWakeOrder.clear();
     const testing_support::TestDirectory dir;
     testing_support::writeFile(dir / "panel.json", kGood);
@@ -136,7 +130,6 @@ TEST(InterfaceLoader, LoadsByNameFromABundleBuildingConnectingAndWakingTheTree) 
 }
 
 TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
-    static Registered once;
     fnd::LogCapture log;
     // Each message names the file, the entry (by id, else by its place) and what is wrong.
     const std::pair<const char*, std::vector<const char*>> cases[] = {
