@@ -68,23 +68,16 @@ TEST(DefaultsTool, RefusesBadArgumentsWithAMessageAndChangesNothing) {
     EXPECT_EQ(defaults(sandbox, {"delete", "nothing"}).exitCode, 1);
 }
 
-// A preference file nested a million levels deep, or a folder in its place: the tool
-// reads defaults with one warning and refuses to write over it.
+// A folder where the preference file should be: the tool reads defaults with one warning
+// and refuses to write over it (the library's tests try every other hostile file).
 TEST(DefaultsTool, AHostilePreferenceFileReadsAsDefaultsAndIsNotWrittenOver) {
     PreferenceSandbox sandbox;
-    std::string deep = "<plist version=\"1.0\"><dict><key>k</key>";
-    for (int i = 0; i < 1'000'000; ++i)
-        deep += "<array>";
-    writeFile(sandbox.file(), deep);
+    std::filesystem::create_directory(sandbox.file());
     const RunResult read = defaults(sandbox, {"read"});
     EXPECT_EQ(read.exitCode, 0);
     EXPECT_EQ(std::count(read.err.begin(), read.err.end(), '\n'), 1) << read.err;
     EXPECT_NE(read.err.find("cannot be read"), std::string::npos) << read.err;
     EXPECT_EQ(defaults(sandbox, {"read", "k"}).exitCode, 1);
-
-    std::filesystem::remove(sandbox.file());
-    std::filesystem::create_directory(sandbox.file());
-    EXPECT_EQ(defaults(sandbox, {"read"}).exitCode, 0);
     EXPECT_NE(defaults(sandbox, {"write", "k", "-int", "1"}).exitCode, 0);
     EXPECT_TRUE(std::filesystem::is_directory(sandbox.file()));
 }

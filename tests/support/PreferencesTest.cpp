@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fcntl.h>
+#include <functional>
 #include <future>
 #include <limits>
 #include <sys/stat.h>
@@ -22,17 +23,14 @@ namespace {
 
 using namespace testing_support;
 
-TEST(Preferences, AbsentKeysGiveTheirDefaults) {
+TEST(Preferences, ValuesKeepTheirWidthsInAnXmlFileConvertBetweenThemAndAbsentOnesGiveDefaults) {
     PreferenceSandbox sandbox;
     EXPECT_EQ(GetValueFromPrefsPosInt("userEnableAnimatedBackground"), -1);
     EXPECT_EQ(GetValueFromPrefs("missing"), 0.0f);
     EXPECT_EQ(GetValueFromPrefsLL("missing"), 0);
     EXPECT_EQ(GetStringFromPrefs("missing"), std::nullopt);
     EXPECT_FALSE(std::filesystem::exists(sandbox.file())); // reading creates nothing
-}
 
-TEST(Preferences, ValuesRoundTripWithTheirWidthsInAnXmlFile) {
-    PreferenceSandbox sandbox;
     SaveValueToPrefsPosInt("userEnableAnimatedBackground", 0);
     SaveValueToPrefsPosInt("min", std::numeric_limits<int32_t>::min());
     SaveValueToPrefs("gain", 0.1f);
@@ -51,10 +49,8 @@ TEST(Preferences, ValuesRoundTripWithTheirWidthsInAnXmlFile) {
     EXPECT_NE(xml.find("<key>bits</key>\n\t<integer>-1</integer>"), std::string::npos) << xml;
     EXPECT_NE(xml.find("<real>0.10000000149011612</real>"), std::string::npos) << xml;
     EXPECT_FALSE(std::filesystem::exists(sandbox.dir() / "org.zembra.Zembra.plist.tmp"));
-}
 
-TEST(Preferences, NumbersConvertBetweenWidthsAndOtherKindsGiveDefaults) {
-    PreferenceSandbox sandbox;
+    // Numbers convert between widths; other kinds give defaults.
     SaveValueToPrefsPosInt("int", 7);
     SaveValueToPrefs("real", -2.75f);
     SaveValueToPrefs("hugeReal", 1e30f);
@@ -77,27 +73,6 @@ TEST(Preferences, NumbersConvertBetweenWidthsAndOtherKindsGiveDefaults) {
     EXPECT_EQ(GetStringFromPrefs("int"), std::nullopt);
 }
 
-TEST(Preferences, ADamagedFileReadsAsDefaultsIsReportedOnceAndIsKeptAsideByTheNextSave) {
-    PreferenceSandbox sandbox;
-    const std::string garbage = "<plist><dict><key>userEnableKlovSupport</key><integer>0";
-    writeFile(sandbox.file(), garbage);
-    fnd::LogCapture capture;
-
-    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
-    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableAnimatedBackground"), -1);
-    EXPECT_EQ(capture.count("cannot be read"), 1u);
-
-    SaveValueToPrefsPosInt("userEnableAnimatedBackground", 0);
-    std::vector<std::filesystem::path> aside;
-    for (const auto& entry : std::filesystem::directory_iterator(sandbox.dir()))
-        if (entry.path().filename().string().find(".corrupt-") != std::string::npos)
-            aside.push_back(entry.path());
-    ASSERT_EQ(aside.size(), 1u);
-    EXPECT_EQ(readFile(aside[0]), garbage); // the user's file survives, byte for byte
-    EXPECT_EQ(zembra::allPreferences(),
-              (fnd::PlistDict{{"userEnableAnimatedBackground", int64_t{0}}}));
-}
-
 std::vector<std::string> namesIn(const std::filesystem::path& dir) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
@@ -106,92 +81,101 @@ std::vector<std::string> namesIn(const std::filesystem::path& dir) {
     return names;
 }
 
-// A FIFO or a folder where the file should be: reads give defaults at once (a FIFO is
-// never opened to wait for a writer), one line is logged, and saves leave it as it is.
-TEST(Preferences, APathThatIsNotARegularFileReadsAsDefaultsAtOnceAndIsLeftAlone) {
-    PreferenceSandbox sandbox;
-    const auto fifo = sandbox.dir() / "fifo";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::filesystem::create_symlink(fifo, sandbox.file());
-    {
-        fnd::LogCapture capture;
-        struct Outcome {
-            int values;
-            bool saved;
-        };
-        auto attempt = std::async(std::launch::async, [] {
-            return Outcome{GetValueFromPrefsPosInt("userEnableKlovSupport") +
-                               GetValueFromPrefsPosInt("userEnableAnimatedBackground"),
-                           zembra::setPreference("userEnableKlovSupport", 0)};
-        });
-        // Last-resort cap: a reader stuck in open() is released by writers coming and
-        // going, so a failure ends the test instead of hanging it.
-        if (attempt.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
-            ADD_FAILURE() << "the preferences waited on the FIFO";
-            while (attempt.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
-                const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-                if (writer >= 0) ::close(writer);
-            }
-        }
-        const Outcome outcome = attempt.get();
-        EXPECT_EQ(outcome.values, -2);
-        EXPECT_FALSE(outcome.saved);
-        EXPECT_EQ(capture.count("cannot be read"), 1u);
-    }
-    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-    EXPECT_TRUE(std::filesystem::is_symlink(sandbox.file()));
-
-    std::filesystem::remove(sandbox.file());
-    std::filesystem::create_directory(sandbox.file());
-    fnd::LogCapture capture;
-    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
-    EXPECT_FALSE(zembra::setPreference("userEnableKlovSupport", 0));
-    EXPECT_EQ(capture.count("cannot be read"), 1u);
-    EXPECT_TRUE(std::filesystem::is_directory(sandbox.file()));
-    EXPECT_EQ(namesIn(sandbox.dir()),
-              (std::vector<std::string>{"fifo", sandbox.file().filename().string()}));
+std::string nestedArrays(int depth) {
+    std::string text = "<plist version=\"1.0\"><dict><key>userEnableKlovSupport</key>";
+    for (int i = 0; i < depth; ++i)
+        text += "<array>";
+    for (int i = 0; i < depth; ++i)
+        text += "</array>";
+    return text + "</dict></plist>";
 }
 
-// Nesting that would run libplist and the conversion out of stack, and a file too large to
-// be ours: defaults, one line each, no crash. The large one is left in place; the deep one
-// is damaged like any unparsable file and is moved aside by the next save.
-TEST(Preferences, DeeplyNestedOrHugeFilesReadAsDefaultsWithoutExhaustingTheStack) {
-    PreferenceSandbox sandbox;
-    const auto nested = [](int depth) {
-        std::string text = "<plist version=\"1.0\"><dict><key>userEnableKlovSupport</key>";
-        for (int i = 0; i < depth; ++i)
-            text += "<array>";
-        for (int i = 0; i < depth; ++i)
-            text += "</array>";
-        return text + "</dict></plist>";
-    };
-    const std::string huge = nested(1'000'000); // 15 MB
-    writeFile(sandbox.file(), huge);
-    {
-        fnd::LogCapture capture;
-        EXPECT_EQ(zembra::allPreferences(), fnd::PlistDict{});
-        EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
-        EXPECT_EQ(capture.count("cannot be read"), 1u);
-        EXPECT_FALSE(zembra::setPreference("userEnableAnimatedBackground", 0));
-        EXPECT_EQ(readFile(sandbox.file()), huge);
-        EXPECT_EQ(namesIn(sandbox.dir()).size(), 2u); // the file and its lock, nothing aside
+struct Attempt {
+    int values;
+    bool saved;
+};
+
+// Two reads and a save, run so that preferences waiting on a FIFO fail the test, not hang it.
+Attempt readTwiceAndSave(const std::filesystem::path& fifo) {
+    auto attempt = std::async(std::launch::async, [] {
+        return Attempt{GetValueFromPrefsPosInt("userEnableKlovSupport") +
+                           GetValueFromPrefsPosInt("userEnableAnimatedBackground"),
+                       zembra::setPreference("userEnableAnimatedBackground", 0)};
+    });
+    // Last-resort cap: a reader stuck in open() is released by writers coming and going.
+    if (attempt.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        ADD_FAILURE() << "the preferences waited on the FIFO";
+        while (attempt.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) ::close(writer);
+        }
     }
+    return attempt.get();
+}
 
-    const std::string deep = nested(fnd::kMaxPropertyListDepth);
+// Whatever is at the preference path reads as defaults at once, logged once, without
+// exhausting the stack. A file we could have written but cannot parse is moved aside
+// intact by the next save; anything else (a FIFO, a folder, a file too large to be ours) is
+// left exactly as it is and the save fails.
+TEST(Preferences, DamagedOrHostileFilesReadAsDefaultsAndAreNeverLost) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::filesystem::path&)> place;
+        bool movedAside;
+    };
+    const auto writing = [](std::string text) {
+        return [text](const std::filesystem::path& file) { writeFile(file, text); };
+    };
+    const std::string deep = nestedArrays(fnd::kMaxPropertyListDepth);
     ASSERT_LT(deep.size(), fnd::kMaxPropertyListFileSize);
-    writeFile(sandbox.file(), deep);
-    fnd::LogCapture capture;
-    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableKlovSupport"), -1);
-    EXPECT_EQ(capture.count("cannot be read"), 1u);
-    EXPECT_TRUE(zembra::setPreference("userEnableAnimatedBackground", 0));
-    EXPECT_EQ(GetValueFromPrefsPosInt("userEnableAnimatedBackground"), 0);
-    std::size_t aside = 0;
-    for (const auto& name : namesIn(sandbox.dir()))
-        aside += name.find(".corrupt-") != std::string::npos;
-    EXPECT_EQ(aside, 1u);
+    const Case cases[] = {
+        {"damaged", writing("<plist><dict><key>userEnableKlovSupport</key><integer>0"), true},
+        {"nested too deep", writing(deep), true},
+        {"too large", writing(nestedArrays(1'000'000)), false}, // 15 MB
+        {"a link to a FIFO",
+         [](const std::filesystem::path& file) {
+             ASSERT_EQ(::mkfifo((file.parent_path() / "fifo").c_str(), 0600), 0);
+             std::filesystem::create_symlink(file.parent_path() / "fifo", file);
+         },
+         false},
+        {"a folder", [](const std::filesystem::path& file) { create_directory(file); }, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PreferenceSandbox sandbox;
+        const auto& file = sandbox.file();
+        c.place(file);
+        const auto names = namesIn(sandbox.dir());
+        const auto type = std::filesystem::symlink_status(file).type();
+        const std::string text = std::filesystem::is_regular_file(file) ? readFile(file) : "";
+        fnd::LogCapture capture;
 
+        const Attempt attempt = readTwiceAndSave(sandbox.dir() / "fifo");
+        EXPECT_EQ(attempt.values, -2);
+        EXPECT_EQ(capture.count("cannot be read"), 1u);
+        EXPECT_EQ(attempt.saved, c.movedAside);
+        std::vector<std::string> aside, others;
+        for (const auto& name : namesIn(sandbox.dir())) {
+            if (name.find(".corrupt-") != std::string::npos)
+                aside.push_back(name);
+            else if (name != file.filename().string() + ".lock")
+                others.push_back(name);
+        }
+        EXPECT_EQ(others, names); // no temporary left, nothing else touched
+        EXPECT_EQ(std::filesystem::symlink_status(file).type(), type);
+        if (c.movedAside) {
+            ASSERT_EQ(aside.size(), 1u);
+            EXPECT_EQ(readFile(sandbox.dir() / aside[0]), text); // byte for byte
+            EXPECT_EQ(zembra::allPreferences(),
+                      (fnd::PlistDict{{"userEnableAnimatedBackground", int64_t{0}}}));
+        } else {
+            EXPECT_TRUE(aside.empty());
+            EXPECT_EQ(text.empty() ? text : readFile(file), text); // no FIFO is opened
+        }
+    }
     // Nesting within the bound still reads.
-    writeFile(sandbox.file(), nested(fnd::kMaxPropertyListDepth - 4));
+    PreferenceSandbox sandbox;
+    writeFile(sandbox.file(), nestedArrays(fnd::kMaxPropertyListDepth - 4));
     EXPECT_NE(zembra::allPreferences(), fnd::PlistDict{});
 }
 
@@ -210,7 +194,9 @@ TEST(Preferences, SavesFailCleanlyWhenTheFileCannotBeWritten) {
     EXPECT_FALSE(std::filesystem::exists(sandbox.file()));
 }
 
-TEST(Preferences, MissingDirectoriesAreCreatedAndSymlinkedFilesStayLinks) {
+// Missing folders are made, private; a save through a link writes and locks the linked
+// file, keeps the link, and clears only what a crashed save of ours left beside that file.
+TEST(Preferences, SavesMakeMissingFoldersKeepLinksAndClearTheirOwnLeftovers) {
     PreferenceSandbox sandbox;
     const auto nested = sandbox.dir() / "a" / "b";
     {
@@ -220,28 +206,16 @@ TEST(Preferences, MissingDirectoriesAreCreatedAndSymlinkedFilesStayLinks) {
                   std::filesystem::perms::owner_all);
     }
     const auto real = sandbox.dir() / "dotfiles" / "zembra.plist";
-    writeFile(real, "");
-    std::filesystem::remove(real);
+    std::filesystem::create_directory(real.parent_path());
     std::filesystem::create_symlink(real, sandbox.file());
+    for (const char* name : {"zembra.plist.tmp.4194999.0", "zembra.plist.tmp.x.1",
+                             "zembra.plist.tmp.12", "other.tmp.1.2"})
+        writeFile(real.parent_path() / name, "half a save");
+
     EXPECT_TRUE(SaveStringToPrefs("k", "v"));
     EXPECT_TRUE(std::filesystem::is_symlink(sandbox.file()));
     EXPECT_EQ(GetStringFromPrefs("k"), "v");
     EXPECT_NE(readFile(real).find("<string>v</string>"), std::string::npos);
-}
-
-// A save through a link locks the file it writes, so a process naming the file directly
-// is excluded too; and what a crashed save left beside that file is cleared, nothing else.
-TEST(Preferences, SavesLockTheLinkedFileAndClearTemporariesThatCrashesLeft) {
-    PreferenceSandbox sandbox;
-    const auto real = sandbox.dir() / "dotfiles" / "zembra.plist";
-    std::filesystem::create_directory(real.parent_path());
-    std::filesystem::create_symlink(real, sandbox.file());
-    const std::string orphan = "zembra.plist.tmp.4194999.0";
-    for (const auto& name : {orphan, std::string("zembra.plist.tmp.x.1"),
-                             std::string("zembra.plist.tmp.12"), std::string("other.tmp.1.2")})
-        writeFile(real.parent_path() / name, "half a save");
-
-    EXPECT_TRUE(zembra::setPreference("k", 1));
     EXPECT_EQ(namesIn(real.parent_path()),
               (std::vector<std::string>{"other.tmp.1.2", "zembra.plist", "zembra.plist.lock",
                                         "zembra.plist.tmp.12", "zembra.plist.tmp.x.1"}));
@@ -267,16 +241,18 @@ TEST(Preferences, TwoProcessesSavingTwoHundredKeysEachLoseNone) {
     int go[2];
     ASSERT_EQ(::pipe(go), 0);
     std::vector<pid_t> writers;
-    for (const char* prefix : {"first-", "second-"}) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, go[0], STDIN_FILENO);
-        posix_spawn_file_actions_addclose(&actions, go[1]);
-        std::string program = ZEMBRA_TEST_PREFS_WRITER, p = prefix, count = "200";
-        char* argv[] = {program.data(), p.data(), count.data(), nullptr};
-        pid_t pid = -1;
-        ASSERT_EQ(::posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+    for (const std::string prefix : {"first-", "second-"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) { // a host process of its own, once both have been started
+            ::close(go[1]);
+            char byte;
+            while (::read(go[0], &byte, 1) > 0) {
+            }
+            for (int i = 0; i < 200; ++i)
+                SaveValueToPrefsPosInt(prefix + std::to_string(i), i);
+            ::_exit(0);
+        }
         writers.push_back(pid);
     }
     ::close(go[0]);

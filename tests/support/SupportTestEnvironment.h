@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Test helpers for the support library: a private preference domain per test, and
-// running a program to completion.
+// Test helpers for the support library: scoped environment variables and a private
+// preference domain per test.
 #pragma once
 
 #include "RunProgram.h"
@@ -14,18 +14,12 @@ namespace testing_support {
 // Sets an environment variable for the scope, restoring the old value afterwards.
 class ScopedEnv {
   public:
-    ScopedEnv(const char* name, const std::string& value) : mName(name) {
-        if (const char* old = std::getenv(name)) mOld = old;
+    ScopedEnv(const char* name, const std::string& value)
+        : mName(name),
+          mOld(std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt) {
         ::setenv(name, value.c_str(), 1);
     }
-    ~ScopedEnv() {
-        if (mOld)
-            ::setenv(mName, mOld->c_str(), 1);
-        else
-            ::unsetenv(mName);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
+    ~ScopedEnv() { mOld ? ::setenv(mName, mOld->c_str(), 1) : ::unsetenv(mName); }
 
   private:
     const char* mName;

@@ -35,15 +35,12 @@ TEST(AudioBufferLists, AreLaidOutAsTheAudioSideExpectsAndZeroFilled) {
     }
     DestroyAudioBufferList(list);
 
-    for (auto [n, bytes] : {std::pair{0u, 4096u}, std::pair{3u, 0u}}) {
-        AudioBufferList* edge = AllocateAudioBufferList(n, bytes);
-        ASSERT_NE(edge, nullptr);
-        EXPECT_EQ(edge->mNumberBuffers, n);
-        if (n > 0) {
-            EXPECT_EQ(edge->mBuffers[n - 1].mData, nullptr); // zero bytes: no block
-        }
-        DestroyAudioBufferList(edge);
-    }
+    AudioBufferList* empty = AllocateAudioBufferList(3, 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->mNumberBuffers, 3u);
+    EXPECT_EQ(empty->mBuffers[2].mData, nullptr); // zero bytes: no block
+    DestroyAudioBufferList(empty);
+    DestroyAudioBufferList(AllocateAudioBufferList(0, 4096));
     DestroyAudioBufferList(nullptr);
 }
 
@@ -105,14 +102,9 @@ TEST(Version, ComesFromTheRegisteredPluginBundlesInfoPlist) {
 }
 
 // A module without the controller has nobody registering: the editor reads "not connected".
-TEST(ControllerStatus, ReadsTheRegisteredFlagAndNotConnectedWithoutOne) {
+// (The editor's status tests read a registered flag.)
+TEST(ControllerStatus, IsNotConnectedWithoutARegisteredFlag) {
     EXPECT_FALSE(zembra::controllerConnected());
-    std::atomic<bool> connected{true};
-    zembra::registerControllerConnectedFlag(&connected);
-    EXPECT_TRUE(zembra::controllerConnected());
-    connected = false;
-    EXPECT_FALSE(zembra::controllerConnected());
-    zembra::registerControllerConnectedFlag(nullptr);
 }
 
 } // namespace

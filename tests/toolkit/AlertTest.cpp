@@ -1,38 +1,85 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The alert panel: modal inside its window, answers 1/0/-1 by button, Return for the
-// default, dismissal on close; and alerts raised from another thread through the support
-// library appear in the window and carry the user's answer back.
+// Alert panels: modal in their window, answering by button, Return or closing; and the
+// thread-safe alert, carried from another thread to the window and bounded in its wait.
 #include "platform/toolkit/Alert.h"
+#include "platform/foundation/Log.h"
 #include "platform/foundation/RunLoop.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/HeadlessWindow.h"
 #include "support/ThreadSafeAlert.h"
 
+#include "ToolkitTestViews.h"
+
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
 using namespace tk;
+using namespace std::chrono_literals;
 
 namespace {
 
-Button* buttonTitled(View* panel, const std::string& title) {
+void press(Window& w, View* panel, const std::string& title) {
     for (const auto& v : panel->subviews())
-        if (auto* b = dynamic_cast<Button*>(v.get()); b && b->title() == title) return b;
-    return nullptr;
-}
-
-void click(Window& w, View* v) {
-    const Rect r = v->convertRectToView(v->bounds(), nullptr);
-    w.mouseDown({r.midX(), r.midY()});
-    w.mouseUp({r.midX(), r.midY()});
+        if (auto* b = dynamic_cast<Button*>(v.get()); b && b->title() == title) {
+            const Rect r = b->convertRectToView(b->bounds(), nullptr);
+            return tk_test::click(w, {r.midX(), r.midY()});
+        }
+    ADD_FAILURE() << "no button " << title;
 }
 
 struct Counter : View {
     using View::View;
     void mouseDown(const Event&) override { ++presses; }
     int presses = 0;
+};
+
+// Shows alerts in the window as the toolkit does, noting what and where, and presses
+// `button` as soon as the panel is up (none: leaves it up).
+class PressingPresenter : public fnd::AlertPresenter {
+  public:
+    PressingPresenter(Window& w, std::string button) : window_(w), button_(std::move(button)) {
+        Alert::registerAsAlertPresenter();
+        toolkit_ = fnd::alertPresenter();
+    }
+    void present(const fnd::AlertRequest& request,
+                 std::function<void(fnd::AlertAnswer)> answer) override {
+        shown.push_back(request);
+        presentedOn = std::this_thread::get_id();
+        toolkit_->present(request, std::move(answer));
+        if (!button_.empty()) press(window_, window_.overlays().back().get(), button_);
+    }
+    std::vector<fnd::AlertRequest> shown;
+    std::thread::id presentedOn;
+
+  private:
+    Window& window_;
+    std::string button_;
+    std::shared_ptr<fnd::AlertPresenter> toolkit_;
+};
+
+class ThreadSafeAlert : public ::testing::Test {
+  protected:
+    ThreadSafeAlert() { fnd::RunLoop::main().bindToCurrentThread(); }
+    ~ThreadSafeAlert() override {
+        fnd::RunLoop::main().runUntilIdle();
+        fnd::setAlertPresenter(nullptr);
+    }
+
+    // Raises the alert from another thread while this (main) thread pumps until it is done.
+    long raiseFromWorker(std::chrono::milliseconds timeout) {
+        long result = 99;
+        std::thread worker([&] {
+            result = zembra::raiseThreadSafeAlert(mRequest, timeout);
+            fnd::RunLoop::main().perform([] { fnd::RunLoop::main().stop(); });
+        });
+        fnd::RunLoop::main().runFor(std::chrono::minutes(5));
+        worker.join();
+        return result;
+    }
+
+    HeadlessWindow window{{500, 300}};
+    fnd::AlertRequest mRequest{"Title", "100% sure? %s %n", "Yes", "No", "More"};
 };
 
 } // namespace
@@ -48,12 +95,9 @@ TEST(AlertPanel, EachButtonGivesItsAnswerAndTheWindowBeneathIsBlocked) {
         int answer = 99;
         ASSERT_TRUE(alert->beginModal(w, [&](int a) { answer = a; }));
         EXPECT_FALSE(alert->beginModal(w, [](int) {})); // already up
-        w.mouseDown({2, 2});                            // outside the panel: swallowed
-        w.mouseUp({2, 2});
+        tk_test::click(w, {2, 2});                      // outside the panel: swallowed
         EXPECT_EQ(content->presses, 0);
-        Button* b = buttonTitled(alert->panelView(), title);
-        ASSERT_TRUE(b);
-        click(w, b);
+        press(w, alert->panelView(), title);
         EXPECT_EQ(answer, expected);
         EXPECT_FALSE(alert->isShown());
     }
@@ -71,10 +115,7 @@ TEST(AlertPanel, ReturnAnswersDefaultAndClosingDismisses) {
     const auto texts = w.recorder().ofKind(DrawOp::Kind::Text);
     ASSERT_GE(texts.size(), 3u); // title, text, button
     EXPECT_EQ(texts[0].text, "Title");
-    Event ret;
-    ret.type = EventType::KeyDown;
-    ret.key = Key::Return;
-    w.keyDown(ret);
+    w.keyDown(tk_test::key(Key::Return));
     EXPECT_EQ(answer, 1);
 
     answer = 99;
@@ -86,28 +127,35 @@ TEST(AlertPanel, ReturnAnswersDefaultAndClosingDismisses) {
     EXPECT_FALSE(Alert::make("T", "", "1", "2", "3")->addButtonWithTitle("4"));
 }
 
-TEST(AlertPanel, ThreadSafeAlertFromAnotherThreadIsAnsweredInTheWindow) {
-    fnd::RunLoop::main().bindToCurrentThread();
-    HeadlessWindow w({500, 300});
-    Alert::registerAsAlertPresenter();
-    long result = 99;
-    std::thread raiser([&] {
-        result = zembra::raiseThreadSafeAlert({"Question", "Go on?", "Yes", "No", ""},
-                                              std::chrono::seconds(20));
-    });
-    View* panel = nullptr;
-    for (int i = 0; i < 2000 && !panel; ++i) {
-        fnd::RunLoop::main().runUntilIdle();
-        if (!w.overlays().empty())
-            panel = w.overlays().back().get();
-        else
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+TEST_F(ThreadSafeAlert, OnTheMainThreadTheDefaultPresenterLogsAndAnswersDefault) {
+    fnd::setAlertPresenter(nullptr);
+    fnd::LogCapture capture;
+    EXPECT_EQ(RaiseThreadSafeAlert("Title", "Message", "OK", "", ""), 1);
+    EXPECT_EQ(capture.count("Title: Message"), 1u);
+}
+
+TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
+    for (auto [button, expected] : {std::pair{"No", 0L}, {"More", -1L}, {"Yes", 1L}}) {
+        auto presenter = std::make_shared<PressingPresenter>(window, button);
+        fnd::setAlertPresenter(presenter);
+        EXPECT_EQ(raiseFromWorker(zembra::kAlertTimeout), expected);
+        ASSERT_EQ(presenter->shown.size(), 1u);
+        EXPECT_EQ(presenter->presentedOn, std::this_thread::get_id());
+        EXPECT_EQ(presenter->shown[0].message, "100% sure? %s %n"); // literally
     }
-    if (!panel) {
-        raiser.join(); // it gives up after its timeout
-        FAIL() << "the alert never reached the window";
-    }
-    click(w, buttonTitled(panel, "No"));
-    raiser.join();
-    EXPECT_EQ(result, 0);
+}
+
+TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
+    auto presenter = std::make_shared<PressingPresenter>(window, "");
+    fnd::setAlertPresenter(presenter);
+    EXPECT_EQ(raiseFromWorker(5ms), 1); // shown, never answered
+    ASSERT_EQ(presenter->shown.size(), 1u);
+    press(window, window.overlays().back().get(), "More"); // a late answer goes nowhere
+
+    long result = 99; // the main thread never pumps while the caller waits
+    std::thread worker([&] { result = zembra::raiseThreadSafeAlert(mRequest, 5ms); });
+    worker.join();
+    EXPECT_EQ(result, 1);
+    fnd::RunLoop::main().runUntilIdle();
+    EXPECT_EQ(presenter->shown.size(), 1u); // not shown after its caller gave up
 }

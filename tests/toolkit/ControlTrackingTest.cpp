@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Controls driven through the window's event state machine: sliders, buttons, text fields
-// and pop-up buttons, with their actions, and tracking cut short by a lost grab.
+// Sliders, buttons, text fields and pop-up buttons driven through the window's events, with
+// their actions, and tracking cut short by a lost grab.
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/HeadlessWindow.h"
 #include "platform/toolkit/PopUpButton.h"
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
+
+#include "ToolkitTestViews.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,8 @@
 #include <vector>
 
 using namespace tk;
+using tk_test::click;
+using tk_test::key;
 
 namespace {
 
@@ -28,42 +32,15 @@ class Target : public Connectable {
     std::vector<std::string> strings;
 };
 
-// Records the tracking steps its base class makes.
-class StepSliderCell : public SliderCell {
-  public:
-    bool startTrackingAt(Point p, View& v) override {
-        steps.push_back("start");
-        return SliderCell::startTrackingAt(p, v);
-    }
-    bool continueTracking(Point l, Point c, View& v) override {
-        steps.push_back("continue");
-        return SliderCell::continueTracking(l, c, v);
-    }
-    void stopTracking(Point l, Point s, View& v, bool up) override {
-        steps.push_back(up ? "stop(up)" : "stop(not up)");
-        SliderCell::stopTracking(l, s, v, up);
-    }
-    std::vector<std::string> steps;
-};
-
 struct Fixture {
     Fixture() : window({300, 200}), root(std::make_shared<View>(Rect{0, 0, 300, 200})) {
         window.setContentView(root);
     }
     template <class T> std::shared_ptr<T> add(std::shared_ptr<T> c) {
         root->addSubview(c);
-        if constexpr (std::is_base_of_v<Control, T>) {
-            c->setTarget(&target);
-            c->setAction("changed:");
-        }
+        c->setTarget(&target);
+        c->setAction("changed:");
         return c;
-    }
-    Event key(Key k, const std::string& chars = {}) {
-        Event e;
-        e.type = EventType::KeyDown;
-        e.key = k;
-        e.characters = chars;
-        return e;
     }
     Target target; // outlives the window: closing it may still commit an edit
     HeadlessWindow window;
@@ -72,12 +49,12 @@ struct Fixture {
 
 } // namespace
 
-TEST(SliderTracking, VerticalKnobFollowsThePointerAndSendsEachStep) {
+TEST(SliderTracking, TheKnobFollowsThePointerAndALostGrabIsNoRelease) {
     Fixture f;
-    auto cell = std::make_shared<StepSliderCell>();
-    auto slider = f.add(std::make_shared<Slider>(Rect{10, 20, 22, 121}, cell));
+    auto slider = f.add(std::make_shared<Slider>(Rect{10, 20, 22, 121}));
     slider->setMaxValue(100);
-    ASSERT_TRUE(cell->isVertical());
+    slider->cell()->setContinuous(true);
+    ASSERT_TRUE(slider->sliderCell()->isVertical());
     // Track 121 high, knob 21: the knob's centre runs from y 30.5 to 130.5 in the window.
     f.window.mouseDown({20, 80.5});
     EXPECT_DOUBLE_EQ(slider->doubleValue(), 50.0);
@@ -86,36 +63,29 @@ TEST(SliderTracking, VerticalKnobFollowsThePointerAndSendsEachStep) {
     f.window.mouseUp({20, 40.5});
     EXPECT_DOUBLE_EQ(slider->doubleValue(), 10.0);
     EXPECT_EQ(f.target.values, (std::vector<double>{50, 100, 10}));
-    EXPECT_EQ(cell->steps, (std::vector<std::string>{"start", "continue", "continue", "stop(up)"}));
-}
 
-TEST(SliderTracking, LostGrabStopsWithTheMouseNotUp) {
-    Fixture f;
-    auto cell = std::make_shared<StepSliderCell>();
-    f.add(std::make_shared<Slider>(Rect{10, 20, 22, 121}, cell));
-    f.window.mouseDown({20, 50});
-    f.window.mouseDragged({20, 60});
+    // Not continuous, the action waits for the release, which a lost grab or the window
+    // closing mid-drag is not.
+    slider->cell()->setContinuous(false);
+    f.window.mouseDown({20, 80.5});
     f.window.cancelMouseTracking();
-    f.window.mouseUp({20, 60});
-    f.window.mouseDown({20, 50});
-    f.window.close(); // a window closing mid-drag ends it the same way
-    EXPECT_EQ(cell->steps, (std::vector<std::string>{"start", "continue", "stop(not up)", "start",
-                                                     "stop(not up)"}));
+    f.window.mouseUp({20, 80.5});
+    f.window.mouseDown({20, 130.5});
+    f.window.mouseUp({20, 130.5});
+    f.window.mouseDown({20, 80.5});
+    f.window.close();
+    EXPECT_EQ(f.target.values, (std::vector<double>{50, 100, 10, 100}));
 }
 
 TEST(ButtonTracking, ClickInsideTogglesAndSendsReleaseOutsideDoesNot) {
     Fixture f;
     auto button = f.add(std::make_shared<Button>(Rect{10, 10, 80, 30}));
     button->setButtonType(ButtonType::PushOnPushOff);
-    std::vector<bool> answers;
-    auto track = [&](Point down, Point up, bool cancel = false) {
-        Event e;
-        e.locationInWindow = down;
-        button->cell()->trackMouse(e, button->bounds(), *button, false,
-                                   [&](bool in) { answers.push_back(in); });
+    auto press = [&](Point up, bool cancel = false) {
+        f.window.mouseDown({20, 20});
         f.window.mouseDragged({200, 150}); // out and back in: highlight follows
         EXPECT_FALSE(button->cell()->isHighlighted());
-        f.window.mouseDragged(down);
+        f.window.mouseDragged({20, 20});
         EXPECT_TRUE(button->cell()->isHighlighted());
         if (cancel)
             f.window.cancelMouseTracking();
@@ -123,16 +93,14 @@ TEST(ButtonTracking, ClickInsideTogglesAndSendsReleaseOutsideDoesNot) {
             f.window.mouseUp(up);
         EXPECT_FALSE(button->cell()->isHighlighted());
     };
-    track({20, 20}, {30, 25});
+    press({30, 25});
     EXPECT_EQ(button->state(), CellState::On);
-    track({20, 20}, {150, 25});
-    track({20, 20}, {20, 20}, true);
+    press({150, 25});
+    press({20, 20}, true);
     EXPECT_EQ(button->state(), CellState::On);
-    EXPECT_EQ(answers, (std::vector<bool>{true, false, false}));
     EXPECT_EQ(f.target.values, (std::vector<double>{1}));
     button->setEnabled(false);
-    f.window.mouseDown({20, 20});
-    f.window.mouseUp({20, 20});
+    click(f.window, {20, 20});
     EXPECT_EQ(f.target.values.size(), 1u);
 }
 
@@ -141,42 +109,36 @@ TEST(TextFieldEditing, ReturnAndLeavingAfterAnEditSendTheAction) {
     auto field = f.add(std::make_shared<TextField>(Rect{10, 10, 80, 22}));
     auto other = f.add(std::make_shared<TextField>(Rect{100, 10, 80, 22}));
     field->setIntValue(12);
-    f.window.mouseDown({85, 20}); // right of the text: the caret goes to its end
-    f.window.mouseUp({85, 20});
+    click(f.window, {85, 20}); // right of the text: the caret goes to its end
     ASSERT_TRUE(field->isEditing());
     EXPECT_EQ(field->caret(), 2u);
-    f.window.keyDown(f.key(Key::Backspace));
-    f.window.keyDown(f.key(Key::Backspace));
+    f.window.keyDown(key(Key::Backspace));
+    f.window.keyDown(key(Key::Backspace));
     for (const char* c : {"3", "7", ".", "9"})
-        f.window.keyDown(f.key(Key::None, c));
-    f.window.keyDown(f.key(Key::Return));
+        f.window.keyDown(key(Key::None, c));
+    f.window.keyDown(key(Key::Return));
     EXPECT_EQ(field->stringValue(), "37.9");
     EXPECT_FLOAT_EQ(field->floatValue(), 37.9f);
     EXPECT_EQ(field->intValue(), 37);
 
-    f.window.mouseDown({110, 20}); // focus moves without an edit: no action
-    f.window.mouseUp({110, 20});
-    f.window.keyDown(f.key(Key::None, "-0.5"));
+    click(f.window, {110, 20}); // focus moves without an edit: no action
+    f.window.keyDown(key(Key::None, "-0.5"));
     f.window.makeFirstResponder(nullptr); // leaving after an edit sends
     EXPECT_EQ(other->intValue(), 0);      // -0.5 truncates toward zero
     EXPECT_EQ(f.target.strings, (std::vector<std::string>{"37.9", "-0.5"}));
 
     f.window.makeFirstResponder(field.get());
-    f.window.keyDown(f.key(Key::None, "x\x01"));
+    f.window.keyDown(key(Key::None, "x\x01"));
     EXPECT_EQ(field->stringValue(), "37.9x"); // control characters are not typed
-    f.window.keyDown(f.key(Key::Escape));
+    f.window.keyDown(key(Key::Escape));
     EXPECT_EQ(field->stringValue(), "37.9");
     f.window.makeFirstResponder(nullptr);
     EXPECT_EQ(f.target.strings.size(), 2u);
-}
 
-TEST(TextFieldEditing, CaretMovesByCharactersNotBytes) {
-    Fixture f;
-    auto field = f.add(std::make_shared<TextField>(Rect{10, 10, 120, 22}));
-    field->setStringValue("a\xC3\xA9z"); // a, e-acute, z
+    field->setStringValue("a\xC3\xA9z"); // the caret moves by characters, not bytes
     f.window.makeFirstResponder(field.get());
-    f.window.keyDown(f.key(Key::Left));
-    f.window.keyDown(f.key(Key::Backspace));
+    f.window.keyDown(key(Key::Left));
+    f.window.keyDown(key(Key::Backspace));
     EXPECT_EQ(field->stringValue(), "az");
     EXPECT_EQ(field->caret(), 1u);
 }
@@ -196,15 +158,12 @@ TEST(PopUpTracking, PressDragReleasePicksClickLeavesTheMenuOpen) {
     EXPECT_FALSE(popup->isMenuOpen());
     EXPECT_EQ(popup->titleOfSelectedItem(), "Pedal");
 
-    f.window.mouseDown({60, 92}); // a click: stays open
-    f.window.mouseUp({60, 92});
+    click(f.window, {60, 92}); // a click: stays open
     ASSERT_TRUE(popup->isMenuOpen());
-    f.window.mouseDown({60, 92 + 20});
-    f.window.mouseUp({60, 92 + 20}); // second click picks "Pitch"
+    click(f.window, {60, 92 + 20}); // second click picks "Pitch"
     EXPECT_EQ(popup->indexOfSelectedItem(), 2);
 
-    f.window.mouseDown({60, 92});
-    f.window.mouseUp({60, 92});
+    click(f.window, {60, 92});
     f.window.mouseDown({290, 190}); // outside the menu: closes it, picks nothing
     EXPECT_FALSE(popup->isMenuOpen());
     EXPECT_EQ(f.target.values, (std::vector<double>{3, 2}));

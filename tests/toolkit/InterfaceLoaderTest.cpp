@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Interface descriptions: classes by name, frames, properties, cells, outlets on the owner
-// and the root, actions to the owner, waking order, and errors that name the file and the
-// offending entry.
+// Interface descriptions: classes, properties, cells, outlets, actions and waking order, and
+// errors for hostile descriptions that name the file and the offending entry.
 #include "platform/toolkit/InterfaceLoader.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
@@ -58,13 +57,6 @@ class Owner : public Connectable {
     std::vector<std::string> actions;
 };
 
-struct Registered {
-    Registered() {
-        ClassRegistry::shared().registerViewClass<Panel>("TestPanel");
-        ClassRegistry::shared().registerCellClass<WakingCell>("TestWakingCell");
-    }
-};
-
 const char* kGood = R"({
   "root": {
     "class": "TestPanel", "id": "panel", "frame": [0, 0, 300, 200], "autoresizingMask": 18,
@@ -90,12 +82,16 @@ std::string loadError(const std::string& json) {
 
 } // namespace
 
-TEST(InterfaceLoader, BuildsConnectsAndWakesTheTree) {
-    static Registered once;
+TEST(InterfaceLoader, LoadsByNameFromABundleBuildingConnectingAndWakingTheTree) {
+    ClassRegistry::shared().registerViewClass<Panel>("TestPanel");
+    ClassRegistry::shared().registerCellClass<WakingCell>("TestWakingCell");
     gWakeOrder.clear();
+    const testing_support::TestDirectory dir;
+    testing_support::writeFile(dir / "panel.json", kGood);
+    const fnd::Bundle& bundle = fnd::Bundle::registerBundle("org.zembra.test.toolkit", dir.path());
     Owner owner;
     std::string error;
-    auto root = InterfaceLoader::loadString(kGood, "view.json", owner, &error);
+    auto root = InterfaceLoader::loadNamed("panel", bundle, owner, &error);
     ASSERT_TRUE(root) << error;
     auto* panel = dynamic_cast<Panel*>(root.get());
     ASSERT_TRUE(panel);
@@ -117,9 +113,8 @@ TEST(InterfaceLoader, BuildsConnectsAndWakesTheTree) {
     ASSERT_TRUE(button);
     EXPECT_EQ(button->title(), "Solo A");
     EXPECT_EQ(button->state(), CellState::On);
-    auto* buttonCell = button->buttonCell();
-    ASSERT_TRUE(buttonCell);
-    EXPECT_EQ(buttonCell->buttonType(), ButtonType::PushOnPushOff);
+    ASSERT_TRUE(button->buttonCell());
+    EXPECT_EQ(button->buttonCell()->buttonType(), ButtonType::PushOnPushOff);
     EXPECT_TRUE(button->cell()->font().bold);
     EXPECT_EQ(dynamic_cast<PopUpButton*>(root->subviews()[2].get())->titleOfSelectedItem(), "Mod");
     auto* field = dynamic_cast<TextField*>(panel->outlets.at("uiTitle").get());
@@ -128,54 +123,40 @@ TEST(InterfaceLoader, BuildsConnectsAndWakesTheTree) {
     EXPECT_FALSE(field->isEditable());
     // Children wake before their parents, a control's cell with it.
     EXPECT_EQ(gWakeOrder, (std::vector<std::string>{"cell", "panel"}));
+
+    fnd::LogCapture log;
+    EXPECT_FALSE(InterfaceLoader::loadNamed("missing", bundle, owner, &error));
+    EXPECT_NE(error.find("missing.json"), std::string::npos);
 }
 
 TEST(InterfaceLoader, ErrorsNameTheFileAndTheEntry) {
-    static Registered once;
     fnd::LogCapture log;
     // Each message names the file, the entry (by id, else by its place) and what is wrong.
-    const std::pair<const char*, std::vector<const char*>> named[] = {
+    const std::pair<const char*, std::vector<const char*>> cases[] = {
         {R"({"root": {"class": "View", "subviews": [
             {"class": "Slidr", "id": "mixA", "frame": [0, 0, 10, 10]}]}})",
          {"view.json", "'mixA'", "unknown view class 'Slidr'"}},
         {R"({"root": {"class": "Slider", "id": "room", "maxVal": 3}})", {"'room'", "'maxVal'"}},
         {R"({"root": {"class": "View", "subviews": [{"class": "View"},
             {"class": "Slider", "minValue": "low"}]}})",
-         {"root.subviews[1]", "'minValue' must be a number"}}};
-    for (const auto& [json, parts] : named) {
+         {"root.subviews[1]", "'minValue' must be a number"}},
+        {R"({"root": {"class": "Slider", "cell": "Nope"}})", {"unknown cell class 'Nope'"}},
+        {R"({"root": {"class": "View", "id": "a", "subviews": [{"class": "View", "id": "a"}]}})",
+         {"used twice"}},
+        {R"({"root": {"class": "View", "outlet": "uiNothing"}})", {"no outlet 'uiNothing'"}},
+        {R"({"root": {"class": "Slider", "action": "nope:"}})", {"no action 'nope:'"}},
+        {R"({"root": {"class": "View", "action": "levelChanged:"}})", {"only controls"}},
+        {R"({"root": {"class": "Slider", "minValue": 5, "maxValue": 1}})", {"maxValue"}},
+        {R"({"root": {"class": "Button", "frame": [0, 0, 1]}})", {"'frame'"}},
+        {R"({"root": {"class": "View"}, "extra": 1})", {"'extra'"}},
+        {"{\"root\": ", {"not valid JSON"}},
+        // Too large for a double: not a parse error to the JSON library, it used to escape
+        // the loader and end the host.
+        {R"({"root": {"class": "View", "frame": [0, 0, 3e999, 1]}})", {"not valid JSON"}}};
+    for (const auto& [json, parts] : cases) {
         const std::string error = loadError(json);
         for (const char* part : parts)
             EXPECT_NE(error.find(part), std::string::npos) << error;
     }
-
-    const std::pair<const char*, const char*> cases[] = {
-        {R"({"root": {"class": "Slider", "cell": "Nope"}})", "unknown cell class 'Nope'"},
-        {R"({"root": {"class": "View", "id": "a", "subviews": [{"class": "View", "id": "a"}]}})",
-         "used twice"},
-        {R"({"root": {"class": "View", "outlet": "uiNothing"}})", "no outlet 'uiNothing'"},
-        {R"({"root": {"class": "Slider", "action": "nope:"}})", "no action 'nope:'"},
-        {R"({"root": {"class": "View", "action": "levelChanged:"}})", "only controls"},
-        {R"({"root": {"class": "Slider", "minValue": 5, "maxValue": 1}})", "maxValue"},
-        {R"({"root": {"class": "Button", "frame": [0, 0, 1]}})", "'frame'"},
-        {R"({"root": {"class": "View"}, "extra": 1})", "'extra'"},
-        {"{\"root\": ", "not valid JSON"},
-        // Too large for a double: not a parse error to the JSON library, it used to escape
-        // the loader and end the host.
-        {R"({"root": {"class": "View", "frame": [0, 0, 3e999, 1]}})", "not valid JSON"}};
-    for (const auto& [json, expected] : cases)
-        EXPECT_NE(loadError(json).find(expected), std::string::npos) << json;
     EXPECT_GE(log.count("view.json"), 12u); // every failure is logged too
-}
-
-TEST(InterfaceLoader, LoadsByNameFromABundle) {
-    static Registered once;
-    fnd::LogCapture log;
-    const testing_support::TestDirectory dir;
-    testing_support::writeFile(dir / "panel.json", kGood);
-    const fnd::Bundle& bundle = fnd::Bundle::registerBundle("org.zembra.test.toolkit", dir.path());
-    Owner owner;
-    EXPECT_TRUE(InterfaceLoader::loadNamed("panel", bundle, owner));
-    std::string error;
-    EXPECT_FALSE(InterfaceLoader::loadNamed("missing", bundle, owner, &error));
-    EXPECT_NE(error.find("missing.json"), std::string::npos);
 }

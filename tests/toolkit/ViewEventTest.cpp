@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Views in a window: hit testing and coordinates, autoresizing, display requests, first
-// responder and key routing, and the pairing of every press with a release.
+// Views in a window: hit testing, coordinates, autoresizing, display requests, focus and
+// keys, and the pairing of every press with a release.
 #include "platform/toolkit/HeadlessWindow.h"
 #include "platform/toolkit/View.h"
+
+#include "ToolkitTestViews.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,8 @@
 #include <vector>
 
 using namespace tk;
+using tk_test::click;
+using tk_test::key;
 
 namespace {
 
@@ -37,13 +41,6 @@ class Probe : public View {
     std::string name_;
     bool focus_;
 };
-
-Event key(const std::string& chars) {
-    Event e;
-    e.type = EventType::KeyDown;
-    e.characters = e.charactersIgnoringModifiers = chars;
-    return e;
-}
 
 } // namespace
 
@@ -101,7 +98,7 @@ TEST(Views, InvalidationAsksTheBackendOnceUntilDrawn) {
     EXPECT_FALSE(child->needsDisplay());
 }
 
-TEST(Views, ClickGivesFocusToViewsThatTakeItAndKeysGoThere) {
+TEST(Views, ClicksGiveFocusToViewsThatTakeItKeysGoThereAndEveryPressGetsOneRelease) {
     std::vector<std::string> log;
     HeadlessWindow w({100, 100});
     auto root = std::make_shared<Probe>(Rect{0, 0, 100, 100}, &log, "root");
@@ -111,40 +108,27 @@ TEST(Views, ClickGivesFocusToViewsThatTakeItAndKeysGoThere) {
     root->addSubview(b);
     w.setContentView(root);
 
-    w.keyDown(key("x")); // no first responder: dropped
-    w.mouseDown({10, 10});
-    w.mouseUp({10, 10});
+    w.keyDown(key(Key::None, "x")); // no first responder: dropped
+    click(w, {10, 10});
     EXPECT_EQ(w.firstResponder(), a.get());
-    w.mouseDown({60, 10}); // b does not take focus: a keeps it
-    w.mouseUp({60, 10});
+    click(w, {60, 10}); // b does not take focus: a keeps it
     EXPECT_EQ(w.firstResponder(), a.get());
-    w.keyDown(key("q"));
+    w.keyDown(key(Key::None, "q"));
     a->removeFromSuperview(); // leaving the window resigns
     EXPECT_EQ(w.firstResponder(), nullptr);
-    EXPECT_EQ(log, (std::vector<std::string>{"a down", "a up", "b down", "b up", "a key q",
-                                             "a resigns"}));
-}
 
-TEST(Views, EveryPressGetsExactlyOneRelease) {
-    std::vector<std::string> log;
-    HeadlessWindow w({100, 100});
-    auto root = std::make_shared<Probe>(Rect{0, 0, 100, 100}, &log, "v");
-    w.setContentView(root);
-
-    w.mouseDown({10, 10});
-    w.mouseDragged({20, 20});
+    w.mouseDown({10, 60});
+    w.mouseDragged({20, 70});
     w.cancelMouseTracking(); // the grab was lost
-    w.mouseUp({30, 30});     // a stray release reaches nobody
-    EXPECT_EQ(root->lastLocal, (Point{20, 20}));
-
-    w.mouseDown({10, 10});
-    w.mouseDown({40, 40}); // the backend lost a release
-    w.mouseUp({40, 40});
-
-    w.mouseDown({5, 5});
+    w.mouseUp({30, 80});     // a stray release reaches nobody
+    EXPECT_EQ(root->lastLocal, (Point{20, 70}));
+    w.mouseDown({10, 60});
+    click(w, {40, 90}); // the backend lost the first release
+    w.mouseDown({5, 55});
     w.close();
-    w.mouseDown({5, 5}); // closed: ignored
-    EXPECT_EQ(log, (std::vector<std::string>{"v down", "v drag", "v up(synthetic)", "v down",
-                                             "v up(synthetic)", "v down", "v up", "v down",
-                                             "v up(synthetic)"}));
+    w.mouseDown({5, 55}); // closed: ignored
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "a down", "a up", "b down", "b up", "a key q", "a resigns", "root down",
+                       "root drag", "root up(synthetic)", "root down", "root up(synthetic)",
+                       "root down", "root up", "root down", "root up(synthetic)"}));
 }
