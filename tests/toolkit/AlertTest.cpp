@@ -148,7 +148,8 @@ TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
 TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
     auto presenter = std::make_shared<PressingPresenter>(window, "");
     fnd::setAlertPresenter(presenter);
-    EXPECT_EQ(raiseFromWorker(5ms), 1); // shown, never answered
+    // Long enough for a loaded main thread to show it before its caller gives up.
+    EXPECT_EQ(raiseFromWorker(500ms), 1); // shown, never answered
     ASSERT_EQ(presenter->shown.size(), 1u);
     press(window, window.overlays().back().get(), "More"); // a late answer goes nowhere
 
