@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sessions built and exported by ardour7-lua, Ardour's VST3 scanner, and lining an export up
-// with a reference.
+// Sessions exported by ardour7-lua, Ardour's VST3 scanner, and lining an export up with a
+// reference.
 #include "ArdourSession.h"
 
 #include "ZembraParameters.h"
@@ -30,14 +30,6 @@ Result scanVst3(const std::vector<std::string>& env) {
                env, 60s);
 }
 
-namespace {
-
-std::string quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
-} // namespace
-
 ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
                               const std::vector<std::string>& env, const std::string& tag) {
     const fs::path dir = m.dir / ("ardour-" + tag);
@@ -46,6 +38,7 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
     const size_t frames = readSound(m.a).frames();
     const int64_t to = job.to > 0 ? job.to : job.at + static_cast<int64_t>(frames);
     const fs::path jobFile = dir / "job.lua";
+    const auto quoted = [](const std::string& text) { return "\"" + text + "\""; };
     {
         std::ofstream lua(jobFile);
         lua.precision(9);

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Ardour, headless, for the end-to-end suites: a session around Zembra built and exported by
-// ardour7-lua on its Dummy backend (ardour_session.lua), and Ardour's VST3 scanner, each with
-// a home of its own so nothing outside the work folder is read or written.
+// Ardour, headless: sessions around Zembra built and exported by ardour7-lua on its Dummy
+// backend (ardour_session.lua), and Ardour's VST3 scanner, in a home under the work folder.
 #pragma once
 
 #include "E2eSounds.h"
@@ -11,17 +10,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
-#include <string>
 
 namespace e2e {
 
-// How B reaches the plug-in on A's track.
-enum class Routing {
-    Pins,       // one stereo track, A left and B right, its right channel wired to B's pin
-    Send,       // B on a track of its own, sent to the plug-in's side-chain input
-    DirectPort, // that track's output connected straight to the side-chain input
-};
-// As the session script and the figures name it.
+// How B reaches the plug-in on A's track (ardour_session.lua says how each is wired).
+enum class Routing { Pins, Send, DirectPort };
 inline const char* routingName(Routing r) {
     static const char* const kNames[] = {"pins", "send", "direct"};
     return kNames[static_cast<int>(r)];
@@ -42,10 +35,9 @@ struct ArdourExport {
     int reportedLag = -1; // the plug-in latency Ardour compensates, as it reports it
 };
 
-// A home for Ardour (HOME, XDG config and cache) under the work folder, made fresh.
+// A fresh home for Ardour (HOME, XDG config and cache).
 std::vector<std::string> ardourEnv(const std::filesystem::path& home);
-
-// Runs ardour-vst3-scanner on our bundle with that home, so Ardour finds the VST3 there.
+// ardour-vst3-scanner on our bundle, indexing it into that home.
 Result scanVst3(const std::vector<std::string>& env);
 
 ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,

@@ -40,7 +40,7 @@ ClapHost::ClapHost()
             extension,
             [](const clap_host_t* h) { self(h).restarts++; },
             [](const clap_host_t*) {},
-            [](const clap_host_t* h) { self(h).callbacks++; }} {}
+            [](const clap_host_t*) {}} {}
 
 const void* ClapHost::extension(const clap_host_t*, const char* name) {
     static const clap_host_latency_t latency = {
@@ -54,7 +54,7 @@ const void* ClapHost::extension(const clap_host_t*, const char* name) {
     static const clap_host_gui_t gui = {
         [](const clap_host_t*) {}, [](const clap_host_t*, uint32_t, uint32_t) { return false; },
         [](const clap_host_t*) { return false; }, [](const clap_host_t*) { return false; },
-        [](const clap_host_t* h, bool) { self(h).editorClosed++; }};
+        [](const clap_host_t*, bool) {}};
     static const clap_host_timer_support_t timers = {
         [](const clap_host_t* h, uint32_t, clap_id* id) {
             *id = self(h).mNextTimer++;

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A minimal CLAP host for the tests, written from the CLAP headers DPF ships: it loads a module
-// and offers plug-ins the host side DPF asks for (parameters, latency, thread checks, the three
-// requests, and for the editor the window and timer services).
+// A minimal CLAP host from the CLAP headers DPF ships: it loads a module and offers the host
+// side DPF asks for (parameters, latency, thread checks, requests, the editor's window, timers).
 #pragma once
 
 #include "clap/entry.h"
@@ -12,7 +11,6 @@
 #include "clap/ext/timer-support.h"
 #include "clap/plugin-factory.h"
 
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,7 +25,7 @@ const Extension* clapExtension(const clap_plugin_t* plugin, const char* id) {
     return static_cast<const Extension*>(plugin->get_extension(plugin, id));
 }
 
-// Everything runs on one thread, which is both main and audio thread here.
+// One thread is both main and audio thread here.
 class ClapHost {
   public:
     ClapHost();
@@ -38,7 +36,7 @@ class ClapHost {
     // Calls the plug-in's timers, as a host's event loop does while its editor is open.
     void runTimers(const clap_plugin_t* plugin) const;
 
-    int restarts = 0, callbacks = 0, latencyChanges = 0, editorClosed = 0;
+    int restarts = 0, latencyChanges = 0;
 
   private:
     static ClapHost& self(const clap_host_t* h) { return *static_cast<ClapHost*>(h->host_data); }

@@ -63,6 +63,9 @@ double rms(const Sound& s) {
     return s.samples.empty() ? 0.0 : std::sqrt(sum / static_cast<double>(s.samples.size()));
 }
 
+namespace {
+
+// zembra-render's options for host values of the twelve parameters.
 std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
     // zembra-render spells the table's symbols and labels in lower case, words joined by '-'.
     const auto commandLine = [](std::string name) {
@@ -87,8 +90,6 @@ std::vector<std::string> renderOptions(const std::map<int, float>& hostValues) {
     }
     return options;
 }
-
-namespace {
 
 // The mono file `source` with `lead` samples of silence before it.
 fs::path preceded(const fs::path& source, size_t lead, const fs::path& to) {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sound for the end-to-end suites: the A and B material every host test plays, and the
-// reference zembra-render makes of it, to compare a host's output with.
+// The A and B material every host test plays, and zembra-render's reference of it to compare
+// a host's output with.
 #pragma once
 
 #include "SoundFile.h"
@@ -17,9 +17,8 @@ using testing_support::readSound;
 using testing_support::Sound;
 using testing_support::writeSound;
 
-// A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz: the two-channel file
-// lv2file reads (A left, B right) and the two mono files zembra-render reads, in a fresh
-// folder of the work directory named `name`.
+// A voice-like buzz as A and a detuned saw chord as B, 1.5 s at 48 kHz, as one file (A left,
+// B right) and two mono ones, in a fresh folder `name` of the work directory.
 struct Material {
     std::filesystem::path dir, both, a, b;
 };
@@ -29,15 +28,14 @@ Material makeMaterial(const std::string& name);
 double maxDifference(const Sound& x, const Sound& y);
 double rms(const Sound& s);
 
-// zembra-render's options for host values of the twelve parameters, by parameter id.
-std::vector<std::string> renderOptions(const std::map<int, float>& hostValues);
-// zembra-render --raw of the material with those values: stereo, the engine's delay kept.
+// zembra-render --raw of the material with host values by parameter id: stereo, the engine's
+// delay kept.
 // The sources may be preceded by silence: `leadA` samples before A, `leadB` before B (the
 // output grows by the larger).
 Sound renderReference(const Material& m, const std::map<int, float>& hostValues, size_t leadA = 0,
                       size_t leadB = 0);
-// Checks that a host's output (the engine's delay kept, like --raw) matches zembra-render's
-// to float rounding, and prints the difference as a figure under `host`'s name.
+// Checks that a host's output (the engine's delay kept) matches zembra-render's to float
+// rounding, and prints the difference under `host`'s name.
 void expectRendersLikeZembraRender(const std::string& host, const Sound& output, const Material& m,
                                    const std::map<int, float>& hostValues);
 

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Children bounded by timeouts, the environment of a client that loads the plug-in, and a
-// JACK server of the tests' own.
+// Children bounded by timeouts, a plug-in client's environment, a JACK server of our own.
 #include "E2eSupport.h"
 
 #include <csignal>
@@ -54,6 +53,11 @@ Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>
     return child;
 }
 
+void endInput(Child& child) {
+    close(child.in);
+    child.in = -1;
+}
+
 bool running(const Child& child) {
     siginfo_t info{};
     return child.pid > 0 &&
@@ -95,8 +99,7 @@ Result finish(Child& child, std::chrono::milliseconds timeout) {
 Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env,
            std::chrono::milliseconds timeout) {
     Child child = spawn(argv, env);
-    close(child.in);
-    child.in = -1;
+    endInput(child);
     return finish(child, timeout);
 }
 
@@ -108,23 +111,6 @@ std::vector<std::string> hostEnv(std::vector<std::string> env) {
         env.push_back(std::string("TSAN_OPTIONS=suppressions=") + ZEMBRA_E2E_TSAN_SUPPRESSIONS);
     }
     return env;
-}
-
-std::string readUntil(Child& child, const std::function<bool(const std::string&)>& done,
-                      std::chrono::milliseconds timeout) {
-    std::string text;
-    if (child.out < 0) return text;
-    fcntl(child.out, F_SETFL, O_NONBLOCK);
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!done(text) && std::chrono::steady_clock::now() < deadline) {
-        char buffer[4096];
-        const ssize_t n = read(child.out, buffer, sizeof buffer);
-        if (n > 0)
-            text.append(buffer, static_cast<size_t>(n));
-        else
-            std::this_thread::sleep_for(20ms);
-    }
-    return text;
 }
 
 bool eventually(const std::function<bool()>& done, std::chrono::milliseconds cap) {

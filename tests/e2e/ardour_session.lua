@@ -1,19 +1,11 @@
 -- SPDX-License-Identifier: GPL-3.0-or-later
 -- Builds an Ardour session around Zembra and exports it, headless (ardour7-lua, Dummy
--- backend): ardour7-lua ardour_session.lua JOB.lua, where JOB.lua returns the table below.
---   dir, name        where the session is made (a new folder)
---   buffer           the engine's period in samples
---   format           "LV2" or "VST3"
---   a, b, frames     the two mono sources (WAV) and their length in samples
---   at               where on the timeline the material starts, in samples
---   routing          "pins": one stereo track holding A left and B right, its right channel
---                    wired to the plug-in's B pin; "send": B on a track of its own, fed to
---                    the plug-in's side-chain input through a send; "direct": that track's
---                    outputs connected straight to the side-chain input
---   params           plug-in parameter name -> value, in host units
---   from, to         the exported range in samples
---   outdir           an empty folder the export is written to (one 32-bit float WAV)
--- It prints "lag N" (the plug-in's latency Ardour compensates) and "exported" when done.
+-- backend): ardour7-lua ardour_session.lua JOB.lua. JOB.lua returns {dir, name, buffer,
+-- format ("LV2"/"VST3"), a, b, frames, at, routing, params (name -> host value), from, to,
+-- outdir}, positions in samples (ArdourSession.cpp writes it). Routing "pins": one stereo
+-- track, A left and B right, its right channel wired to B's pin; "send": B on a track of its
+-- own, sent to the side-chain input; "direct": that track's output connected to it.
+-- It prints "lag N" (the latency Ardour compensates) and "exported" when done.
 local job = dofile(arg[1])
 
 local function check(ok, what)

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The built plug-in in the clients people use: lv2info reads what we declare, lv2file renders
-// files that match zembra-render, jalv runs it under a JACK server again and again, and the
-// VST3 module loads and lists itself. Every child is bounded by a timeout.
+// The built plug-in in the clients people use (lv2info, lv2file, jalv under a JACK server of
+// its own), the standalone, and the modules loaded as hosts load them.
 #include "E2eSounds.h"
 #include "E2eSupport.h"
 #include "FactoryPresets.h"
@@ -14,11 +13,9 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <string>
@@ -88,38 +85,33 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
     EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);
 }
 
-TEST(Lv2File, RendersWhatZembraRenderRenders) {
-    const Material m = makeMaterial("lv2file-settings");
+// With values given on the command line and with factory presets; lv2file maps the file's
+// channels to the audio inputs in order: left A, right B.
+TEST(Lv2File, RendersWhatZembraRenderRendersWithValuesAndWithPresets) {
+    const Material m = makeMaterial("lv2file");
+    const fs::path output = m.dir / "plugin.wav";
+    auto expectRenders = [&](const std::string& name, std::vector<std::string> argv,
+                             const std::map<int, float>& values) {
+        SCOPED_TRACE(name);
+        argv.insert(argv.begin(), {"lv2file", "-i", m.both.string(), "-o", output.string()});
+        argv.push_back(kUri);
+        const Result r = run(argv, hostEnv());
+        ASSERT_EQ(r.status, 0) << r.output;
+        expectRendersLikeZembraRender("lv2file, " + name, readSound(output), m, values);
+    };
     const std::map<int, float> settings = {{kParamX, 0.3f},     {kParamY, 0.8f},
                                            {kParamMixA, 10.0f}, {kParamWetDry, 20.0f},
                                            {kParamRoom, 70.0f}, {kParamStereoMode, 1.0f}};
-    // lv2file maps the file's channels to the audio inputs in order: left A, right B.
-    std::vector<std::string> argv = {
-        "lv2file", "-i", m.both.string(), "-o", (m.dir / "plugin.wav").string(), "-b", "1000"};
-    for (auto [id, value] : settings) {
-        argv.push_back("-p");
-        argv.push_back(std::string(kParameters[id].symbol) + ":" + std::to_string(value));
-    }
-    argv.push_back(kUri);
-    const Result r = run(argv, hostEnv());
-    ASSERT_EQ(r.status, 0) << r.output;
-
-    expectRendersLikeZembraRender("lv2file", readSound(m.dir / "plugin.wav"), m, settings);
-}
-
-TEST(Lv2File, FactoryPresetsLoadEveryValue) {
-    const Material m = makeMaterial("lv2file-preset");
+    std::vector<std::string> options = {"-b", "1000"};
+    for (auto [id, value] : settings)
+        options.insert(options.end(),
+                       {"-p", kParameters[id].symbol + (":" + std::to_string(value))});
+    expectRenders("values", options, settings);
     for (const auto& preset : {plugin::kFactoryPresets[2], plugin::kFactoryPresets[4]}) {
-        SCOPED_TRACE(preset.name);
-        const Result r = run({"lv2file", "-i", m.both.string(), "-o",
-                              (m.dir / "plugin.wav").string(), "-P", preset.name, kUri},
-                             hostEnv());
-        ASSERT_EQ(r.status, 0) << r.output;
         std::map<int, float> values;
         for (const ParameterInfo& p : kParameters)
             values[p.id] = preset.value(p.id);
-        expectRendersLikeZembraRender(std::string("lv2file, preset ") + preset.name,
-                                      readSound(m.dir / "plugin.wav"), m, values);
+        expectRenders(std::string("preset ") + preset.name, {"-P", preset.name}, values);
     }
 }
 
@@ -128,23 +120,12 @@ class UnderJack : public ::testing::Test {
     static void SetUpTestSuite() {
         serverUp = jack.start("zembra-e2e-" + std::to_string(getpid()));
     }
-    static Result jackQuery(const std::vector<std::string>& argv) { return jack.query(argv); }
-    // Whether `client` registers `port` with the server before it exits.
-    static bool registered(const Child& client, const std::string& port) {
-        bool found = false;
-        eventually([&] {
-            found = jackQuery({"jack_lsp"}).output.find(port + "\n") != std::string::npos;
-            return found || !running(client);
-        });
-        return found;
-    }
     static void TearDownTestSuite() {
         if (!jack.stop()) ADD_FAILURE() << "jackd did not stop";
     }
     void SetUp() override { ASSERT_TRUE(serverUp) << "jackd did not start: " << jack.failure; }
 
     static inline JackServer jack;
-    static inline const std::vector<std::string>& env = jack.env;
     static inline bool serverUp = false;
 };
 
@@ -152,19 +133,24 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
     for (int round = 0; round < 20; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         const std::string name = "zembra" + std::to_string(round);
-        Child jalv = spawn({"jalv", "-x", "-n", name, kUri}, hostEnv(env));
+        Child jalv = spawn({"jalv", "-x", "-n", name, kUri}, hostEnv(jack.env));
         ASSERT_GT(jalv.pid, 0);
         // Running: its ports are there.
-        EXPECT_TRUE(registered(jalv, name + ":lv2_out_l"));
+        bool listed = false;
+        eventually([&] {
+            listed =
+                jack.query({"jack_lsp"}).output.find(name + ":lv2_out_l\n") != std::string::npos;
+            return listed || !running(jalv);
+        });
+        EXPECT_TRUE(listed);
         if (round == 0) {
             // jalv tells JACK the plug-in's latency: the outputs trail the inputs by kLatency.
-            const Result lsp = jackQuery({"jack_lsp", "-l", name + ":lv2_out_l"});
+            const Result lsp = jack.query({"jack_lsp", "-l", name + ":lv2_out_l"});
             EXPECT_NE(lsp.output.find("playback latency = [ " + std::to_string(kLatency)),
                       std::string::npos)
                 << lsp.output;
         }
-        close(jalv.in); // console jalv quits at the end of its input
-        jalv.in = -1;
+        endInput(jalv); // console jalv quits at the end of its input
         const Result r = finish(jalv, 30s);
         ASSERT_TRUE(r.finished) << "jalv hung\n" << r.output;
         ASSERT_EQ(r.status, 0) << r.output;
@@ -172,58 +158,17 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
     }
 }
 
-TEST_F(UnderJack, StandaloneRegistersItsPortsAndStopsOnInterrupt) {
-    Child standalone = spawn({ZEMBRA_E2E_STANDALONE}, hostEnv(env));
-    ASSERT_GT(standalone.pid, 0);
-    for (const char* port : {"Zembra:in_a", "Zembra:in_b", "Zembra:out_l", "Zembra:out_r"})
-        EXPECT_TRUE(registered(standalone, port)) << port << "\n" << jackQuery({"jack_lsp"}).output;
-    kill(standalone.pid, SIGINT);
-    const Result r = finish(standalone, 30s);
-    ASSERT_TRUE(r.finished) << "the standalone hung\n" << r.output;
-    EXPECT_EQ(r.status, 0) << r.output;
-}
-
-TEST(Vst3Module, LoadsAndItsFactoryListsThePlugin) {
-    const fs::path module = fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so";
-    void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
-    auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
-    auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
-    auto getFactory = reinterpret_cast<void* (*)()>(dlsym(handle, "GetPluginFactory"));
-    ASSERT_TRUE(entry && exit && getFactory);
-    ASSERT_TRUE(entry(handle));
-
-    auto** factory = static_cast<v3_plugin_factory_cpp**>(getFactory());
-    ASSERT_NE(factory, nullptr);
-    v3_factory_info info{};
-    ASSERT_EQ((*factory)->v1.get_factory_info(factory, &info), V3_OK);
-    EXPECT_STREQ(info.vendor, "Zembra");
-    const int32_t classes = (*factory)->v1.num_classes(factory);
-    ASSERT_GE(classes, 1);
-    bool found = false;
-    for (int32_t i = 0; i < classes; ++i) {
-        v3_class_info c{};
-        ASSERT_EQ((*factory)->v1.get_class_info(factory, i, &c), V3_OK);
-        found = found || (std::string(c.name) == "Zembra" &&
-                          std::string(c.category) == "Audio Module Class");
-    }
-    EXPECT_TRUE(found);
-    (*factory)->unref(factory);
-
-    EXPECT_TRUE(exit());
-    // Left loaded: what the module registered at load lives as long as the process.
-}
-
 // The modules register their bundle when loaded, so the exported support functions find its
 // Info.plist (zembra.lv2/Info.plist, zembra.vst3/Contents/Resources/Info.plist, and for the
-// single-file CLAP module share/zembra/Info.plist beside bin/).
-TEST(PluginModules, RegisterTheirBundleAndExportTheSupportFunctions) {
-    std::vector<fs::path> modules = {fs::path(ZEMBRA_E2E_VST3_BUNDLE) /
-                                         "Contents/x86_64-linux/zembra.so",
-                                     ZEMBRA_E2E_CLAP_MODULE};
+// single-file CLAP module share/zembra/Info.plist beside bin/). The VST3 module's factory
+// lists the plug-in.
+TEST(PluginModules, LoadAndExportTheSupportFunctionsAndTheVst3FactoryListsThePlugin) {
+    const fs::path vst3 = fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so";
+    std::vector<fs::path> modules = {vst3, ZEMBRA_E2E_CLAP_MODULE};
     for (const auto& file : fs::directory_iterator(fs::path(ZEMBRA_E2E_LV2_DIR) / "zembra.lv2"))
         if (file.path().extension() == ".so") modules.push_back(file.path());
     ASSERT_EQ(modules.size(), 3u);
+    // Left loaded: what a module registers at load lives as long as the process.
     for (const fs::path& module : modules) {
         SCOPED_TRACE(module.string());
         void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -233,5 +178,26 @@ TEST(PluginModules, RegisterTheirBundleAndExportTheSupportFunctions) {
         ASSERT_NE(getVersion, nullptr) << "support functions are not exported";
         EXPECT_EQ(getVersion().value_or("none"), ZEMBRA_E2E_VERSION);
         EXPECT_NE(dlsym(handle, "RTzembraSetParameter"), nullptr);
+        if (module != vst3) continue;
+        auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
+        auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
+        auto getFactory = reinterpret_cast<void* (*)()>(dlsym(handle, "GetPluginFactory"));
+        ASSERT_TRUE(entry && exit && getFactory);
+        ASSERT_TRUE(entry(handle));
+        auto** factory = static_cast<v3_plugin_factory_cpp**>(getFactory());
+        ASSERT_NE(factory, nullptr);
+        v3_factory_info info{};
+        ASSERT_EQ((*factory)->v1.get_factory_info(factory, &info), V3_OK);
+        EXPECT_STREQ(info.vendor, "Zembra");
+        bool found = false;
+        for (int32_t i = 0; i < (*factory)->v1.num_classes(factory); ++i) {
+            v3_class_info c{};
+            ASSERT_EQ((*factory)->v1.get_class_info(factory, i, &c), V3_OK);
+            found = found || (std::string(c.name) == "Zembra" &&
+                              std::string(c.category) == "Audio Module Class");
+        }
+        EXPECT_TRUE(found);
+        (*factory)->unref(factory);
+        EXPECT_TRUE(exit());
     }
 }
