@@ -6,8 +6,6 @@
 #include "controller/KlovDecode.h"
 #include "controller/KlovDecoder.h"
 
-#include <tuple>
-
 namespace klov_test {
 namespace {
 
@@ -17,13 +15,12 @@ constexpr uint64_t kMs = 1000; // microseconds
 
 TEST(KlovArithmetic, DialFactorFollowsTheTimeBetweenChanges) {
     const Microseconds last = Microseconds::fromValue(5'000'000);
-    for (const auto& [ms, factor] : {std::pair{0ull, 5.0f},
-                                     {10ull, 5.0f},
-                                     {20ull, 5.0f},
-                                     {30ull, 100000.0f / 30000.0f},
-                                     {50ull, 2.0f},
-                                     {100ull, 1.0f},
-                                     {1000ull, 1.0f}})
+    const struct {
+        uint64_t ms;
+        float factor;
+    } cases[] = {{0, 5.0f},  {10, 5.0f},  {20, 5.0f},  {30, 100000.0f / 30000.0f},
+                 {50, 2.0f}, {100, 1.0f}, {1000, 1.0f}};
+    for (const auto [ms, factor] : cases)
         EXPECT_FLOAT_EQ(klov::DialFactor(Microseconds::fromValue(last.value() + ms * kMs), last),
                         factor)
             << ms;
@@ -168,16 +165,11 @@ TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenStepsWithinTheirBounds) 
     // Milliseconds since the last step, the knob's nibble, the dial after it. The first step
     // is long after the zero timestamp (factor 1); -8 at factor 5 is -40, bounded at 0; fast
     // steps of 7 (35 each) stop at 127.
-    for (auto [ms, nibble, dial] : {std::tuple{0, 0x1, 1},
-                                    {10, 0x1, 6},
-                                    {50, 0x1, 8},
-                                    {100, 0x1, 9},
-                                    {10, 0x8, 0},
-                                    {5, 0x7, 35},
-                                    {5, 0x7, 70},
-                                    {5, 0x7, 105},
-                                    {5, 0x7, 127},
-                                    {5, 0x7, 127}}) {
+    const struct {
+        int ms, nibble, dial;
+    } steps[] = {{0, 0x1, 1},  {10, 0x1, 6}, {50, 0x1, 8},  {100, 0x1, 9}, {10, 0x8, 0},
+                 {5, 0x7, 35}, {5, 0x7, 70}, {5, 0x7, 105}, {5, 0x7, 127}, {5, 0x7, 127}};
+    for (const auto [ms, nibble, dial] : steps) {
         mClock.advance(static_cast<uint64_t>(ms) * kMs);
         knob1(static_cast<uint8_t>(nibble));
         EXPECT_EQ(gDialValues[0].load(), dial) << ms << " ms";
@@ -189,21 +181,18 @@ TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenStepsWithinTheirBounds) 
     EXPECT_EQ(gTraffic.load(), 1.0f);
 }
 
+// Bit 0 of the button byte captures the stick's rest; a report posts once both axes have left
+// it (by more than the dead zone of 5), and every report after that, even back at rest.
 TEST_F(KlovDecodeTest, StickPostsOnlyOnceBothAxesLeftTheirRest) {
-    report(0x01, 128, 128); // bit 0: capture the rest, from every report
-    report(0x01, 250, 5);
-    EXPECT_EQ(stickPosts(), 0);
-    report(0x00, 128, 128); // bit 0 clear: rest captured at 250,5 is left on both axes...
-    EXPECT_EQ(stickPosts(), 1);
-    clearPosted();
-
-    report(0x01, 128, 128); // ...so capture again at the centre
-    report(0x00, 160, 131); // X left, Y within the dead zone of 5
-    EXPECT_EQ(stickPosts(), 0);
-    report(0x00, 160, 160); // now both
-    EXPECT_EQ(stickPosts(), 1);
-    report(0x00, 160, 128); // once left, every decoded report posts, even back at rest
-    ASSERT_EQ(stickPosts(), 2);
+    const struct {
+        uint8_t bits, x, y;
+        int posts; // stick notifications so far
+    } steps[] = {{0x01, 128, 128, 0}, {0x01, 250, 5, 0},   {0x00, 128, 128, 1}, {0x01, 128, 128, 1},
+                 {0x00, 160, 131, 1}, {0x00, 160, 160, 2}, {0x00, 160, 128, 3}};
+    for (const auto& step : steps) {
+        report(step.bits, step.x, step.y);
+        EXPECT_EQ(stickPosts(), step.posts) << int(step.x) << "," << int(step.y);
+    }
     EXPECT_FLOAT_EQ(posted().back().x, 81.0f / 127.0f);
     EXPECT_FLOAT_EQ(posted().back().y, 46.0f / 127.0f);
     EXPECT_EQ(gRulerX.load(), 81.0f);
