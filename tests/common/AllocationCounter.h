@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Counts heap allocations made between start and stop, anywhere in the process: the C
-// allocation functions of the test binary are replaced. Unavailable under the sanitizers,
-// which own malloc.
+// Counts heap allocations made anywhere in the process between start and stop, by replacing
+// the C allocation functions. Unavailable under the sanitizers, which own malloc.
 #pragma once
 
 namespace zembra::test {
@@ -13,7 +12,6 @@ constexpr bool kCanCountAllocations = true;
 #endif
 
 void startCountingAllocations();
-// Returns the allocations made since start.
-long stopCountingAllocations();
+long stopCountingAllocations(); // the allocations made since start
 
 } // namespace zembra::test

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,15 +40,11 @@ inline void writeFile(const std::filesystem::path& path, std::string_view bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// Empty when the file cannot be read.
 inline std::string readFile(const std::filesystem::path& path) {
-    std::string bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;)
-            bytes.append(buffer, n);
-        std::fclose(f);
-    }
-    return bytes;
+    std::ostringstream bytes;
+    bytes << std::ifstream(path, std::ios::binary).rdbuf();
+    return bytes.str();
 }
 
 } // namespace testing_support

@@ -6,8 +6,6 @@
 #include "controller/KlovDecode.h"
 #include "controller/KlovDecoder.h"
 
-#include <tuple>
-
 namespace klov_test {
 namespace {
 
@@ -17,13 +15,12 @@ constexpr uint64_t kMs = 1000; // microseconds
 
 TEST(KlovArithmetic, DialFactorFollowsTheTimeBetweenChanges) {
     const Microseconds last = Microseconds::fromValue(5'000'000);
-    for (const auto& [ms, factor] : {std::pair{0ull, 5.0f},
-                                     {10ull, 5.0f},
-                                     {20ull, 5.0f},
-                                     {30ull, 100000.0f / 30000.0f},
-                                     {50ull, 2.0f},
-                                     {100ull, 1.0f},
-                                     {1000ull, 1.0f}})
+    const struct {
+        uint64_t ms;
+        float factor;
+    } cases[] = {{0, 5.0f},  {10, 5.0f},  {20, 5.0f},  {30, 100000.0f / 30000.0f},
+                 {50, 2.0f}, {100, 1.0f}, {1000, 1.0f}};
+    for (const auto [ms, factor] : cases)
         EXPECT_FLOAT_EQ(klov::DialFactor(Microseconds::fromValue(last.value() + ms * kMs), last),
                         factor)
             << ms;
@@ -90,41 +87,32 @@ class KlovDecodeTest : public KlovReadingTest {
     uint8_t mSerial = 0;
 };
 
-TEST_F(KlovDecodeTest, OnlyAChangedButtonByteCounts) {
-    send(*mDevice, {0, 0, 0x00, 128, 128, 0x01, 0, 0}); // first report, byte 2 = 0: ignored
-    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
-    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
-    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
-    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0}); // same byte 2, knob moved: ignored
-    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
-    EXPECT_TRUE(mDevice->isReadPending()); // ignored reports still re-arm
-}
-
-TEST_F(KlovDecodeTest, BusyStatusDropsTheReportButItsButtonByteStillCounts) {
-    send(*mDevice, {0x10, 0, 0x04, 128, 128, 0x01, 0, 0});
-    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
-    send(*mDevice, {0x00, 0, 0x04, 128, 128, 0x01, 0, 0}); // unchanged against the dropped one
-    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
-    send(*mDevice, {0x0F, 0, 0x08, 128, 128, 0x01, 0, 0}); // low nibble is not interpreted
-    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
-}
-
-// A short report is not filled from the last one, and a long one is not cut to size.
-TEST_F(KlovDecodeTest, ShortAndOversizedReportsAreDroppedWholeAndReadingGoesOn) {
-    const std::array<uint8_t, 12> longer = {0, 0, 0x04, 128, 128, 0x01, 0, 0, 9, 9, 9, 9};
-    mDevice->sendReport(longer);
-    ASSERT_TRUE(sim().settle());
-    EXPECT_EQ(gKnob1ControlValue.load(), 0.0f);
-    send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
-    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
-    const std::array<uint8_t, 3> head = {0, 0, 0x08}; // a new button byte, nothing after it
-    mDevice->sendReport(head);
-    ASSERT_TRUE(sim().settle());
-    EXPECT_EQ(gKnob1ControlValue.load(), 1.0f);
+// Only a whole report with a new button byte counts: a busy one is dropped though its button
+// byte is remembered, and a short or oversized one is dropped whole, never filled from the
+// last report nor cut to size.
+TEST_F(KlovDecodeTest, OnlyWholeReportsWithANewButtonByteCount) {
+    const struct {
+        std::vector<uint8_t> bytes;
+        float knob1; // after the report
+    } steps[] = {
+        {{0, 0, 0x00, 128, 128, 0x01, 0, 0}, 0.0f}, // first report, byte 2 = 0: ignored
+        {{0, 0, 0x04, 128, 128, 0x01, 0, 0}, 1.0f},
+        {{0, 0, 0x04, 128, 128, 0x01, 0, 0}, 1.0f},    // same byte 2, knob moved: ignored
+        {{0x10, 0, 0x08, 128, 128, 0x01, 0, 0}, 1.0f}, // busy
+        {{0x00, 0, 0x08, 128, 128, 0x01, 0, 0}, 1.0f}, // unchanged against the busy one
+        {{0x0F, 0, 0x0C, 128, 128, 0x01, 0, 0}, 2.0f}, // the low status nibble means nothing
+        {{0, 0, 0x10, 128, 128, 0x01, 0, 0, 9, 9, 9, 9}, 2.0f},
+        {{0, 0, 0x10, 128, 128, 0x01, 0, 0}, 3.0f}, // new against the last whole one
+        {{0, 0, 0x14}, 3.0f},
+        {{0, 0, 0x14, 128, 128, 0x01, 0, 0}, 4.0f},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        mDevice->sendReport(steps[i].bytes);
+        ASSERT_TRUE(sim().settle());
+        EXPECT_EQ(gKnob1ControlValue.load(), steps[i].knob1) << "after report " << i;
+    }
     EXPECT_TRUE(gIsConnected.load());
-    EXPECT_TRUE(mDevice->isReadPending());
-    send(*mDevice, {0, 0, 0x08, 128, 128, 0x01, 0, 0}); // still new against the last full one
-    EXPECT_EQ(gKnob1ControlValue.load(), 2.0f);
+    EXPECT_TRUE(mDevice->isReadPending()); // ignored reports still re-arm
 }
 
 // Each controller repeats its last report; a report from the other one must not make an
@@ -173,46 +161,38 @@ TEST_F(KlovDecodeTest, KnobNibblesLandOnTheirKnobs) {
     EXPECT_EQ(gKnob1ControlValue.load(), -2.0f);
 }
 
-TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenSteps) {
+TEST_F(KlovDecodeTest, DialsAccelerateWithTheTimeBetweenStepsWithinTheirBounds) {
     // Milliseconds since the last step, the knob's nibble, the dial after it. The first step
-    // is long after the zero timestamp (factor 1); -8 at factor 5 is -40, bounded at 0.
-    for (auto [ms, nibble, dial] :
-         {std::tuple{0, 0x1, 1}, {10, 0x1, 6}, {50, 0x1, 8}, {100, 0x1, 9}, {10, 0x8, 0}}) {
+    // is long after the zero timestamp (factor 1); -8 at factor 5 is -40, bounded at 0; fast
+    // steps of 7 (35 each) stop at 127.
+    const struct {
+        int ms, nibble, dial;
+    } steps[] = {{0, 0x1, 1},  {10, 0x1, 6}, {50, 0x1, 8},  {100, 0x1, 9}, {10, 0x8, 0},
+                 {5, 0x7, 35}, {5, 0x7, 70}, {5, 0x7, 105}, {5, 0x7, 127}, {5, 0x7, 127}};
+    for (const auto [ms, nibble, dial] : steps) {
         mClock.advance(static_cast<uint64_t>(ms) * kMs);
         knob1(static_cast<uint8_t>(nibble));
         EXPECT_EQ(gDialValues[0].load(), dial) << ms << " ms";
         EXPECT_EQ(gDialTimestamp[0].load(), mClock.now().value());
     }
-    EXPECT_EQ(gKnob1ControlValue.load(), -4.0f);
-    EXPECT_EQ(gDialValues[1].load(), 0); // the other dials did not move
-}
-
-TEST_F(KlovDecodeTest, DialStopsAt127WhileTheKnobKeepsCounting) {
-    for (int i = 0; i < 6; ++i) {
-        mClock.advance(5 * kMs);
-        knob1(0x7); // 7 x 5 per report once fast
-    }
-    EXPECT_EQ(gDialValues[0].load(), 127);
-    EXPECT_EQ(gKnob1ControlValue.load(), 42.0f);
+    EXPECT_EQ(gKnob1ControlValue.load(), 31.0f); // the knob keeps counting
+    EXPECT_EQ(gDialValues[1].load(), 0);         // the other dials did not move
     EXPECT_TRUE(gUpdate.load());
     EXPECT_EQ(gTraffic.load(), 1.0f);
 }
 
+// Bit 0 of the button byte captures the stick's rest; a report posts once both axes have left
+// it (by more than the dead zone of 5), and every report after that, even back at rest.
 TEST_F(KlovDecodeTest, StickPostsOnlyOnceBothAxesLeftTheirRest) {
-    report(0x01, 128, 128); // bit 0: capture the rest, from every report
-    report(0x01, 250, 5);
-    EXPECT_EQ(stickPosts(), 0);
-    report(0x00, 128, 128); // bit 0 clear: rest captured at 250,5 is left on both axes...
-    EXPECT_EQ(stickPosts(), 1);
-    clearPosted();
-
-    report(0x01, 128, 128); // ...so capture again at the centre
-    report(0x00, 160, 131); // X left, Y within the dead zone of 5
-    EXPECT_EQ(stickPosts(), 0);
-    report(0x00, 160, 160); // now both
-    EXPECT_EQ(stickPosts(), 1);
-    report(0x00, 160, 128); // once left, every decoded report posts, even back at rest
-    ASSERT_EQ(stickPosts(), 2);
+    const struct {
+        uint8_t bits, x, y;
+        int posts; // stick notifications so far
+    } steps[] = {{0x01, 128, 128, 0}, {0x01, 250, 5, 0},   {0x00, 128, 128, 1}, {0x01, 128, 128, 1},
+                 {0x00, 160, 131, 1}, {0x00, 160, 160, 2}, {0x00, 160, 128, 3}};
+    for (const auto& step : steps) {
+        report(step.bits, step.x, step.y);
+        EXPECT_EQ(stickPosts(), step.posts) << int(step.x) << "," << int(step.y);
+    }
     EXPECT_FLOAT_EQ(posted().back().x, 81.0f / 127.0f);
     EXPECT_FLOAT_EQ(posted().back().y, 46.0f / 127.0f);
     EXPECT_EQ(gRulerX.load(), 81.0f);
@@ -223,20 +203,18 @@ TEST_F(KlovDecodeTest, StickPostsOnlyOnceBothAxesLeftTheirRest) {
 }
 
 TEST_F(KlovDecodeTest, LedEventSwitchesAllThreeAndRecapturesTheStick) {
-    const std::vector<uint8_t> on = {0, 0, 0x80, 0x80, 0x80, 0, 0, 0};
-    const std::vector<uint8_t> off(8, 0);
     report(0x01, 128, 128);
     report(0x00, 20, 20); // stick left: posting
     ASSERT_EQ(stickPosts(), 1);
 
     report(0x02, 25, 25); // LED event without bit 0: all off
-    EXPECT_EQ(mDevice->writes().back(), off);
+    EXPECT_EQ(mDevice->writes().back(), kLedsOff);
     EXPECT_EQ(stickPosts(), 2); // this report still posts: its rest was already left
     report(0x00, 90, 90);       // but the LED write asked for a new capture: no post
     EXPECT_EQ(stickPosts(), 2);
 
     report(0x03, 90, 90); // LED event with bit 0: all on
-    EXPECT_EQ(mDevice->writes().back(), on);
+    EXPECT_EQ(mDevice->writes().back(), kLedsOn);
     EXPECT_EQ(gTraffic.load(), 1.0f);
 
     report(0x01, 128, 128);

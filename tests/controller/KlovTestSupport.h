@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A controller started on the simulated bus, with its own preferences, a clock the test
-// sets, and every notification it posts recorded.
+// A controller started on the simulated bus, with its own preferences, a clock the test sets,
+// and every notification it posts recorded.
 #pragma once
 
 #include "controller/Klov.h"
@@ -21,6 +21,8 @@
 namespace klov_test {
 
 using Report = std::array<uint8_t, 8>;
+const std::vector<uint8_t> kLedsOff(8, 0);
+const std::vector<uint8_t> kLedsOn = {0, 0, 0x80, 0x80, 0x80, 0, 0, 0};
 
 inline std::shared_ptr<usb::SimContext> gSim;
 inline std::atomic<int> gContextsMade{0};
@@ -28,6 +30,14 @@ inline std::atomic<int> gContextsMade{0};
 inline std::shared_ptr<usb::Context> MakeSimContext() {
     ++gContextsMade;
     return gSim;
+}
+
+// What the controller holds of a device: "closed", or "open" with " claimed" and " reading".
+inline std::string held(const usb::SimDevice& device) {
+    std::string state = device.isOpen() ? "open" : "closed";
+    if (device.isInterfaceClaimed()) state += " claimed";
+    if (device.isReadPending()) state += " reading";
+    return state;
 }
 
 struct Posted {
@@ -64,12 +74,13 @@ class KlovTest : public ::testing::Test {
         gSim.reset();
     }
 
-    // Starts the controller as loading the module does; returns what it printed.
-    std::string start() {
+    // Starts the controller as loading the module does, by default waiting until it has
+    // handled what is on the bus; returns what it printed.
+    std::string start(bool settle = true) {
         ::testing::internal::CaptureStdout();
         KlovStaticInit();
         std::string out = ::testing::internal::GetCapturedStdout();
-        if (gKlov.task.load() != 0) {
+        if (settle && gKlov.task.load() != 0) {
             EXPECT_TRUE(sim().settle());
         }
         return out;

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The libusb entry points the USB layer uses, over one simulated controller (14c7:0001,
-// one interface, an interrupt IN and an interrupt OUT endpoint). Event handling waits for
-// the test (or an interruption) only for the event loop's long waits; the short waits of a
-// cancel return at once, so a test never sleeps.
+// The libusb entry points the USB layer calls, over one controller (14c7:0001, one interface
+// with an interrupt IN and OUT pipe). Only the event loop's long waits block, until the test
+// acts; a cancel's short waits return at once, so a test never sleeps.
 #include "FakeLibusb.h"
 
 #include <libusb.h>
@@ -11,7 +10,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <vector>
 
@@ -26,30 +24,17 @@ libusb_context gContext;
 libusb_device gDevice;
 libusb_device_handle gHandle;
 
-// Descriptors with only the fields the USB layer reads.
-libusb_endpoint_descriptor interruptPipe(uint8_t address) {
-    libusb_endpoint_descriptor e{};
-    e.bEndpointAddress = address;
-    e.bmAttributes = LIBUSB_TRANSFER_TYPE_INTERRUPT;
-    e.wMaxPacketSize = 8;
-    e.bInterval = 10;
-    return e;
-}
-libusb_endpoint_descriptor gEndpoints[2] = {interruptPipe(0x81), interruptPipe(0x02)};
-libusb_interface_descriptor gAltSetting = [] {
-    libusb_interface_descriptor alt{};
-    alt.bNumEndpoints = 2;
-    alt.endpoint = gEndpoints;
-    return alt;
-}();
+// Descriptors name only the fields the USB layer reads.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+libusb_endpoint_descriptor gEndpoints[] = {
+    {.bEndpointAddress = 0x81, .bmAttributes = LIBUSB_TRANSFER_TYPE_INTERRUPT, .wMaxPacketSize = 8},
+    {.bEndpointAddress = 0x02,
+     .bmAttributes = LIBUSB_TRANSFER_TYPE_INTERRUPT,
+     .wMaxPacketSize = 8}};
+libusb_interface_descriptor gAltSetting = {.bNumEndpoints = 2, .endpoint = gEndpoints};
 libusb_interface gInterface = {&gAltSetting, 1};
-libusb_config_descriptor gConfig = [] {
-    libusb_config_descriptor config{};
-    config.bNumInterfaces = 1;
-    config.bConfigurationValue = 1;
-    config.interface = &gInterface;
-    return config;
-}();
+libusb_config_descriptor gConfig = {
+    .bNumInterfaces = 1, .bConfigurationValue = 1, .interface = &gInterface};
 
 std::mutex gMutex;
 std::condition_variable gChanged;
@@ -62,34 +47,31 @@ struct Ending {
     libusb_transfer_status status;
     std::vector<uint8_t> bytes;
 };
-std::deque<Ending> gEndings; // delivered by the next event handling
+std::vector<Ending> gEndings; // delivered by the next event handling
 
-void changed() {
+// Counts one more of what `field` counts, under the lock, and wakes the waiters.
+void count(int Counts::*field) {
+    std::lock_guard lock(gMutex);
+    ++(gCounts.*field);
     gChanged.notify_all();
 }
 
 } // namespace
 
-void reset() {
+void reset(bool refuseCancels) {
     std::lock_guard lock(gMutex);
     gCounts = {};
-    gRefuseCancels = false;
+    gRefuseCancels = refuseCancels;
     gInterrupted = false;
     gSubmitted = nullptr;
     gEndings.clear();
 }
 
-void refuseCancels(bool refuse) {
-    std::lock_guard lock(gMutex);
-    gRefuseCancels = refuse;
-}
-
 void completeSubmitted(std::span<const uint8_t> bytes) {
     std::lock_guard lock(gMutex);
-    if (!gSubmitted) return;
     gEndings.push_back({gSubmitted, LIBUSB_TRANSFER_COMPLETED, {bytes.begin(), bytes.end()}});
     gSubmitted = nullptr;
-    changed();
+    gChanged.notify_all();
 }
 
 Counts counts() {
@@ -114,9 +96,7 @@ int LIBUSB_CALL libusb_init(libusb_context** ctx) {
 }
 
 void LIBUSB_CALL libusb_exit(libusb_context*) {
-    std::lock_guard lock(gMutex);
-    ++gCounts.exits;
-    changed();
+    count(&Counts::exits);
 }
 
 int LIBUSB_CALL libusb_has_capability(uint32_t) {
@@ -142,11 +122,11 @@ void LIBUSB_CALL libusb_hotplug_deregister_callback(libusb_context*,
 void LIBUSB_CALL libusb_interrupt_event_handler(libusb_context*) {
     std::lock_guard lock(gMutex);
     gInterrupted = true;
-    changed();
+    gChanged.notify_all();
 }
 
 int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context*, timeval* tv, int*) {
-    std::deque<Ending> endings;
+    std::vector<Ending> endings;
     {
         std::unique_lock lock(gMutex);
         if (tv->tv_sec >= 1)
@@ -156,7 +136,6 @@ int LIBUSB_CALL libusb_handle_events_timeout_completed(libusb_context*, timeval*
         endings.swap(gEndings);
     }
     for (Ending& e : endings) {
-        // As the kernel does when the transfer is reaped: into the transfer's own buffer.
         const std::size_t n = std::min<std::size_t>(e.bytes.size(), e.transfer->length);
         if (n) std::memcpy(e.transfer->buffer, e.bytes.data(), n);
         e.transfer->actual_length = static_cast<int>(n);
@@ -173,38 +152,32 @@ libusb_device* LIBUSB_CALL libusb_ref_device(libusb_device* device) {
 void LIBUSB_CALL libusb_unref_device(libusb_device*) {}
 
 int LIBUSB_CALL libusb_get_device_descriptor(libusb_device*, libusb_device_descriptor* d) {
-    *d = {};
-    d->idVendor = 0x14C7;
-    d->idProduct = 0x0001;
-    d->bNumConfigurations = 1;
+    *d = {.idVendor = 0x14C7, .idProduct = 0x0001, .bNumConfigurations = 1};
     return LIBUSB_SUCCESS;
 }
 
-int LIBUSB_CALL libusb_get_config_descriptor(libusb_device*, uint8_t index,
+int LIBUSB_CALL libusb_get_config_descriptor(libusb_device*, uint8_t,
                                              libusb_config_descriptor** config) {
-    if (index != 0) return LIBUSB_ERROR_NOT_FOUND;
     *config = &gConfig;
     return LIBUSB_SUCCESS;
 }
 
-int LIBUSB_CALL libusb_get_active_config_descriptor(libusb_device* device,
+int LIBUSB_CALL libusb_get_active_config_descriptor(libusb_device*,
                                                     libusb_config_descriptor** config) {
-    return libusb_get_config_descriptor(device, 0, config);
+    *config = &gConfig;
+    return LIBUSB_SUCCESS;
 }
 
 void LIBUSB_CALL libusb_free_config_descriptor(libusb_config_descriptor*) {}
 
 int LIBUSB_CALL libusb_open(libusb_device*, libusb_device_handle** handle) {
-    std::lock_guard lock(gMutex);
-    ++gCounts.opens;
+    count(&Counts::opens);
     *handle = &gHandle;
     return LIBUSB_SUCCESS;
 }
 
 void LIBUSB_CALL libusb_close(libusb_device_handle*) {
-    std::lock_guard lock(gMutex);
-    ++gCounts.closes;
-    changed();
+    count(&Counts::closes);
 }
 
 libusb_device* LIBUSB_CALL libusb_get_device(libusb_device_handle*) {
@@ -216,44 +189,36 @@ int LIBUSB_CALL libusb_get_configuration(libusb_device_handle*, int* config) {
     return LIBUSB_SUCCESS;
 }
 
+// The device, its configuration and its interface are the USB layer's for the asking.
 int LIBUSB_CALL libusb_set_configuration(libusb_device_handle*, int) {
     return LIBUSB_SUCCESS;
 }
-
 int LIBUSB_CALL libusb_kernel_driver_active(libusb_device_handle*, int) {
     return 0;
 }
-
 int LIBUSB_CALL libusb_detach_kernel_driver(libusb_device_handle*, int) {
     return LIBUSB_SUCCESS;
 }
-
 int LIBUSB_CALL libusb_attach_kernel_driver(libusb_device_handle*, int) {
     return LIBUSB_SUCCESS;
 }
-
 int LIBUSB_CALL libusb_claim_interface(libusb_device_handle*, int) {
     return LIBUSB_SUCCESS;
 }
 
 int LIBUSB_CALL libusb_release_interface(libusb_device_handle*, int) {
-    std::lock_guard lock(gMutex);
-    ++gCounts.interfacesReleased;
-    changed();
+    count(&Counts::interfacesReleased);
     return LIBUSB_SUCCESS;
 }
 
 libusb_transfer* LIBUSB_CALL libusb_alloc_transfer(int) {
-    std::lock_guard lock(gMutex);
-    ++gCounts.transfersAllocated;
+    count(&Counts::transfersAllocated);
     return static_cast<libusb_transfer*>(std::calloc(1, sizeof(libusb_transfer)));
 }
 
 void LIBUSB_CALL libusb_free_transfer(libusb_transfer* transfer) {
     std::free(transfer);
-    std::lock_guard lock(gMutex);
-    ++gCounts.transfersFreed;
-    changed();
+    count(&Counts::transfersFreed);
 }
 
 int LIBUSB_CALL libusb_submit_transfer(libusb_transfer* transfer) {
@@ -261,7 +226,7 @@ int LIBUSB_CALL libusb_submit_transfer(libusb_transfer* transfer) {
     if (gSubmitted) return LIBUSB_ERROR_BUSY;
     gSubmitted = transfer;
     ++gCounts.submitted;
-    changed();
+    gChanged.notify_all();
     return LIBUSB_SUCCESS;
 }
 
@@ -270,16 +235,16 @@ int LIBUSB_CALL libusb_cancel_transfer(libusb_transfer* transfer) {
     if (gRefuseCancels || gSubmitted != transfer) return LIBUSB_ERROR_NOT_FOUND;
     gEndings.push_back({transfer, LIBUSB_TRANSFER_CANCELLED, {}});
     gSubmitted = nullptr;
-    changed();
+    gChanged.notify_all();
     return LIBUSB_SUCCESS;
 }
 
+// Writes (the LEDs) are not part of what the tests watch: every byte goes out at once.
 int LIBUSB_CALL libusb_interrupt_transfer(libusb_device_handle*, unsigned char, unsigned char*,
                                           int length, int* transferred, unsigned int) {
     *transferred = length;
     return LIBUSB_SUCCESS;
 }
-
 int LIBUSB_CALL libusb_bulk_transfer(libusb_device_handle*, unsigned char, unsigned char*,
                                      int length, int* transferred, unsigned int) {
     *transferred = length;

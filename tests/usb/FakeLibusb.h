@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A stand-in for libusb-1.0, linked instead of it into one test: one controller on the
-// bus, transfers that complete when the test says, cancels that can be made to fail, and
-// counts of what was allocated, opened and freed. Only what the USB layer calls exists.
+// A stand-in for libusb-1.0, linked instead of it into one test: one controller on the bus,
+// transfers that end when the test says, cancels that can be refused, and counts of what
+// was taken and given back.
 #pragma once
 
 #include <cstdint>
@@ -20,16 +20,14 @@ struct Counts {
     int exits = 0;
 };
 
-// Back to a controller on the bus, cancels that work and nothing counted.
-void reset();
-// Cancels are refused (as when the transfer already ended in the kernel) and the transfer
-// stays with libusb until completeSubmitted().
-void refuseCancels(bool refuse);
-// The transfer libusb holds ends with these bytes, delivered from the next event handling
-// as the kernel would: written into the transfer's buffer, then its callback called.
+// Back to the start: nothing counted, cancels accepted unless `refuseCancels`, as when the
+// transfer already ended in the kernel and stays with libusb until completeSubmitted().
+void reset(bool refuseCancels);
+// The next event handling ends the transfer libusb holds with these bytes, as the kernel
+// would: written into the transfer's buffer, then its callback called.
 void completeSubmitted(std::span<const uint8_t> bytes);
-Counts counts();
-// Waits until `done` holds, checked after every change; false after 10 s.
+// Waits until `done` holds of the counts, checked after every change; false after 10 s.
 bool waitFor(const std::function<bool(const Counts&)>& done);
+Counts counts();
 
 } // namespace fake_libusb
