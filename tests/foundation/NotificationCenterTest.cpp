@@ -79,6 +79,7 @@ TEST(NotificationCenter, HandlersMayPostAddRemoveAndThrowDuringDelivery) {
     EXPECT_EQ(calls, (Calls{{"late"}}));
 }
 
+// A number outside int32 (a host's stray float) reads as absent, never as undefined behaviour.
 TEST(NotificationCenter, UserInfoNumbersReadBackAsTheWidthAsked) {
     const fnd::UserInfo info{{"f", 2.75f},
                              {"i", int32_t{-7}},
@@ -90,9 +91,6 @@ TEST(NotificationCenter, UserInfoNumbersReadBackAsTheWidthAsked) {
     EXPECT_EQ(fnd::int32Value(info, "huge"), std::nullopt);
     EXPECT_EQ(fnd::int32Value(info, "nan"), std::nullopt);
     EXPECT_EQ(fnd::floatValue(info, "s"), std::nullopt);
-    EXPECT_EQ(fnd::floatValue(info, "absent"), std::nullopt);
-    ASSERT_NE(fnd::stringValue(info, "s"), nullptr);
-    EXPECT_EQ(*fnd::stringValue(info, "s"), "text");
     EXPECT_EQ(fnd::stringValue(info, "f"), nullptr);
 }
 
