@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Binding the editor to its plug-in instance, one table over the parameters: every value
 // shown on binding and sent back once, host changes moving only their controls, and what
-// each control writes; then gestures, rebinding, and editors that do not drive each other.
+// each control writes; then gestures, failed host calls, and editors that do not drive each
+// other.
 #include "EditorTestSupport.h"
 
 #include "controls/ZembraXYView.h"
@@ -211,32 +212,6 @@ TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
 
     post(zembra::kParameterValueChangedNotification, nullptr);
     EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), 12u);
-}
-
-TEST_F(Binding, BindingTwiceLeavesOneRegistrationPerParameterOnTheSecondInstance) {
-    Editor e;
-    auto second = makeHost();
-    second->store(kParamVolume, 12.f);
-    au::InstanceRegistration reg(second);
-    const std::size_t listeners = au::listenerCount();
-    e.view().setAU(reg.unit());
-    pump();
-    for (AudioUnitParameterID i = 0; i < 12; ++i) {
-        EXPECT_EQ(au::registrationCount(e.unit(), i), 0u);
-        EXPECT_EQ(au::registrationCount(reg.unit(), i), 1u);
-    }
-    EXPECT_EQ(au::listenerCount(), listeners);
-    EXPECT_EQ(e.outlet<tk::TextField>("uiVolumeTextField").stringValue(), "12");
-    // The first instance no longer reaches the editor: a change of it is not shown, while
-    // one of the second instance, announced after it, is.
-    e.hostChange(kParamVolume, 90.f);
-    second->store(kParamVolume, 13.f);
-    reg.parameterChanged(kParamVolume, 13.f);
-    ASSERT_TRUE(pumpUntil(
-        [&] { return e.outlet<tk::TextField>("uiVolumeTextField").stringValue() != "12"; }));
-    EXPECT_EQ(e.outlet<tk::TextField>("uiVolumeTextField").stringValue(), "13");
-    e.view().setAU(0);
-    EXPECT_EQ(au::registrationCount(reg.unit(), kParamVolume), 0u);
 }
 
 TEST_F(Binding, TwoEditorsInOneProcessDoNotDriveEachOther) {

@@ -96,12 +96,8 @@ TEST(PadGuide, TheWordsShowTheEnginesSharesAtTheKnob) {
     const struct {
         float x, y;
         Ingredient whole;
-    } corners[] = {{0, 0, kIngredientA},
-                   {0, 1, kIngredientB},
-                   {1, 0, kIngredientB},
-                   {1, 1, kIngredientA},
-                   {0.5f, 0, kIngredientAThroughB},
-                   {0.5f, 1, kIngredientBThroughA}};
+    } corners[] = {
+        {0, 1, kIngredientB}, {0.5f, 0, kIngredientAThroughB}, {0.5f, 1, kIngredientBThroughA}};
     for (const auto& c : corners) {
         guide.setPosition(c.x, c.y);
         for (int i = 0; i < kIngredientCount; ++i)

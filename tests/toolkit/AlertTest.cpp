@@ -107,7 +107,6 @@ TEST(AlertPanel, TheWindowBeneathIsBlockedReturnAnswersDefaultAndClosingDismisse
     w.close();
     EXPECT_EQ(answer, Alert::kDismissedReturn);
     EXPECT_FALSE(Alert::make("T", "", "A")->beginModal(w, [](int) {}));
-    EXPECT_FALSE(Alert::make("T", "", "1", "2", "3")->addButtonWithTitle("4"));
 }
 
 TEST_F(ThreadSafeAlert, OnTheMainThreadTheDefaultPresenterLogsAndAnswersDefault) {
