@@ -175,6 +175,7 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseA
     moveRoom(40.0f);
     moveRoom(45.0f);
     post(zembra::kEndGestureNotification, slider);
+    EXPECT_TRUE(e.host().calls(Kind::EndGesture).empty()) << "the pad's gesture is still open";
     post(zembra::kEndGestureNotification, pad);
 
     // Each begin comes before the first value of its parameter, not at the gesture's start;

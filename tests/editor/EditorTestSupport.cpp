@@ -52,7 +52,7 @@ fs::path useBundle(const Art& art) {
             if (n != art.missingFrame)
                 testing_support::writeSolidPNG(
                     png(zembra::backgroundFrameName(n)), {8, 6},
-                    tk::Color::calibratedRGBA(n / 255.0, 1.0 - n / 255.0, 0.3));
+                    tk::Color::calibratedRGBA(n % 2 ? 0.8 : 0.2, n / 255.0, 0.3));
     if (art.still)
         testing_support::writeSolidPNG(png(zembra::kStillBackgroundPicture), {8, 6},
                                        tk::Color::calibratedRGBA(0.1, 0.2, 0.9));

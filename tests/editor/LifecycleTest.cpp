@@ -22,17 +22,22 @@ namespace {
 
 class Lifecycle : public EditorTest {};
 
-// Where no control covers the background, its red: frame n of the test bundle ("bg-n") has
-// n / 255 of red and the still picture 0.1, so the red tells what was drawn and how.
-double backgroundRed(Editor& e) {
+// Frame n of the test bundle ("bg-n", index n - 1) has n / 255 of green to tell which it is
+// and, to tell neighbours apart, 0.2 or 0.8 of red (see useBundle).
+tk::Color frameColour(int index) {
+    const int n = index + 1;
+    return {n % 2 ? 0.8 : 0.2, n / 255.0, 0.3, 1.0};
+}
+
+// The background where no control covers it is `under` with `over` drawn on it at `opacity`.
+void expectBackground(Editor& e, const tk::Color& under, const tk::Color& over = {},
+                      double opacity = 0.0) {
     e.window().render();
-    return e.window().pixel({162, 300}).red;
+    const tk::Color seen = e.window().pixel({162, 300});
+    constexpr double kOneStep = 1.5 / 255.0;
+    EXPECT_NEAR(seen.red, (1 - opacity) * under.red + opacity * over.red, kOneStep);
+    EXPECT_NEAR(seen.green, (1 - opacity) * under.green + opacity * over.green, kOneStep);
 }
-double frameRed(int index) {
-    return (index + 1) / 255.0; // frame 0 is "bg-1"
-}
-constexpr double kBareRed = tk::style::kWindowBackground.red;
-constexpr double kOneStep = 1.5 / 255.0;
 
 // Advances the phase by hand until `frames` says so; the main loop is not pumped meanwhile,
 // so the graphics thread's own ticks wait.
@@ -88,7 +93,7 @@ TEST_F(Lifecycle, WakingAnnouncesItselfAndSaysWhatBackgroundItUses) {
     const float step = still.view().animationStep();
     still.view().update();
     EXPECT_EQ(still.view().animationStep(), step);
-    EXPECT_NEAR(backgroundRed(still), 0.1, kOneStep);
+    expectBackground(still, tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
 }
 
 TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
@@ -99,8 +104,7 @@ TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
     EXPECT_TRUE(pumpUntil([&] { return v.animationStep() != start; }));
     stepUntil(v, [](Frames f) { return f.a >= 40; });
     const Frames f = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
-    EXPECT_NEAR(backgroundRed(e), (1 - f.opacity) * frameRed(f.a) + f.opacity * frameRed(f.b),
-                kOneStep);
+    expectBackground(e, frameColour(f.a), frameColour(f.b), f.opacity);
 
     // Up to the end and back, always two neighbouring frames of the loop, even an increment
     // beyond either end.
@@ -139,10 +143,10 @@ TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     Editor e;
     auto& v = e.view();
     stepUntil(v, [](Frames f) { return f.b == 2; });
-    EXPECT_NEAR(backgroundRed(e), frameRed(1), kOneStep);
+    expectBackground(e, frameColour(1));
     stepUntil(v, [](Frames f) { return f.a == 2; });
     const float over = zembra_CocoaView::backgroundFramesForStep(v.animationStep()).opacity;
-    EXPECT_NEAR(backgroundRed(e), (1 - over) * kBareRed + over * frameRed(3), kOneStep);
+    expectBackground(e, tk::style::kWindowBackground, frameColour(3), over);
 
     // Without any picture the editor still works.
     art.frames = false;
@@ -152,10 +156,10 @@ TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     Editor bare;
     EXPECT_EQ(log.count("bg image '"), 130u);
     EXPECT_EQ(log.count("bg image not loaded!!"), 1u);
-    EXPECT_NEAR(backgroundRed(bare), kBareRed, kOneStep);
+    expectBackground(bare, tk::style::kWindowBackground);
     setAnimationPreference(0);
     Editor still;
-    EXPECT_NEAR(backgroundRed(still), kBareRed, kOneStep);
+    expectBackground(still, tk::style::kWindowBackground);
 }
 
 TEST_F(Lifecycle, TwoHundredEditorsShareTheirFramesAndLeaveNothingBehind) {
