@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The two-real split, the spectral smoother, the windows and the phase approximation.
+// The spectral smoother, the exported windows and the phase approximation. (The two-real split
+// shows in every blend: a pure source passes only if A and B are kept apart.)
 #include "engine_test_support.h"
 #include "fast_atan2.h"
 #include "smooth_spectrum.h"
@@ -25,25 +26,6 @@ std::vector<float> smoothed(const std::vector<float>& mag, long width) {
 }
 
 } // namespace
-
-// Five cycles of a cosine as one signal and of a sine as the other: each spectrum has its
-// tone, and nothing of the other's.
-TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
-    std::vector<float> data(2 * kN), second(2 * kN, 7.0f);
-    for (long m = 0; m < kN; ++m) {
-        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
-        data[2 * m + 1] = static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN));
-    }
-    fftTwoReal(data.data(), second.data(), kN, kTable.data(), kLog2N);
-    for (long k = 0; k < kN; ++k) {
-        const bool tone = k == 5 || k == kN - 5;
-        EXPECT_NEAR(data[2 * k], tone ? kN / 2.0f : 0.0f, 2e-3f) << k;
-        EXPECT_NEAR(data[2 * k + 1], 0.0f, 2e-3f) << k;
-        EXPECT_NEAR(second[2 * k], 0.0f, 2e-3f) << k;
-        const float im = k == 5 ? -kN / 2.0f : k == kN - 5 ? kN / 2.0f : 0.0f;
-        EXPECT_NEAR(second[2 * k + 1], im, 2e-3f) << k;
-    }
-}
 
 // A flat magnitude stays flat but for the edges of the widest window; the narrowest widths
 // give the mean; widths out of range stay inside the window.
