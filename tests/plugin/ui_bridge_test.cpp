@@ -75,20 +75,6 @@ class InstanceSide : public ::testing::Test {
     AUParameterListenerRef listener = 0;
 };
 
-TEST_F(InstanceSide, ReadsWhatTheAudioSideHoldsStartingAtTheDefaults) {
-    float v = -1.0f;
-    for (const ParameterInfo& info : kParameters) {
-        ASSERT_EQ(AudioUnitGetParameter(unit(), info.id, 0, 0, &v), kAUNoErr);
-        EXPECT_EQ(v, info.def) << info.symbol;
-    }
-    parameters().pluginValueStored(kParamVolume, 42.0f);
-    parameters().pluginValueStored(kOutputPeakA, 0.9f); // not a parameter of the services
-    EXPECT_EQ(AudioUnitGetParameter(unit(), kParamVolume, 0, 0, &v), kAUNoErr);
-    EXPECT_EQ(v, 42.0f);
-    EXPECT_EQ(AudioUnitGetParameter(unit(), kOutputPeakA, 0, 0, &v), kAUErrInvalidParameter);
-    EXPECT_TRUE(takeHeard().empty()) << "the audio side's stores tell nobody by themselves";
-}
-
 TEST_F(InstanceSide, SetsReachTheHostAsThePluginKeepsThemAndOnlyWhenTheyChangeSomething) {
     parameters().attach(&host);
     const AudioUnitParameter room = param(kParamRoom), solo = param(kParamSoloA),
@@ -142,20 +128,6 @@ TEST_F(InstanceSide, GesturesNestPerParameterAndAClosingUIEndsTheOpenOnes) {
     event(kAudioUnitEvent_ParameterValueChange, kParamWetDry);
     EXPECT_EQ(takeHeard(), (std::vector<Heard>{{kParamWetDry, 30.0f}}));
     EXPECT_TRUE(host.calls().empty());
-}
-
-TEST_F(InstanceSide, CallsFromAnotherThreadReachTheHostOnTheMainThread) {
-    parameters().attach(&host);
-    std::thread([this] {
-        parameters().beginParameterGesture(kParamMixA);
-        parameters().setParameter(kParamMixA, 33.0f);
-        parameters().endParameterGesture(kParamMixA);
-    }).join();
-    // Kept at once, so whoever is told next reads it; the host hears nothing yet.
-    EXPECT_EQ(parameters().getParameter(kParamMixA), 33.0f);
-    EXPECT_TRUE(host.calls().empty());
-    pump();
-    EXPECT_EQ(host.calls(), (Calls{begin(kParamMixA), set(kParamMixA, 33.0f), end(kParamMixA)}));
 }
 
 // ---- the bridge ----
