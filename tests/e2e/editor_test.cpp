@@ -570,8 +570,9 @@ TEST_F(EditorOnDisplay, TheClapModuleShowsTheEditorWithItsResources) {
 }
 
 // A drag whose release never reaches the editor (its window goes away mid-drag, ending its
-// hold on the pointer) ends there: once the editor is back, the pointer drags nothing. A click
-// on Solo A, below the slider, then marks that the editor has handled every move before it.
+// hold on the pointer) ends there: once the host has let the editor see the button up, the
+// pointer drags nothing. A click on Solo A, below the slider, then marks that the editor has
+// handled every move before it.
 TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
     expectEditorWindowWithResources(startHost(), interrupt, [&] {
         const Box room = layout["roomSlider"], solo = layout["soloA"];
@@ -598,6 +599,19 @@ TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
         ASSERT_EQ(x({"xdotool", "windowunmap", "--sync", id}).status, 0);
         ASSERT_EQ(x({"xdotool", "mouseup", "1"}).status, 0);
         ASSERT_EQ(x({"xdotool", "windowmap", "--sync", id}).status, 0);
+        // The host asks the editor at each idle whether the button is still held, and two idles
+        // seeing it up end the drag. Each new picture of the animated background (above the
+        // panels) comes from another idle: two of them, and the drag has ended.
+        const Box background{0, 0, layout["infoButton"].x, layout["padPanel"].y};
+        constexpr auto differs = [](Rgb c, Rgb o) {
+            return c.r != o.r || c.g != o.g || c.b != o.b;
+        };
+        for (int idle = 0; idle < 2; ++idle) {
+            const Screenshot before = shot("lost-release-idle");
+            shotShowing("lost-release-idle", [&](const Screenshot& s) {
+                return s.changed(before, background, differs) > 0;
+            });
+        }
         ASSERT_EQ(pointer(room, 0.5, 0.9).status, 0);
         ASSERT_EQ(pointer(room, 0.5, 0.97).status, 0);
         ASSERT_EQ(pointer(solo, 0.5, 0.5, {"click", "1"}).status, 0);
