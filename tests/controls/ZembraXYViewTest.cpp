@@ -82,6 +82,7 @@ TEST_F(PadFixture, PressesAreClippedToTheKnobRangeAndTheKnobIsDrawnInsideThePad)
 // not a number or not at all stays where it is.
 TEST_F(PadFixture, HostValuesMoveTheAxesGivenOnlyAndAreNotSentBack) {
     postFromHost(editor.get(), 0.25f, -1.0f);
+    EXPECT_FLOAT_EQ(pad->floatValueY(), 0.5f); // an X change leaves Y
     postFromHost(nullptr, NAN, 0.75f); // no object: accepted too
     EXPECT_FLOAT_EQ(pad->floatValueX(), 0.25f);
     EXPECT_FLOAT_EQ(pad->floatValueY(), 0.75f);
