@@ -106,47 +106,31 @@ TEST_F(KlovDecodeTest, KnobsCountTheirStepsAndDialsAccelerateWithinTheirBounds) 
 }
 
 // Bit 0 of the button byte captures the stick's rest; a report posts once both axes have left
-// it (by more than the dead zone of 5), and every report after that, even back at rest.
-TEST_F(KlovDecodeTest, StickPostsOnlyOnceBothAxesLeftTheirRest) {
+// it (by more than the dead zone of 5), and every report after that, even back at rest. The LED
+// event (bit 1) switches all three LEDs as bit 0 says; it and the host's own LED switch both
+// make the next report capture the rest again.
+TEST_F(KlovDecodeTest, StickPostsOnceBothAxesLeftItsRestAndLedSwitchesRecaptureIt) {
+    const std::vector<uint8_t> kOnlyMiddle = {0, 0, 0, 0x80, 0, 0, 0, 0};
     const struct {
         uint8_t bits, x, y;
-        int posts; // stick notifications so far
+        int posts;                                  // stick notifications so far
+        const std::vector<uint8_t>* leds = nullptr; // written just before (by the host: middle)
     } steps[] = {{0x01, 128, 128, 0}, {0x01, 250, 5, 0},   {0x00, 128, 128, 1}, {0x01, 128, 128, 1},
-                 {0x00, 160, 131, 1}, {0x00, 160, 160, 2}, {0x00, 160, 128, 3}};
+                 {0x00, 160, 131, 1}, {0x00, 160, 160, 2}, {0x00, 160, 128, 3},
+                 {0x02, 165, 128, 4, &kLedsOff}, // its own report still posts: its rest was left
+                 {0x00, 90, 90, 4},   {0x00, 20, 20, 5},   {0x03, 20, 20, 5, &kLedsOn},
+                 {0x00, 90, 90, 5},   {0x00, 20, 20, 6},   {0x00, 30, 30, 6, &kOnlyMiddle},
+                 {0x00, 90, 90, 7}};
     for (const auto& step : steps) {
+        if (step.leds == &kOnlyMiddle) SetLed(false, true, false);
         report(step.bits, step.x, step.y);
         EXPECT_EQ(stickPosts(), step.posts) << int(step.x) << "," << int(step.y);
+        if (step.leds) {
+            EXPECT_EQ(mDevice->writes().back(), *step.leds) << int(step.bits);
+        }
     }
-    EXPECT_FLOAT_EQ(posted().back().x, 81.0f / 127.0f);
-    EXPECT_FLOAT_EQ(posted().back().y, 46.0f / 127.0f);
-    EXPECT_EQ(gRulerX.load(), 81.0f);
-    EXPECT_EQ(gRulerY.load(), 46.0f);
-}
-
-// The LED event switches all three LEDs as bit 0 says; it and the host's own LED switch both
-// make the next decoded report capture the stick's rest again.
-TEST_F(KlovDecodeTest, LedSwitchesRecaptureTheStick) {
-    report(0x01, 128, 128);
-    report(0x00, 20, 20); // stick left: posting
-    ASSERT_EQ(stickPosts(), 1);
-
-    report(0x02, 25, 25); // LED event without bit 0: all off
-    EXPECT_EQ(mDevice->writes().back(), kLedsOff);
-    EXPECT_EQ(stickPosts(), 2); // this report still posts: its rest was already left
-    report(0x00, 90, 90);       // but the LED write asked for a new capture: no post
-    EXPECT_EQ(stickPosts(), 2);
-    report(0x03, 90, 90); // LED event with bit 0: all on
-    EXPECT_EQ(mDevice->writes().back(), kLedsOn);
-
-    report(0x01, 128, 128);
-    report(0x00, 20, 20); // posting again
-    ASSERT_EQ(stickPosts(), 3);
-    SetLed(false, true, false);
-    EXPECT_EQ(mDevice->writes().back(), (std::vector<uint8_t>{0, 0, 0, 0x80, 0, 0, 0, 0}));
-    report(0x00, 30, 30);
-    EXPECT_EQ(stickPosts(), 3);
-    report(0x00, 90, 90);
-    EXPECT_EQ(stickPosts(), 4);
+    EXPECT_FLOAT_EQ(posted().at(2).x, 81.0f / 127.0f);
+    EXPECT_FLOAT_EQ(posted().at(2).y, 46.0f / 127.0f);
 }
 
 } // namespace
