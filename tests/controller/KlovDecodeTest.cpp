@@ -54,8 +54,9 @@ TEST_F(KlovDecodeTest, OnlyWholeReportsWithANewButtonByteCount) {
 // Each controller repeats its last report: a report from another one must not make an old
 // report look new, or the knobs would count its steps again and again. A controller that
 // arrives (or comes back) carries on from the knobs and dials where they are, and the dials
-// of two controllers accelerate apart.
-TEST_F(KlovDecodeTest, EachControllerKeepsItsOwnReportsAndANewOneCarriesOn) {
+// of two controllers accelerate apart. The LEDs go to the newest controller, fall back to the
+// one left when it goes, and never reach a device that is gone.
+TEST_F(KlovDecodeTest, TwoControllersKeepTheirOwnReportsAndTheLedsGoToTheNewest) {
     send(*mDevice, {0, 0, 0x04, 128, 128, 0x01, 0, 0});
     auto other = sim().plugIn();
     ASSERT_TRUE(sim().settle());
@@ -74,6 +75,16 @@ TEST_F(KlovDecodeTest, EachControllerKeepsItsOwnReportsAndANewOneCarriesOn) {
     send(other, {0, 0, 0x10, 128, 128, 0x01, 0, 0});
     EXPECT_EQ(gDialValues[0].load(), 3);
     EXPECT_EQ(gKnob1ControlValue.load(), 3.0f);
+
+    SetLed(true, true, true);
+    EXPECT_EQ(other.writes().back(), kLedsOn);
+    sim().unplug(other);
+    ASSERT_TRUE(sim().settle());
+    EXPECT_TRUE(gIsConnected.load()); // the older one is still there
+    SetLed(true, false, true);
+    EXPECT_EQ(mDevice->writes().back(), (std::vector<uint8_t>{0, 0, 0x80, 0, 0x80, 0, 0, 0}));
+    EXPECT_EQ(other.writes().back(), kLedsOn);
+    EXPECT_TRUE(mDevice->isReadPending());
 }
 
 // Knob 1 is the low nibble of byte 5, knob 2 its high one, knob 3 the high nibble of byte 6

@@ -171,25 +171,6 @@ TEST_F(KlovTest, WatchFailureEndsTheTaskWithALogLineOnly) {
     EXPECT_EQ(gError.load(), 0);
 }
 
-// The LEDs go to the newest controller, fall back to the one left when it goes, and never
-// reach a device that is gone.
-TEST_F(KlovTest, TwoControllersAndTheLedsFallBackToTheOneLeft) {
-    auto older = sim().plugIn();
-    auto newer = sim().plugIn();
-    start();
-    EXPECT_EQ(count(kConnect), 4);
-    SetLed(true, true, true);
-    EXPECT_EQ(newer.writes().back(), kLedsOn);
-
-    sim().unplug(newer);
-    ASSERT_TRUE(sim().settle());
-    EXPECT_TRUE(gIsConnected.load()); // the older one is still there
-    SetLed(true, false, true);
-    EXPECT_EQ(older.writes().back(), (std::vector<uint8_t>{0, 0, 0x80, 0, 0x80, 0, 0, 0}));
-    EXPECT_EQ(newer.writes().back(), kLedsOn);
-    EXPECT_TRUE(older.isReadPending());
-}
-
 // Threads that share state, for ThreadSanitizer: LEDs switched from another thread while
 // controllers come and go and report.
 TEST_F(KlovTest, LedsFromAnotherThreadWhileControllersComeAndGo) {
