@@ -335,6 +335,7 @@ class EditorOnDisplay : public ::testing::Test {
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(r.output.find("Unable to load nib"), std::string::npos) << r.output;
         EXPECT_EQ(r.output.find("not loaded"), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("assertion failure"), std::string::npos) << r.output;
         EXPECT_FALSE(editorWindow(0ms)) << "the editor window outlived its program";
     }
 
