@@ -21,7 +21,6 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <unistd.h>
@@ -314,9 +313,13 @@ class EditorOnDisplay : public ::testing::Test {
         });
         // Each port reads: lv2:symbol "x" ; pset:value 0.5
         std::map<std::string, float> values;
-        const std::regex port(R"re(lv2:symbol "(\w+)"\s*;\s*pset:value ([-+.\deE]+))re");
-        for (std::sregex_iterator m(text.begin(), text.end(), port), end; m != end; ++m)
-            values[(*m)[1]] = std::stof((*m)[2]);
+        const std::string symbol = "lv2:symbol \"", value = "pset:value ";
+        for (size_t at = text.find(symbol); at != std::string::npos; at = text.find(symbol, at)) {
+            at += symbol.size();
+            const std::string port = text.substr(at, text.find('"', at) - at);
+            const size_t v = text.find(value, at);
+            if (v != std::string::npos) values[port] = std::stof(text.substr(v + value.size()));
+        }
         return values;
     }
 
