@@ -152,7 +152,7 @@ TEST(RoomProcessing, TailDecaysSecondBySecond) {
 TEST(RoomProcessing, SamplesSideBySideMatchOneAtATime) {
     std::mt19937 rng(17);
     std::uniform_int_distribution<long> blockLength(1, 900);
-    for (float size : {0.0f, 0.1f, 0.14f, 0.5f, 0.77f, 1.0f}) {
+    for (float size : {0.0f, 0.01f, 0.05f, 0.1f, 0.14f, 0.5f, 0.77f, 1.0f}) {
         Instance wide = instanceWith({{kParamWetDry, 0.6f}, {kParamRoom, size}});
         Instance narrow = instanceWith({{kParamWetDry, 0.6f}, {kParamRoom, size}});
         const unsigned seed = static_cast<unsigned>(size * 100);
