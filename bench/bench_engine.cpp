@@ -87,20 +87,22 @@ void roomBlock(benchmark::State& state) {
     reportRealtime(state);
 }
 
-// One envelope, with the lag window cached (X still) or rebuilt on every call (X moving).
+// The two envelopes of a hop, with the lag window cached (X still) or rebuilt on every call
+// (X moving).
 void smoothing(benchmark::State& state) {
     Instance inst = makeInstance(0.0f);
     const bool moving = state.range(0) != 0;
-    auto mag = noise(zembra::kFrameSize / 2 + 1, 3);
-    for (float& m : mag)
-        m = std::fabs(m);
-    std::vector<float> env(zembra::kFrameSize / 2 + 1);
+    auto magA = noise(zembra::kFrameSize / 2 + 1, 3), magB = noise(zembra::kFrameSize / 2 + 1, 4);
+    for (auto* mag : {&magA, &magB})
+        for (float& m : *mag)
+            m = std::fabs(m);
+    std::vector<float> envA(zembra::kFrameSize / 2 + 1), envB(envA.size());
     long width = 256;
     for (auto _ : state) {
         if (moving) width = width == 256 ? 260 : 256;
-        zembra::smoothSpectrumCached(mag.data(), width, env.data(), zembra::kEnvelopeWindowType,
-                                     inst->fft, inst->smoothing);
-        benchmark::DoNotOptimize(env.data());
+        zembra::smoothSpectraCached(magA.data(), magB.data(), width, envA.data(), envB.data(),
+                                    zembra::kEnvelopeWindowType, inst->fft, inst->smoothing);
+        benchmark::DoNotOptimize(envA.data());
     }
 }
 
@@ -125,4 +127,4 @@ BENCHMARK(processorBlock)->Name("BM_Engine/processor1024/room")->Arg(0)->Arg(50)
 BENCHMARK(blendBlock)->Name("BM_Blend/block1024");
 // Below a size of about 0.1 fewer samples go side by side in the room, below 0.011 only four.
 BENCHMARK(roomBlock)->Name("BM_Room/block1024/size")->Arg(0)->Arg(5)->Arg(10)->Arg(13)->Arg(50)->Arg(100);
-BENCHMARK(smoothing)->Name("BM_SmoothSpectrum/2048/moving")->Arg(0)->Arg(1);
+BENCHMARK(smoothing)->Name("BM_SmoothSpectra/2048/moving")->Arg(0)->Arg(1);

@@ -14,6 +14,7 @@
 // units in the last place.
 #include "denormals.h"
 #include "instance.h"
+#include "lanes.h"
 #include "simd.h"
 
 #include <algorithm>
@@ -232,23 +233,9 @@ void updateRoomSettings(RoomState& room, float wetDry, float roomSize) {
 
 namespace {
 
-// The lane helpers are always inlined, so the warning about passing wide vectors between
-// functions built for different instruction sets does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 // Every lane does exactly what one sample alone would, in the same order of operations, so
 // the wide paths give the same bits as one sample at a time.
-typedef float Lanes8 __attribute__((vector_size(8 * sizeof(float))));
 typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
-
-template <class V> [[gnu::always_inline]] inline V load(const float* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class V> [[gnu::always_inline]] inline void store(float* p, V v) {
-    std::memcpy(p, &v, sizeof v);
-}
 
 inline float sanitised(float v) {
     return withoutNonFinite(v);
@@ -365,13 +352,13 @@ __attribute__((always_inline)) inline void roomRun(RoomState* state, long frames
         float *l = outA + j, *r = outB + j;
         if (n >= 32) {
             n = 32;
-            roomSamples<Lanes8, 4>(room, *g, a, b, l, r);
+            roomSamples<Lanes, 4>(room, *g, a, b, l, r);
         } else if (n >= 16) {
             n = 16;
-            roomSamples<Lanes8, 2>(room, *g, a, b, l, r);
+            roomSamples<Lanes, 2>(room, *g, a, b, l, r);
         } else if (n >= 8) {
             n = 8;
-            roomSamples<Lanes8, 1>(room, *g, a, b, l, r);
+            roomSamples<Lanes, 1>(room, *g, a, b, l, r);
         } else if (n >= 4) {
             n = 4;
             roomSamples<Lanes4, 1>(room, *g, a, b, l, r);
