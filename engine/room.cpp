@@ -286,24 +286,32 @@ __attribute__((always_inline)) inline void roomSamples(RoomState& room, const Ga
         for (int v = 0; v < vectors; ++v) {
             a[v] = load<V>(cellA + v * width);
             b[v] = load<V>(cellB + v * width);
-            // A shear's two readings of a line are added up before they join the line's sum,
-            // which halves the chain of additions each sample waits for.
-            if (s.readsAcross) {
+        }
+        // A shear's two readings of a line are added up before they join the line's sum, which
+        // halves the chain of additions each sample waits for.
+        if (s.readsAcross) {
+            for (int v = 0; v < vectors; ++v) {
                 sums[kLineA][v] += w0 * a[v] + w3 * load<V>(acrossB + v * width);
                 sums[kLineB][v] += w1 * b[v] + w2 * load<V>(acrossA + v * width);
-            } else {
+            }
+        } else {
+            for (int v = 0; v < vectors; ++v) {
                 sums[kLineA][v] += w0 * a[v];
                 sums[kLineB][v] += w1 * b[v];
             }
         }
-        for (int v = 0; v < vectors; ++v) {
-            if (s.bFirst) {
+        if (s.bFirst) {
+            for (int v = 0; v < vectors; ++v) {
                 b[v] = b[v] - coupling * a[v];
                 a[v] = a[v] + coupling * b[v];
-            } else {
+            }
+        } else {
+            for (int v = 0; v < vectors; ++v) {
                 a[v] = a[v] - coupling * b[v];
                 b[v] = b[v] + coupling * a[v];
             }
+        }
+        for (int v = 0; v < vectors; ++v) {
             store<V>(cellA + v * width, a[v]);
             store<V>(cellB + v * width, b[v]);
         }
