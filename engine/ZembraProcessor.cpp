@@ -4,6 +4,7 @@
 #include "ZembraProcessor.h"
 
 #include "denormals.h"
+#include "simd.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -16,12 +17,10 @@ namespace zembra {
 namespace {
 
 void copySanitised(const float* in, float* scratch, long n) {
-    if (!in) {
+    if (in)
+        runWide<copyWithoutNonFinite>(in, scratch, n);
+    else
         std::fill_n(scratch, n, 0.0f);
-        return;
-    }
-    for (long i = 0; i < n; ++i)
-        scratch[i] = withoutNonFinite(in[i]);
 }
 
 } // namespace

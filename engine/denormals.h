@@ -23,6 +23,13 @@ inline float withoutNonFinite(float v) {
     return v;
 }
 
+// to[i] = withoutNonFinite(from[i]); from and to may be the same buffer. Build it where
+// runWide runs it, so that it takes the wide registers.
+[[gnu::always_inline]] inline void copyWithoutNonFinite(const float* from, float* to, long n) {
+    for (long i = 0; i < n; ++i)
+        to[i] = withoutNonFinite(from[i]);
+}
+
 class DenormalsOff {
   public:
 #if defined(__SSE__)

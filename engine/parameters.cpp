@@ -153,8 +153,7 @@ void erase_NaN_Infinity_And_Denormal(float* value) {
 }
 
 void erase_All_NaNs_Infinities_And_Denormals(float* values, int* count) {
-    for (int i = 0; i < *count; ++i)
-        values[i] = withoutNonFinite(values[i]);
+    copyWithoutNonFinite(values, values, *count);
 }
 
 } // extern "C"

@@ -410,9 +410,8 @@ extern "C" void RTzembraRoomSimul(float* inA, float* inB, float* outA, float* ou
     // Wet/Dry cannot change during the call, so the room is on or off for the whole block.
     if (frames > 0 && static_cast<double>(s.wetDry) > 0.001) {
         const DenormalsOff denormalsOff;
-        int count = static_cast<int>(frames);
-        erase_All_NaNs_Infinities_And_Denormals(inA, &count);
-        erase_All_NaNs_Infinities_And_Denormals(inB, &count);
+        runWide<copyWithoutNonFinite>(static_cast<const float*>(inA), inA, frames);
+        runWide<copyWithoutNonFinite>(static_cast<const float*>(inB), inB, frames);
         roomProcessBlock(inA, inB, outA, outB, frames, s.room, true);
     }
     setProcessing(s, 0);
