@@ -26,16 +26,12 @@ template <class V> [[gnu::always_inline]] inline void store(float* p, V v) {
 }
 
 // Eight complex values as (re, im) pairs in two vectors, as eight real and eight imaginary
-// parts; and back.
+// parts.
 [[gnu::always_inline]] inline Lanes realParts(Lanes lo, Lanes hi) {
     return __builtin_shuffle(lo, hi, LaneIndex{0, 2, 4, 6, 8, 10, 12, 14});
 }
 [[gnu::always_inline]] inline Lanes imaginaryParts(Lanes lo, Lanes hi) {
     return __builtin_shuffle(lo, hi, LaneIndex{1, 3, 5, 7, 9, 11, 13, 15});
-}
-[[gnu::always_inline]] inline void storeComplex(float* p, Lanes re, Lanes im) {
-    store(p, __builtin_shuffle(re, im, LaneIndex{0, 8, 1, 9, 2, 10, 3, 11}));
-    store(p + 8, __builtin_shuffle(re, im, LaneIndex{4, 12, 5, 13, 6, 14, 7, 15}));
 }
 
 // The eight complex values that end at p (p[-16] to p[-1]), last first.
@@ -46,11 +42,6 @@ template <class V> [[gnu::always_inline]] inline void store(float* p, V v) {
 [[gnu::always_inline]] inline Lanes imaginaryPartsBackwards(const float* p) {
     return __builtin_shuffle(load<Lanes>(p - 8), load<Lanes>(p - 16),
                              LaneIndex{7, 5, 3, 1, 15, 13, 11, 9});
-}
-// Stores eight complex values so that they end at p, last first.
-[[gnu::always_inline]] inline void storeComplexBackwards(float* p, Lanes re, Lanes im) {
-    store(p - 8, __builtin_shuffle(re, im, LaneIndex{3, 11, 2, 10, 1, 9, 0, 8}));
-    store(p - 16, __builtin_shuffle(re, im, LaneIndex{7, 15, 6, 14, 5, 13, 4, 12}));
 }
 
 } // namespace zembra

@@ -4,8 +4,6 @@
 #include "smooth_spectrum.h"
 
 #include "RTzembra.h"
-#include "lanes.h"
-#include "simd.h"
 
 #include <algorithm>
 #include <cmath>
@@ -67,98 +65,32 @@ void buildLagWindow(SmoothingCache& cache, long n, long width, long windowType) 
 
 } // namespace
 
-namespace {
-
-// The lag sequences of both spectra in one transform's input: A's in the real parts, B's in
-// the imaginary parts. The real part of the inverse transform of a spectrum X is that of the
-// conjugate-symmetric (X[k] + conj X[n - k]) / 2; X is zero from n/2 on, so the lower half
-// of that is X itself halved, and the upper half its mirror image, conjugated.
-__attribute__((always_inline)) inline void packLagSpectra(const float* magA, const float* magB,
-                                                          SmoothingCache* smoothing, long n) {
-    SmoothingCache& cache = *smoothing;
-    const float* c = cache.phaseFactorCos;
-    const float* s = cache.phaseFactorSin;
-    float* work = cache.work;
-    const auto pack = [&](long k, auto ma, auto mb, auto ck, auto sk) {
-        const auto aRe = 0.5f * (ma * ck), aIm = 0.5f * (ma * sk);
-        const auto bRe = 0.5f * (mb * ck), bIm = 0.5f * (mb * sk);
-        if constexpr (sizeof ma == sizeof(float)) {
-            work[2 * k] = aRe - bIm;
-            work[2 * k + 1] = aIm + bRe;
-            work[2 * (n - k)] = aRe + bIm;
-            work[2 * (n - k) + 1] = bRe - aIm;
-        } else {
-            storeComplex(work + 2 * k, aRe - bIm, aIm + bRe);
-            storeComplexBackwards(work + 2 * (n - k + 1), aRe + bIm, bRe - aIm);
-        }
-    };
-    work[0] = magA[0] * c[0];
-    work[1] = magB[0] * c[0];
-    work[n] = work[n + 1] = 0.0f;
-    long k = 1;
-    for (; k + 8 <= n / 2; k += 8)
-        pack(k, load<Lanes>(magA + k), load<Lanes>(magB + k), load<Lanes>(c + k),
-             load<Lanes>(s + k));
-    for (; k < n / 2; ++k)
-        pack(k, magA[k], magB[k], c[k], s[k]);
-}
-
-__attribute__((always_inline)) inline void windowLags(SmoothingCache* smoothing, long n) {
-    SmoothingCache& cache = *smoothing;
-    for (long k = 0; k < n; ++k) {
-        cache.work[2 * k] *= cache.lagWindow[k];
-        cache.work[2 * k + 1] *= cache.lagWindow[k];
-    }
-}
-
-// The two windowed sequences' spectra apart again, doubled (A's is Y[k] + conj Y[n - k]),
-// and their magnitudes: the envelopes.
-__attribute__((always_inline)) inline void envelopes(const SmoothingCache* smoothing, long n,
-                                                     float* envA, float* envB) {
-    const float* y = smoothing->work;
-    const auto squares = [&](long k, auto re, auto im, auto reM, auto imM) {
-        const auto aRe = re + reM, aIm = im - imM, bRe = im + imM, bIm = re - reM;
-        store(envA + k, aRe * aRe + aIm * aIm);
-        store(envB + k, bRe * bRe + bIm * bIm);
-    };
-    squares(0, y[0], y[1], y[0], y[1]);
-    long k = 1;
-    for (; k + 8 <= n / 2 + 1; k += 8) {
-        const float* front = y + 2 * k;
-        const float* back = y + 2 * (n - k + 1);
-        squares(k, realParts(load<Lanes>(front), load<Lanes>(front + 8)),
-                imaginaryParts(load<Lanes>(front), load<Lanes>(front + 8)),
-                realPartsBackwards(back), imaginaryPartsBackwards(back));
-    }
-    for (; k <= n / 2; ++k)
-        squares(k, y[2 * k], y[2 * k + 1], y[2 * (n - k)], y[2 * (n - k) + 1]);
-    for (k = 0; k <= n / 2; ++k) {
-        envA[k] = std::sqrt(envA[k]);
-        envB[k] = std::sqrt(envB[k]);
-    }
-}
-
-} // namespace
-
-void smoothSpectraCached(const float* magA, const float* magB, long width, float* envA,
-                         float* envB, long windowType, const FftPlan& plan, SmoothingCache& cache) {
+void smoothSpectrumCached(const float* mag, long width, float* env, long windowType,
+                          const FftPlan& plan, SmoothingCache& cache) {
     const long n = 1L << plan.log2n;
     width = std::clamp(width, 0L, n); // a wider window would start before lag 0
     if (cache.phaseFactorLength != n) buildPhaseFactors(cache, n);
+    float* work = cache.work;
+    for (long k = 0; k < n / 2; ++k) {
+        work[2 * k] = mag[k] * cache.phaseFactorCos[k];
+        work[2 * k + 1] = mag[k] * cache.phaseFactorSin[k];
+    }
+    std::memset(work + n, 0, sizeof(float) * static_cast<size_t>(n));
+
+    fftInversePlanned(plan, work);
+
     if (2 * (width / 2) != cache.lagWindowLength || cache.lagWindowN != n ||
         cache.lagWindowType != windowType)
         buildLagWindow(cache, n, width, windowType);
-    runWide<packLagSpectra>(magA, magB, &cache, n);
-    fftInversePlanned(plan, cache.work);
-    runWide<windowLags>(&cache, n);
-    fftForwardPlanned(plan, cache.work);
-    runWide<envelopes>(static_cast<const SmoothingCache*>(&cache), n, envA, envB);
-}
+    for (long k = 0; k < n; ++k) {
+        work[2 * k] *= cache.lagWindow[k];
+        work[2 * k + 1] = 0.0f;
+    }
 
-void smoothSpectrumCached(const float* mag, long width, float* env, long windowType,
-                          const FftPlan& plan, SmoothingCache& cache) {
-    float unused[(1L << kFftMaxLog2) / 2 + 1];
-    smoothSpectraCached(mag, mag, width, env, unused, windowType, plan, cache);
+    fftForwardPlanned(plan, work);
+
+    for (long k = 0; k <= n / 2; ++k)
+        env[k] = 2.0f * std::sqrt(work[2 * k] * work[2 * k] + work[2 * k + 1] * work[2 * k + 1]);
 }
 
 } // namespace zembra

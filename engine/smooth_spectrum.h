@@ -27,8 +27,5 @@ struct SmoothingCache {
 // rectangular. The plan fixes n. Real-time safe.
 void smoothSpectrumCached(const float* mag, long width, float* env, long windowType,
                           const FftPlan& plan, SmoothingCache& cache);
-// The envelopes of two spectra at the cost of one, into two separate arrays.
-void smoothSpectraCached(const float* magA, const float* magB, long width, float* envA,
-                         float* envB, long windowType, const FftPlan& plan, SmoothingCache& cache);
 
 } // namespace zembra
