@@ -31,6 +31,10 @@ if(NOT made STREQUAL recipe)
     find_program(ZEMBRA_PATCH patch REQUIRED)
     file(REMOVE_RECURSE ${copy})
     file(COPY ${DPF_ROOT_DIR}/ DESTINATION ${copy})
+    # A copy keeps the system's timestamps: a file a patch no longer changes would look older
+    # than what was built from its patched self.
+    file(GLOB_RECURSE copied ${copy}/*)
+    file(TOUCH_NOCREATE ${copied})
     foreach(patch IN LISTS patches)
         execute_process(COMMAND ${ZEMBRA_PATCH} -p1 --batch --forward --quiet -d ${copy} -i ${patch}
             RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
