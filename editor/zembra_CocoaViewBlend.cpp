@@ -20,11 +20,13 @@ namespace {
 const char* routingHint(SourceSilence::Missing missing, bool leftAndRight) {
     switch (missing) {
     case SourceSilence::Missing::SourceA:
-        return leftAndRight ? "Source A is silent: feed a source to the left channel of Zembra's track"
-                            : "Source A is silent: play a source on the track Zembra sits on";
+        return leftAndRight
+                   ? "Source A is silent: feed a source to the left channel of Zembra's track"
+                   : "Source A is silent: play a source on the track Zembra sits on";
     case SourceSilence::Missing::SourceB:
         return leftAndRight
-                   ? "Source B is silent: feed a second source to the right channel of Zembra's track"
+                   ? "Source B is silent: feed a second source to the right channel of Zembra's "
+                     "track"
                    : "Source B is silent: feed a second source to Zembra's side-chain input";
     case SourceSilence::Missing::None:
         break;
@@ -51,8 +53,9 @@ void zembra_CocoaView::_showBlend(double seconds) {
     if (uiPadGuide && uiZembra2DView)
         uiPadGuide->setPosition(uiZembra2DView->storedX(), uiZembra2DView->storedY());
     if (uiRoutingHint && mAU != 0) {
-        const bool leftAndRight = uiSourceRoutingPopUp && uiSourceRoutingPopUp->indexOfSelectedItem() ==
-                                                              kRoutingLeftAndRight;
+        const bool leftAndRight =
+            uiSourceRoutingPopUp &&
+            uiSourceRoutingPopUp->indexOfSelectedItem() == kRoutingLeftAndRight;
         const std::string hint =
             routingHint(mSilence.advance(mPeakA, mPeakB, seconds), leftAndRight);
         if (uiRoutingHint->stringValue() != hint) uiRoutingHint->setStringValue(hint);

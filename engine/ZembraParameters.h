@@ -93,14 +93,18 @@ inline constexpr std::array<const char*, kRoutingCount> kSourceRoutingLabels = {
 
 enum { kParamSourceRouting = kZembraParameterCount, kControlCount };
 
+// clang-format off
+inline constexpr ParameterInfo kSourceRoutingInfo = {
+    kParamSourceRouting, "Routing", "Routing", "routing", 0.0f, kRoutingCount - 1,
+    kRoutingTrackAndSideChain, "", 1.0f, ParameterKind::Enumeration, kSourceRoutingLabels};
+// clang-format on
+
 // Every value a host sets and saves: the twelve, then the routing.
 inline constexpr std::array<ParameterInfo, kControlCount> kControls = [] {
     std::array<ParameterInfo, kControlCount> controls{};
     for (std::size_t i = 0; i < kParameters.size(); ++i)
         controls[i] = kParameters[i];
-    controls[kParamSourceRouting] = {kParamSourceRouting, "Routing", "Routing", "routing", 0.0f,
-                                     kRoutingCount - 1, kRoutingTrackAndSideChain, "", 1.0f,
-                                     ParameterKind::Enumeration, kSourceRoutingLabels};
+    controls[kParamSourceRouting] = kSourceRoutingInfo;
     return controls;
 }();
 

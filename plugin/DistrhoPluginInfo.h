@@ -30,9 +30,9 @@
 #define DISTRHO_PLUGIN_WANT_TIMEPOS 1
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 1
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
-// The twelve parameters and the routing are the whole state. CLAP hosts keep a plug-in's settings in a session
-// only through its state extension, which DPF offers only with state support: the CLAP module
-// has it, saving the current preset and the parameters, with no keys of its own.
+// The twelve parameters and the routing are the whole state. CLAP hosts keep a plug-in's settings
+// in a session only through its state extension, which DPF offers only with state support: the CLAP
+// module has it, saving the current preset and the parameters, with no keys of its own.
 #ifdef DISTRHO_PLUGIN_TARGET_CLAP
 #define DISTRHO_PLUGIN_WANT_STATE 1
 #define DISTRHO_PLUGIN_WANT_FULL_STATE 0

@@ -39,7 +39,8 @@ inline Sources routeSources(SourceRouting routing, const HostInputs& in, std::ui
             mix[i] = (left[offset + i] + right[offset + i]) * 0.5f;
         return mix;
     };
-    return {mean(in.trackLeft, in.trackRight, mixA), mean(in.sideChainLeft, in.sideChainRight, mixB)};
+    return {mean(in.trackLeft, in.trackRight, mixA),
+            mean(in.sideChainLeft, in.sideChainRight, mixB)};
 }
 
 } // namespace zembra::plugin

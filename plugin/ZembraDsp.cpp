@@ -192,13 +192,12 @@ void Dsp::processBlock(const SourcesAt& sourcesAt, float* outL, float* outR, uin
     publishPeaks(frames);
 }
 
-
 void Dsp::process(const HostInputs& in, float* outL, float* outR, uint32_t frames,
                   const MidiMessage* events, uint32_t eventCount, Transport transport) {
     // A plain switch at the block's start: the routing is how the session is wired, not
-    // something to sweep, and the blend's overlapping frames soften the change anyway.
+    // something to sweep.
     const auto routing = static_cast<SourceRouting>(
-        mValues[kParamSourceRouting].load(std::memory_order_relaxed));
+        static_cast<int>(mValues[kParamSourceRouting].load(std::memory_order_relaxed)));
     processBlock(
         [&](uint32_t offset, uint32_t n) {
             return routeSources(routing, in, offset, n, mMixA.data(), mMixB.data());

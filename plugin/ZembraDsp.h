@@ -99,11 +99,11 @@ class Dsp {
     Processor mEngine;
     std::array<std::atomic<float>, kControlCount> mValues;
     std::array<float, kZembraParameterCount> mApplied; // audio thread only
-    std::array<float, kMixFrames> mMixA; // audio thread only
+    std::array<float, kMixFrames> mMixA;               // audio thread only
     std::array<float, kMixFrames> mMixB;
-    bool mOnGrid = false;          // the hops fall on the timeline's grid
-    std::uint64_t mFrame = 0;      // where the last block started
-    std::uint64_t mNextFrame = 0;  // where the next block starts if the timeline runs on
+    bool mOnGrid = false;         // the hops fall on the timeline's grid
+    std::uint64_t mFrame = 0;     // where the last block started
+    std::uint64_t mNextFrame = 0; // where the next block starts if the timeline runs on
 
     float mBlockPeakA = 0.0f;
     float mBlockPeakB = 0.0f;

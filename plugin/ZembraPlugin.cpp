@@ -177,7 +177,7 @@ class ZembraPlugin : public Plugin {
 
   private:
     static constexpr uint32_t kSideChainGroup = 0; // our own port group; DPF's are negative
-    static constexpr uint32_t kMaxMidi = 512; // what DPF's wrappers pass per block at most
+    static constexpr uint32_t kMaxMidi = 512;      // what DPF's wrappers pass per block at most
     Dsp mDsp;
     const HostParameterOrder mOrder;
     zembra::plugin::RegisteredInstance mInstance;

@@ -46,9 +46,12 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
     {
         std::ofstream lua(jobFile);
         lua.precision(9);
-        lua << "return {\n  dir = " << quoted(dir / "zembra") << ", name = \"zembra\", buffer = "
-            << job.buffer << ", format = " << quoted(job.format) << ",\n  routing = "
-            << quoted(track ? "track" : job.routing == Routing::Send ? "send" : "direct")
+        lua << "return {\n  dir = " << quoted(dir / "zembra")
+            << ", name = \"zembra\", buffer = " << job.buffer << ", format = " << quoted(job.format)
+            << ",\n  routing = "
+            << quoted(track                          ? "track"
+                      : job.routing == Routing::Send ? "send"
+                                                     : "direct")
             << ",\n  track = {"
             << (track ? channel(m.a, 0) + ", " + channel(m.b, 0)
                       : channel(m.both, 0) + ", " + channel(m.both, 1))
@@ -73,8 +76,8 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
             fs::remove(file.path());
         result.run = {};
         for (const char* stage : {"build", "export"}) {
-            const Result r = run(
-                {"ardour7-lua", ZEMBRA_E2E_ARDOUR_SCRIPT, jobFile.string(), stage}, env, 180s);
+            const Result r =
+                run({"ardour7-lua", ZEMBRA_E2E_ARDOUR_SCRIPT, jobFile.string(), stage}, env, 180s);
             result.run = {r.finished, r.status, result.run.output + r.output};
             if (!r.finished || r.status != 0) break;
         }

@@ -296,8 +296,8 @@ TEST_F(ClapPlugin, HearsAStereoTrackWholeWithBOnTheSideChain) {
     OutputEvents sent;
     Material stereoA = m;
     stereoA.a = m.both;
-    expectRendersLikeZembraRender("CLAP, stereo A", play(plugin, left, right, b.samples, none, sent),
-                                  stereoA, settings);
+    expectRendersLikeZembraRender(
+        "CLAP, stereo A", play(plugin, left, right, b.samples, none, sent), stereoA, settings);
 }
 
 // Deactivated and activated again (as after a bypass, a relocation or a new sample rate), an
@@ -332,9 +332,12 @@ TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
     const auto* state = clapExtension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
     ASSERT_NE(params, nullptr);
     ASSERT_NE(state, nullptr) << "no state extension: a host would lose the settings";
-    const std::map<int, float> settings = {{kParamX, 0.25f},         {kParamY, 0.75f},
-                                           {kParamRoom, 12.0f},      {kParamXControl, 3.0f},
-                                           {kParamStereoMode, 1.0f}, {kParamSoloB, 1.0f},
+    const std::map<int, float> settings = {{kParamX, 0.25f},
+                                           {kParamY, 0.75f},
+                                           {kParamRoom, 12.0f},
+                                           {kParamXControl, 3.0f},
+                                           {kParamStereoMode, 1.0f},
+                                           {kParamSoloB, 1.0f},
                                            {kParamSourceRouting, kRoutingLeftAndRight}};
     flush(plugin, settings);
 

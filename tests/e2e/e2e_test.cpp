@@ -81,9 +81,11 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
     // The side-chain's pair is marked, the track's is not: DAWs route B through their side-chain
     // feature.
     for (const char* side : {"l", "r"}) {
-        ASSERT_TRUE(ports.count(std::string("lv2_in_") + side) && ports.count(std::string("lv2_sc_") + side));
+        ASSERT_TRUE(ports.count(std::string("lv2_in_") + side) &&
+                    ports.count(std::string("lv2_sc_") + side));
         EXPECT_EQ(ports[std::string("lv2_in_") + side].find("isSideChain"), std::string::npos);
-        EXPECT_NE(ports[std::string("lv2_sc_") + side].find("lv2core#isSideChain"), std::string::npos);
+        EXPECT_NE(ports[std::string("lv2_sc_") + side].find("lv2core#isSideChain"),
+                  std::string::npos);
     }
     ASSERT_TRUE(ports.count("lv2_latency"));
     EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);

@@ -86,12 +86,13 @@ TEST(Routing, EachChoiceHearsItsOwnChannelsWholeAndSwitchesAtABlock) {
     }
     // A mono source, on both channels or on one, is heard as it is.
     const Signals mono{in.trackLeft, in.sideLeft};
-    EXPECT_TRUE(routed(kRoutingTrackAndSideChain,
-                       [](const Channels& c) {
-                           return HostInputs{c.trackLeft.data(), c.trackLeft.data(),
-                                             c.sideLeft.data(), nullptr};
-                       },
-                       false) == expected(mono));
+    EXPECT_TRUE(routed(
+                    kRoutingTrackAndSideChain,
+                    [](const Channels& c) {
+                        return HostInputs{c.trackLeft.data(), c.trackLeft.data(), c.sideLeft.data(),
+                                          nullptr};
+                    },
+                    false) == expected(mono));
 
     // Switched before block 12, the sources change there and nowhere else.
     Dsp switched;
