@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor view: built from the interface description "zembra_CocoaView", it draws the
 // animated (or still) background behind its controls, binds the controls to the twelve
-// parameters of one plug-in instance (and to its routing of the sources, where the instance
-// has one) through the host's parameter services, turns the
-// controls' gestures into the host's gesture events, and shows the input levels, the
-// hardware controller's status, the information panel, and the blend: live spectra, what the
-// pad gives where, and a hint when a source is missing. Its methods live in one file per
-// job: zembra_CocoaView.cpp (waking, wiring, teardown), zembra_CocoaViewBinding.cpp,
-// zembra_CocoaViewBackground.cpp, zembra_CocoaViewInformation.cpp and
-// zembra_CocoaViewBlend.cpp.
+// parameters of one plug-in instance (and to its routing of the sources, where it has one)
+// through the host's parameter services, turns the controls' gestures into the host's
+// gesture events, and shows the input levels, the hardware controller's status, the
+// information panel, and the blend: live spectra, what the pad gives where, and a hint when a
+// source is missing. Its methods live in one file per job: zembra_CocoaView.cpp (waking,
+// wiring, teardown), zembra_CocoaViewBinding.cpp, zembra_CocoaViewBackground.cpp,
+// zembra_CocoaViewInformation.cpp and zembra_CocoaViewBlend.cpp.
 //
 // Everything runs on the main (interface) thread except its graphics thread, which only
 // asks the main thread to run update(), and the controller's notifications, whose handlers
