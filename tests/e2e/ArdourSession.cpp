@@ -65,12 +65,15 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
             << (track ? zembra::kRoutingLeftAndRight : zembra::kRoutingTrackAndSideChain)
             << " },\n}\n";
     }
-    // Ardour 7.3 now and then corrupts its heap at the end of an export, the session tool's
-    // thread tearing the export down while the engine's process thread still works in it, or
-    // its butler thread finishing the stop that follows into the exit: a job whose session tool
-    // died of a signal is made again, twice at most, and the output says so.
+    // Ardour 7.3 dies now and then at the end of an export, whatever the plug-in (its own ACE
+    // Delay too, one export in five on a busy machine): the thread that starts the next
+    // timespan disconnects from the export signal while the process thread emits it, and its
+    // butler finishes the stop that follows the export while the exit frees the tempo map. A
+    // job whose session tool died of a signal is made again, four times at most, and the
+    // output says so.
+    constexpr int kAttempts = 5;
     ArdourExport result;
-    for (int attempt = 1; attempt <= 3; ++attempt) {
+    for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         fs::remove_all(dir / "zembra");
         for (const auto& file : fs::directory_iterator(dir / "export"))
             fs::remove(file.path());
@@ -81,7 +84,7 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
             result.run = {r.finished, r.status, result.run.output + r.output};
             if (!r.finished || r.status != 0) break;
         }
-        if (!result.run.finished || result.run.status < 128 || attempt == 3) break;
+        if (!result.run.finished || result.run.status < 128 || attempt == kAttempts) break;
         std::cout << "[ figure ] Ardour " << tag << ": ardour7-lua died of signal "
                   << result.run.status - 128 << ", made again\n";
     }
