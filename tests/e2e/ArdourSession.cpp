@@ -89,8 +89,8 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
         if (!died) break;
         const bool exported = result.run.output.find("\nexported\n") != std::string::npos;
         std::cout << "[ figure ] Ardour " << tag << ": ardour7-lua died of signal "
-                  << result.run.status - 128
-                  << (exported ? " after its export" : ", made again") << "\n";
+                  << result.run.status - 128 << (exported ? " after its export" : ", made again")
+                  << "\n";
         if (exported) result.run.status = 0;
         if (exported || attempt == kAttempts) break;
     }
