@@ -7,7 +7,8 @@
 -- from, to, outdir}, positions in samples (ArdourSession.cpp writes it). Routing "track": Zembra
 -- takes A and B from its own track; "send": B's track is sent to Zembra's side-chain input;
 -- "direct": B's track's output is connected to it.
--- The build prints "lag N" (the latency Ardour compensates), the export "exported".
+-- The build prints "lag N" (the latency Ardour compensates); each stage says when it is done
+-- ("built", "exported"), so that a death in Ardour's exit after it can be told apart.
 local job = dofile(arg[1])
 
 -- Leaves with the engine stopped, so that its process thread cannot run into what the exit
@@ -183,7 +184,6 @@ local function export()
 	export:set_folder(job.outdir)
 	export:set_range(job.from, job.to)
 	check(export:run_export(), "export")
-	print("exported")
 end
 
 check(AudioEngine:set_backend("None (Dummy)", "", ""), "Dummy backend")
@@ -192,7 +192,9 @@ AudioEngine:set_buffer_size(job.buffer)
 check(AudioEngine:start(false) == 0, "engine start")
 if arg[2] == "build" then
 	build()
+	print("built")
 else
 	export()
+	print("exported")
 end
 leave(0)
