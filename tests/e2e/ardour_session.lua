@@ -33,6 +33,12 @@ end
 -- the saved session.
 local function build()
 	check(create_session(job.dir, job.name, 48000), "create session")
+	-- Ardour connects new tracks from a thread of its own, which on a busy machine may run after
+	-- the session is saved (A's track then never reaches the master bus), or after B's track was
+	-- taken off it: the tracks are connected here instead.
+	local config = ARDOUR.config()
+	config:set_input_auto_connect(ARDOUR.AutoConnectOption.ManualConnect)
+	config:set_output_auto_connect(ARDOUR.AutoConnectOption.ManualConnect)
 	local order = ARDOUR.PresentationInfo.max_order
 	local normal = ARDOUR.TrackMode.Normal
 	local function track(inputs, outputs, name)
@@ -41,6 +47,10 @@ local function build()
 		return t
 	end
 	local host = track(#job.track, 2, "A")
+	local master = Session:master_out():input()
+	for port = 0, 1 do
+		check(host:output():audio(port):connect(master:audio(port):name()) == 0, "A to the master bus")
+	end
 	-- B's track is mono to the end, so it reaches the plug-in at unity gain (no panner).
 	local feeder = job.feeder and track(1, 1, "B") or nil
 
