@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Which of the editor's controls show and set each of the twelve parameters, and how: one
-// row per parameter, read by the editor for every change in either direction and by the test
-// that holds the interface description to the parameter table.
+// Which of the editor's controls show and set each of the twelve parameters and the audio
+// side's routing, and how: one row per control of the host, read by the editor for every change
+// in either direction and by the test that holds the interface description to the table.
 #pragma once
 
 #include "editor/zembra_CocoaView.h"
@@ -46,7 +46,7 @@ constexpr bool controlFits(ControlKind control, ParameterKind kind) {
 // Indexed by parameter id. An action is named once: the macro gives its text and its method.
 #define ZEMBRA_ACTION(method) #method, &zembra_CocoaView::method
 // clang-format off
-inline constexpr std::array<ControlBinding, kZembraParameterCount> kControlBindings = {{
+inline constexpr std::array<ControlBinding, kControlCount> kControlBindings = {{
     {kParamMixA, ControlKind::SliderPair, ZEMBRA_ACTION(iaParamMixAChanged),
      "uiMixASlider", "uiMixATextField"},
     {kParamMixB, ControlKind::SliderPair, ZEMBRA_ACTION(iaParamMixBChanged),
@@ -67,6 +67,8 @@ inline constexpr std::array<ControlBinding, kZembraParameterCount> kControlBindi
      "uiStereoModeButton", ""},
     {kParamSoloA, ControlKind::Toggle, ZEMBRA_ACTION(iaParamSoloAChanged), "uiSoloAButton", ""},
     {kParamSoloB, ControlKind::Toggle, ZEMBRA_ACTION(iaParamSoloBChanged), "uiSoloBButton", ""},
+    {kParamSourceRouting, ControlKind::PopUp, ZEMBRA_ACTION(iaParamSourceRoutingChanged),
+     "uiSourceRoutingPopUp", ""},
 }};
 // clang-format on
 #undef ZEMBRA_ACTION
@@ -74,7 +76,7 @@ inline constexpr std::array<ControlBinding, kZembraParameterCount> kControlBindi
 constexpr bool bindingsFitTheTable() {
     for (std::size_t id = 0; id < kControlBindings.size(); ++id)
         if (kControlBindings[id].parameter != static_cast<int>(id) ||
-            !controlFits(kControlBindings[id].kind, kParameters[id].kind))
+            !controlFits(kControlBindings[id].kind, kControls[id].kind))
             return false;
     return true;
 }

@@ -65,6 +65,7 @@ template <class Visit> void zembra_CocoaView::_forEachOutlet(Visit&& visit) {
     visit("uiStereoModeButton", uiStereoModeButton);
     visit("uiXControlPopUp", uiXControlPopUp);
     visit("uiYControlPopUp", uiYControlPopUp);
+    visit("uiSourceRoutingPopUp", uiSourceRoutingPopUp);
     visit("uiKlovStatus", uiKlovStatus);
     visit("uiSpectrumView", uiSpectrumView);
     visit("uiPadGuide", uiPadGuide);

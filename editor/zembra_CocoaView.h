@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor view: built from the interface description "zembra_CocoaView", it draws the
 // animated (or still) background behind its controls, binds the controls to the twelve
-// parameters of one plug-in instance through the host's parameter services, turns the
-// controls' gestures into the host's gesture events, and shows the input levels, the
-// hardware controller's status, the information panel, and the blend: live spectra, what the
-// pad gives where, and a hint when a source is missing. Its methods live in one file per
-// job: zembra_CocoaView.cpp (waking, wiring, teardown), zembra_CocoaViewBinding.cpp,
-// zembra_CocoaViewBackground.cpp, zembra_CocoaViewInformation.cpp and
-// zembra_CocoaViewBlend.cpp.
+// parameters of one plug-in instance (and to its routing of the sources, where it has one)
+// through the host's parameter services, turns the controls' gestures into the host's
+// gesture events, and shows the input levels, the hardware controller's status, the
+// information panel, and the blend: live spectra, what the pad gives where, and a hint when a
+// source is missing. Its methods live in one file per job: zembra_CocoaView.cpp (waking,
+// wiring, teardown), zembra_CocoaViewBinding.cpp, zembra_CocoaViewBackground.cpp,
+// zembra_CocoaViewInformation.cpp and zembra_CocoaViewBlend.cpp.
 //
 // Everything runs on the main (interface) thread except its graphics thread, which only
 // asks the main thread to run update(), and the controller's notifications, whose handlers
@@ -48,7 +48,8 @@ class TextField;
 class zembra_CocoaView : public tk::View {
   public:
     static constexpr int kAnimationFrameCount = zembra::kBackgroundFrameCount;
-    static constexpr int kParameterCount = static_cast<int>(zembra::kParameters.size());
+    // The twelve and the routing.
+    static constexpr int kParameterCount = static_cast<int>(zembra::kControls.size());
     // The phase advance per tick: 0 to 1 in 200 ticks, about 12 s.
     static constexpr float kAnimationIncrement = 0.005f;
 
@@ -87,6 +88,9 @@ class zembra_CocoaView : public tk::View {
     void iaParamStereoModeChanged(tk::Control& s) { _controlChanged(kParamStereoMode, s); }
     void iaParamSoloAChanged(tk::Control& s) { _controlChanged(kParamSoloA, s); }
     void iaParamSoloBChanged(tk::Control& s) { _controlChanged(kParamSoloB, s); }
+    void iaParamSourceRoutingChanged(tk::Control& s) {
+        _controlChanged(zembra::kParamSourceRouting, s);
+    }
     void iaParamZembraXYChangedNotification(const fnd::Notification& n);
     void handleBeginGesture(const fnd::Notification& n);
     void handleEndGesture(const fnd::Notification& n);
@@ -177,6 +181,7 @@ class zembra_CocoaView : public tk::View {
     tk::Button* uiStereoModeButton = nullptr;
     tk::PopUpButton* uiXControlPopUp = nullptr;
     tk::PopUpButton* uiYControlPopUp = nullptr;
+    tk::PopUpButton* uiSourceRoutingPopUp = nullptr;
     tk::TextField* uiKlovStatus = nullptr;
     ZembraSpectrumView* uiSpectrumView = nullptr;
     ZembraPadGuide* uiPadGuide = nullptr;
@@ -192,6 +197,9 @@ class zembra_CocoaView : public tk::View {
     bool mDoAnimation = true;
 
     AudioUnit mAU = 0;
+    // What the instance offers: the twelve, and the routing unless it is a host of the twelve
+    // alone (a test host, the snapshot tool).
+    AudioUnitParameterID mBoundCount = 0;
     AUParameterListenerRef mParameterListener = 0;
     std::array<AudioUnitParameter, kParameterCount> mParameter{};
     // Which entries of mParameter the listener took, so that teardown unregisters those.

@@ -75,7 +75,7 @@ void zembra_CocoaView::_report(const char* method, int line, const char* descrip
 
 void zembra_CocoaView::_configureControlsFromParameterTable() {
     for (const ControlBinding& binding : kControlBindings) {
-        const ParameterInfo& parameter = kParameters[static_cast<std::size_t>(binding.parameter)];
+        const ParameterInfo& parameter = kControls[static_cast<std::size_t>(binding.parameter)];
         if (auto* slider = typedOutlet<tk::Slider>(*this, binding.control);
             slider && binding.kind == ControlKind::SliderPair) {
             slider->setMinValue(parameter.min);
@@ -105,8 +105,16 @@ void zembra_CocoaView::configureUiControls() {
 void zembra_CocoaView::setAU(AudioUnit au) {
     if (mAU != 0 || mParameterListener != 0) _removeListeners();
     mAU = au;
+    mBoundCount = 0;
     _startSpectra();
     if (au == 0) return; // unbinding only: there is nothing to listen to
+    // The routing belongs to the audio side: an instance without one (a host of the twelve
+    // alone) leaves its control at the default, out of use.
+    AudioUnitParameterValue routing = 0.0f;
+    const bool routes = AudioUnitGetParameter(au, kParamSourceRouting, kAudioUnitScope_Global, 0,
+                                              &routing) == kAUNoErr;
+    mBoundCount = routes ? kParameterCount : kZembraParameterCount;
+    if (uiSourceRoutingPopUp) uiSourceRoutingPopUp->setEnabled(routes);
     _addListeners();
     _synchronizeUIWithParameterValues();
 }
@@ -116,7 +124,7 @@ void zembra_CocoaView::_addListeners() {
     if (AUListenerCreate(ParameterListenerDispatcher, this, fnd::RunLoop::current(),
                          kNotificationInterval, &mParameterListener) != kAUNoErr)
         _report(kMethod, __LINE__, "[zembra_CocoaView _addListeners] AUListenerCreate()");
-    for (AudioUnitParameterID i = 0; i < kParameterCount; ++i) {
+    for (AudioUnitParameterID i = 0; i < mBoundCount; ++i) {
         mParameter[i] = {mAU, i, kAudioUnitScope_Global, 0};
         mRegistered[i] =
             AUListenerAddParameter(mParameterListener, nullptr, &mParameter[i]) == kAUNoErr;
@@ -146,7 +154,7 @@ void zembra_CocoaView::_removeListeners() {
 
 void zembra_CocoaView::_synchronizeUIWithParameterValues() {
     static constexpr char kMethod[] = "[zembra_CocoaView _synchronizeUIWithParameterValues]";
-    for (AudioUnitParameterID i = 0; i < kParameterCount; ++i) {
+    for (AudioUnitParameterID i = 0; i < mBoundCount; ++i) {
         AudioUnitParameterValue value = 0.0f;
         if (AudioUnitGetParameter(mAU, i, kAudioUnitScope_Global, 0, &value) != kAUNoErr) {
             _report(kMethod, __LINE__, "[zembra_CocoaView synchronizeUIWithParameterValues] (x.1)");
@@ -297,6 +305,6 @@ void zembra_CocoaView::handleEndGesture(const fnd::Notification& n) {
 }
 
 void zembra_CocoaView::handleUpdateParameterValue(const fnd::Notification&) {
-    for (AudioUnitParameterID id = 0; id < kParameterCount; ++id)
+    for (AudioUnitParameterID id = 0; id < mBoundCount; ++id)
         _sendEvent(kAudioUnitEvent_ParameterValueChange, id);
 }

@@ -3,12 +3,13 @@
 // host ranges and defaults, units, kinds and how a host value becomes the engine's. The
 // engine takes its defaults and its whole-number rule from it; the plug-in shell, its
 // presets, the editor's controls and zembra-render's options all read it. The identifiers
-// are those of RTzembra.h.
+// are those of RTzembra.h. Beside them, the audio side's routing control and its meters.
 #pragma once
 
 #include "RTzembra.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -79,9 +80,37 @@ inline constexpr std::array<ParameterInfo, kZembraParameterCount> kParameters = 
 }};
 // clang-format on
 
-// The plug-in's output parameters, numbered after the twelve: the peak level of each input,
+// The audio side's own control, numbered after the twelve and never given to the engine: which
+// of the host's channels become sources A and B. Hosts show, save and restore it with the
+// twelve; factory presets leave it alone, as it belongs to how a session is wired.
+enum SourceRouting : int {
+    kRoutingTrackAndSideChain, // A: the track's channels (their mean); B: the side-chain's
+    kRoutingLeftAndRight,      // A: the track's left channel; B: its right
+    kRoutingCount
+};
+inline constexpr std::array<const char*, kRoutingCount> kSourceRoutingLabels = {
+    "A track, B side-chain", "A left, B right"};
+
+enum { kParamSourceRouting = kZembraParameterCount, kControlCount };
+
+// clang-format off
+inline constexpr ParameterInfo kSourceRoutingInfo = {
+    kParamSourceRouting, "Routing", "Routing", "routing", 0.0f, kRoutingCount - 1,
+    kRoutingTrackAndSideChain, "", 1.0f, ParameterKind::Enumeration, kSourceRoutingLabels};
+// clang-format on
+
+// Every value a host sets and saves: the twelve, then the routing.
+inline constexpr std::array<ParameterInfo, kControlCount> kControls = [] {
+    std::array<ParameterInfo, kControlCount> controls{};
+    for (std::size_t i = 0; i < kParameters.size(); ++i)
+        controls[i] = kParameters[i];
+    controls[kParamSourceRouting] = kSourceRoutingInfo;
+    return controls;
+}();
+
+// The plug-in's output parameters, numbered after the controls: the peak level of each source,
 // 0..1, which the editor shows in the Mix A and Mix B sliders.
-enum { kOutputPeakA = kZembraParameterCount, kOutputPeakB, kPluginParameterCount };
+enum { kOutputPeakA = kControlCount, kOutputPeakB, kPluginParameterCount };
 
 struct MeterInfo {
     int index;

@@ -21,16 +21,18 @@
 
 #define DISTRHO_PLUGIN_IS_RT_SAFE 1
 #define DISTRHO_PLUGIN_IS_SYNTH 0
-#define DISTRHO_PLUGIN_NUM_INPUTS 2  // source A, source B
+// The track's two channels and the side-chain's two; the routing control says which become
+// sources A and B (ZembraPlugin.cpp, HostInputs.h).
+#define DISTRHO_PLUGIN_NUM_INPUTS 4
 #define DISTRHO_PLUGIN_NUM_OUTPUTS 2 // left, right
 #define DISTRHO_PLUGIN_WANT_LATENCY 1
 // The transport's position: the engine's hops follow the host's timeline while it rolls.
 #define DISTRHO_PLUGIN_WANT_TIMEPOS 1
 #define DISTRHO_PLUGIN_WANT_MIDI_INPUT 1
 #define DISTRHO_PLUGIN_WANT_PROGRAMS 1
-// The twelve parameters are the whole state. CLAP hosts keep a plug-in's settings in a session
-// only through its state extension, which DPF offers only with state support: the CLAP module
-// has it, saving the current preset and the parameters, with no keys of its own.
+// The twelve parameters and the routing are the whole state. CLAP hosts keep a plug-in's settings
+// in a session only through its state extension, which DPF offers only with state support: the CLAP
+// module has it, saving the current preset and the parameters, with no keys of its own.
 #ifdef DISTRHO_PLUGIN_TARGET_CLAP
 #define DISTRHO_PLUGIN_WANT_STATE 1
 #define DISTRHO_PLUGIN_WANT_FULL_STATE 0

@@ -39,17 +39,17 @@ void onMainThread(HostParameters& self, std::function<void(HostParameters&)> wor
 } // namespace
 
 HostParameters::HostParameters(std::shared_ptr<SignalTap> tap) : mTap(std::move(tap)) {
-    for (const ParameterInfo& info : kParameters)
+    for (const ParameterInfo& info : kControls)
         mValues[info.id].store(info.def, std::memory_order_relaxed);
 }
 
 void HostParameters::pluginValueStored(std::uint32_t id, float value) noexcept {
-    if (id < kZembraParameterCount) mValues[id].store(value, std::memory_order_relaxed);
+    if (id < kControlCount) mValues[id].store(value, std::memory_order_relaxed);
 }
 
 void HostParameters::hostValueChanged(std::uint32_t id, float value) {
-    if (id >= kZembraParameterCount) return;
-    mValues[id].store(kParameters[id].clamp(value), std::memory_order_relaxed);
+    if (id >= kControlCount) return;
+    mValues[id].store(kControls[id].clamp(value), std::memory_order_relaxed);
     tellListeners(id);
 }
 
@@ -62,7 +62,7 @@ void HostParameters::detach(HostConnection* connection) {
     const auto it = std::find(mHosts.begin(), mHosts.end(), connection);
     if (it == mHosts.end()) return;
     if (connection == host()) {
-        for (std::uint32_t id = 0; id < kZembraParameterCount; ++id) {
+        for (std::uint32_t id = 0; id < kControlCount; ++id) {
             if (mGestureDepth[id] > 0) connection->editParameter(id, false);
             mGestureDepth[id] = 0;
         }
@@ -77,12 +77,12 @@ OSStatus HostParameters::getProperty(AudioUnitPropertyID id, void* outData,
 }
 
 AudioUnitParameterValue HostParameters::getParameter(AudioUnitParameterID id) const {
-    return id < kZembraParameterCount ? mValues[id].load(std::memory_order_relaxed) : 0.0f;
+    return id < kControlCount ? mValues[id].load(std::memory_order_relaxed) : 0.0f;
 }
 
 void HostParameters::setParameter(AudioUnitParameterID id, AudioUnitParameterValue value) {
-    if (id >= kZembraParameterCount) return;
-    const float kept = kParameters[id].clamp(value);
+    if (id >= kControlCount) return;
+    const float kept = kControls[id].clamp(value);
     // Kept at once, so listeners told right after this call see it; the host hears it on
     // the main thread.
     if (mValues[id].exchange(kept, std::memory_order_relaxed) == kept) return;
@@ -92,14 +92,14 @@ void HostParameters::setParameter(AudioUnitParameterID id, AudioUnitParameterVal
 }
 
 void HostParameters::beginParameterGesture(AudioUnitParameterID id) {
-    if (id >= kZembraParameterCount) return;
+    if (id >= kControlCount) return;
     onMainThread(*this, [id](HostParameters& self) {
         if (self.mGestureDepth[id]++ == 0 && self.host()) self.host()->editParameter(id, true);
     });
 }
 
 void HostParameters::endParameterGesture(AudioUnitParameterID id) {
-    if (id >= kZembraParameterCount) return;
+    if (id >= kControlCount) return;
     onMainThread(*this, [id](HostParameters& self) {
         if (self.mGestureDepth[id] == 0) return;
         if (--self.mGestureDepth[id] == 0 && self.host()) self.host()->editParameter(id, false);
@@ -107,7 +107,7 @@ void HostParameters::endParameterGesture(AudioUnitParameterID id) {
 }
 
 void HostParameters::parameterValueEvent(AudioUnitParameterID id) {
-    if (id < kZembraParameterCount) tellListeners(id);
+    if (id < kControlCount) tellListeners(id);
 }
 
 void HostParameters::tellListeners(std::uint32_t id) const {

@@ -31,7 +31,7 @@ class HostParameters final : public AudioUnitInstance,
     explicit HostParameters(std::shared_ptr<SignalTap> tap = nullptr);
 
     // Audio side, any thread, the audio thread included (one relaxed store): the host value
-    // the plug-in now holds. Indexes past the twelve are ignored.
+    // the plug-in now holds. Indexes past the controls (the twelve and the routing) are ignored.
     void pluginValueStored(std::uint32_t id, float value) noexcept;
 
     // Main thread. The host told the UI the value of a parameter: kept, and every listener
@@ -56,7 +56,7 @@ class HostParameters final : public AudioUnitInstance,
     // the host nothing. Gestures nest per parameter: the host hears the outermost begin and
     // end, and an end without a begin is dropped. A value-change event tells the listeners
     // the value held again; it writes nothing to the host, so it cannot echo into a loop.
-    std::uint32_t parameterCount() const override { return kZembraParameterCount; }
+    std::uint32_t parameterCount() const override { return kControlCount; }
     AudioUnitParameterValue getParameter(AudioUnitParameterID id) const override;
     void setParameter(AudioUnitParameterID id, AudioUnitParameterValue value) override;
     void beginParameterGesture(AudioUnitParameterID id) override;
@@ -66,19 +66,19 @@ class HostParameters final : public AudioUnitInstance,
                          std::uint32_t dataSize) const override;
 
     int gestureDepth(AudioUnitParameterID id) const {
-        return id < kZembraParameterCount ? mGestureDepth[id] : 0;
+        return id < kControlCount ? mGestureDepth[id] : 0;
     }
 
   private:
     HostConnection* host() const { return mHosts.empty() ? nullptr : mHosts.back(); }
     void tellListeners(std::uint32_t id) const;
 
-    std::array<std::atomic<float>, kZembraParameterCount> mValues;
+    std::array<std::atomic<float>, kControlCount> mValues;
     const std::shared_ptr<SignalTap> mTap;
     std::atomic<AudioUnit> mUnit{0};
     // Main thread only. The last is the one in use.
     std::vector<HostConnection*> mHosts;
-    std::array<int, kZembraParameterCount> mGestureDepth{};
+    std::array<int, kControlCount> mGestureDepth{};
 };
 
 // One plug-in instance's place in the parameter services: its instance side, registered for

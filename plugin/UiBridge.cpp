@@ -90,8 +90,8 @@ void UiBridge::parameterChanged(std::uint32_t index, float value) {
         peak = level;
         return;
     }
-    if (index >= kZembraParameterCount) return;
-    const float kept = kParameters[index].clamp(value);
+    if (index >= kControlCount) return;
+    const float kept = kControls[index].clamp(value);
     if (!std::isnan(mKnown[index]) && kept != mKnown[index]) mHostChanged.set(index);
     mKnown[index] = kept;
     mParameters->hostValueChanged(index, kept);
@@ -123,7 +123,7 @@ void UiBridge::postLevels() {
 }
 
 void UiBridge::setParameterValue(std::uint32_t index, float value) {
-    if (index < kZembraParameterCount) mKnown[index] = value;
+    if (index < kControlCount) mKnown[index] = value;
     mHost.setParameterValue(index, value);
 }
 

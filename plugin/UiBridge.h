@@ -33,7 +33,7 @@ class UiBridge final : public HostConnection {
     UiBridge(const UiBridge&) = delete;
     UiBridge& operator=(const UiBridge&) = delete;
 
-    // DPF's callbacks. The twelve inputs go to the instance side, whose listeners move the
+    // DPF's callbacks. The controls go to the instance side, whose listeners move the
     // editor; the two peak outputs are kept for the next idle.
     void parameterChanged(std::uint32_t index, float value);
     void programLoaded();
@@ -59,8 +59,8 @@ class UiBridge final : public HostConnection {
     std::shared_ptr<Stick> mStick;
 
     // What the UI last knew of each input, NaN until the host first tells it.
-    std::array<float, kZembraParameterCount> mKnown;
-    std::bitset<kZembraParameterCount> mHostChanged;
+    std::array<float, kControlCount> mKnown;
+    std::bitset<kControlCount> mHostChanged;
     bool mProgramLoaded = false;
 
     float mPeakA = 0.0f;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Parameters stored by any thread and applied once per block, MIDI split into the block at
-// its frames, and the input meters beside the engine.
+// Parameters stored by any thread and applied once per block, the sources taken from the
+// host's channels, MIDI split into the block at its frames, and the input meters beside the
+// engine.
 #include "ZembraDsp.h"
 
 #include "FactoryPresets.h"
@@ -30,8 +31,9 @@ float blockPeak(const float* samples, uint32_t frames, float peak) {
 } // namespace
 
 Dsp::Dsp() {
-    for (const ParameterInfo& info : kParameters) {
+    for (const ParameterInfo& info : kControls)
         mValues[info.id].store(info.def, std::memory_order_relaxed);
+    for (const ParameterInfo& info : kParameters) {
         mApplied[info.id] = info.def;
         mEngine.setParameter(info.id, info.toEngine(info.def));
     }
@@ -40,12 +42,12 @@ Dsp::Dsp() {
 }
 
 void Dsp::setParameter(uint32_t index, float hostValue) {
-    if (index >= kZembraParameterCount) return;
-    mValues[index].store(kParameters[index].clamp(hostValue), std::memory_order_relaxed);
+    if (index >= kControlCount) return;
+    mValues[index].store(kControls[index].clamp(hostValue), std::memory_order_relaxed);
 }
 
 float Dsp::parameter(uint32_t index) const {
-    if (index < kZembraParameterCount) return mValues[index].load(std::memory_order_relaxed);
+    if (index < kControlCount) return mValues[index].load(std::memory_order_relaxed);
     if (index == kOutputPeakA || index == kOutputPeakB)
         return mPeaks[index - kOutputPeakA].load(std::memory_order_relaxed);
     return 0.0f;
@@ -67,6 +69,7 @@ void Dsp::reset() {
     // Applied first, so the engine reaches these values from its defaults as a new one does.
     applyParameterChanges();
     mEngine.reset();
+    mOnGrid = false;
     mBlockPeakA = mBlockPeakB = mHeldPeakA = mHeldPeakB = 0.0f;
     for (auto& peak : mPeaks)
         peak.store(0.0f, std::memory_order_relaxed);
@@ -137,13 +140,22 @@ void Dsp::handleMidi(const MidiMessage& message) {
     }
 }
 
-void Dsp::render(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames) {
-    // Before processing: the outputs may be the inputs.
-    mBlockPeakA = blockPeak(inA, frames, mBlockPeakA);
-    mBlockPeakB = blockPeak(inB, frames, mBlockPeakB);
-    mTap->writeSources(inA, inB, frames);
-    mEngine.process(inA, inB, outL, outR, frames);
-    mTap->writeOutput(outL, outR, frames);
+template <class SourcesAt>
+void Dsp::render(const SourcesAt& sourcesAt, uint32_t offset, float* outL, float* outR,
+                 uint32_t frames) {
+    for (uint32_t done = 0; done < frames;) {
+        const uint32_t n = std::min(frames - done, kMixFrames);
+        const Sources in = sourcesAt(offset + done, n);
+        float* left = outL + offset + done;
+        float* right = outR + offset + done;
+        // Before processing: the outputs may be the inputs.
+        mBlockPeakA = blockPeak(in.a, n, mBlockPeakA);
+        mBlockPeakB = blockPeak(in.b, n, mBlockPeakB);
+        mTap->writeSources(in.a, in.b, n);
+        mEngine.process(in.a, in.b, left, right, n);
+        mTap->writeOutput(left, right, n);
+        done += n;
+    }
 }
 
 void Dsp::publishPeaks(uint32_t frames) {
@@ -157,29 +169,54 @@ void Dsp::publishPeaks(uint32_t frames) {
     mPeaks[1].store(std::min(mHeldPeakB, 1.0f), std::memory_order_relaxed);
 }
 
-void Dsp::process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
-                  const MidiMessage* events, uint32_t eventCount, Transport transport) {
+template <class SourcesAt>
+void Dsp::processBlock(const SourcesAt& sourcesAt, float* outL, float* outR, uint32_t frames,
+                       const MidiMessage* events, uint32_t eventCount, Transport transport) {
     applyParameterChanges();
-    if (transport.rolling) {
-        if (!mRolling || transport.frame != mNextFrame) {
-            reset();
-            mEngine.alignHopsTo(transport.frame);
-        }
-        mNextFrame = transport.frame + frames;
+    // On the timeline while the transport rolls, and while a stopped transport's position moves:
+    // a relocation, or a host pre-rolling a latency before it starts (Ardour's LV2 side does,
+    // the plug-in's latency ahead of the start, its position moving on with the samples).
+    const bool onTimeline = transport.rolling || transport.frame != mFrame;
+    if (onTimeline && !(mOnGrid && transport.frame == mNextFrame)) {
+        reset();
+        mEngine.alignHopsTo(transport.frame);
     }
-    mRolling = transport.rolling;
+    mOnGrid = onTimeline;
+    mFrame = transport.frame;
+    mNextFrame = transport.frame + frames;
     uint32_t next = 0;
     for (uint32_t done = 0; done < frames;) {
         while (next < eventCount && events[next].frame <= done)
             handleMidi(events[next++]);
         const uint32_t end = next < eventCount ? std::min(events[next].frame, frames) : frames;
-        render(inA ? inA + done : nullptr, inB ? inB + done : nullptr, outL + done, outR + done,
-               end - done);
+        render(sourcesAt, done, outL, outR, end - done);
         done = end;
     }
     while (next < eventCount)
         handleMidi(events[next++]);
     publishPeaks(frames);
+}
+
+void Dsp::process(const HostInputs& in, float* outL, float* outR, uint32_t frames,
+                  const MidiMessage* events, uint32_t eventCount, Transport transport) {
+    // A plain switch at the block's start: the routing is how the session is wired, not
+    // something to sweep.
+    const auto routing = static_cast<SourceRouting>(
+        static_cast<int>(mValues[kParamSourceRouting].load(std::memory_order_relaxed)));
+    processBlock(
+        [&](uint32_t offset, uint32_t n) {
+            return routeSources(routing, in, offset, n, mMixA.data(), mMixB.data());
+        },
+        outL, outR, frames, events, eventCount, transport);
+}
+
+void Dsp::process(const float* inA, const float* inB, float* outL, float* outR, uint32_t frames,
+                  const MidiMessage* events, uint32_t eventCount, Transport transport) {
+    processBlock(
+        [&](uint32_t offset, uint32_t) {
+            return Sources{inA ? inA + offset : nullptr, inB ? inB + offset : nullptr};
+        },
+        outL, outR, frames, events, eventCount, transport);
 }
 
 } // namespace zembra::plugin

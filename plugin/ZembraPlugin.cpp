@@ -21,7 +21,7 @@ START_NAMESPACE_DISTRHO
 
 namespace {
 
-using zembra::kParameters;
+using zembra::kControls;
 using zembra::ParameterKind;
 using zembra::plugin::Dsp;
 using zembra::plugin::HostParameterOrder;
@@ -57,21 +57,28 @@ class ZembraPlugin : public Plugin {
     }
     int64_t getUniqueId() const override { return d_cconst('Z', 'm', 'b', 'r'); }
 
+    // The inputs are the track's own stereo pair (the main input) and a stereo side-chain,
+    // marked as such so that DAWs offer their side-chain routing for it: lv2:isSideChain, a
+    // VST3 aux bus, a CLAP input port that is not the main one. Hosts without side-chain
+    // routing see four plain inputs, the track's first. The routing control says which
+    // channels become sources A and B (HostInputs.h).
     void initAudioPort(bool input, uint32_t index, AudioPort& port) override {
-        // A is the main input of the track we sit on. In LV2, B is marked as a side-chain
-        // input (lv2:isSideChain), so DAWs offer their own routing for it, while hosts without
-        // side-chain routing still see two plain audio inputs, A first. The other formats keep
-        // both on the main input (left A, right B): DPF's VST3 wrapper reads only the first
-        // input bus, so B on an aux bus would arrive as silence.
-        static constexpr const char* kInputNames[] = {"Source A", "Source B"};
-        static constexpr const char* kInputSymbols[] = {"in_a", "in_b"};
+        static constexpr const char* kInputNames[] = {"Input Left", "Input Right",
+                                                      "Side-chain Left", "Side-chain Right"};
+        static constexpr const char* kInputSymbols[] = {"in_l", "in_r", "sc_l", "sc_r"};
         static constexpr const char* kOutputNames[] = {"Output Left", "Output Right"};
         static constexpr const char* kOutputSymbols[] = {"out_l", "out_r"};
         if (input) {
             port.name = kInputNames[index];
             port.symbol = kInputSymbols[index];
-            if (index == 1 && std::strcmp(getPluginFormatName(), "LV2") == 0)
+            // DPF puts a port on the bus of its group before it looks at the side-chain mark:
+            // the side-chain needs a group of its own, or it would join the track's bus.
+            if (index < 2) {
+                port.groupId = kPortGroupStereo;
+            } else {
+                port.groupId = kSideChainGroup;
                 port.hints |= kAudioPortIsSidechain;
+            }
         } else {
             port.name = kOutputNames[index];
             port.symbol = kOutputSymbols[index];
@@ -79,17 +86,23 @@ class ZembraPlugin : public Plugin {
         }
     }
 
+    void initPortGroup(uint32_t groupId, PortGroup& group) override {
+        if (groupId != kSideChainGroup) return Plugin::initPortGroup(groupId, group);
+        group.name = "Side-chain";
+        group.symbol = "sidechain";
+    }
+
     void initParameter(uint32_t hostIndex, Parameter& parameter) override {
         const uint32_t index = mOrder.toOurs(hostIndex);
-        if (index >= kParameters.size()) {
-            const auto& meter = zembra::kMeters[index - kParameters.size()];
+        if (index >= kControls.size()) {
+            const auto& meter = zembra::kMeters[index - kControls.size()];
             parameter.hints = kParameterIsOutput;
             parameter.name = meter.name;
             parameter.symbol = meter.symbol;
             parameter.ranges = ParameterRanges(0.0f, 0.0f, 1.0f);
             return;
         }
-        const zembra::ParameterInfo& info = kParameters[index];
+        const zembra::ParameterInfo& info = kControls[index];
         parameter.name = info.name;
         parameter.shortName = info.shortName;
         parameter.symbol = info.symbol;
@@ -132,7 +145,7 @@ class ZembraPlugin : public Plugin {
     }
     void loadProgram(uint32_t index) override {
         mDsp.loadPreset(index);
-        for (const zembra::ParameterInfo& info : kParameters) {
+        for (const zembra::ParameterInfo& info : zembra::kParameters) {
             const auto id = static_cast<uint32_t>(info.id);
             mInstance.parameters().pluginValueStored(id, mDsp.parameter(id));
         }
@@ -155,12 +168,16 @@ class ZembraPlugin : public Plugin {
             std::memcpy(message.bytes, event.data, event.size);
         }
         const TimePosition& time = getTimePosition();
-        mDsp.process(inputs[0], inputs[1], outputs[0], outputs[1], frames, mMidi, count,
-                     {time.playing, time.frame});
+        mDsp.process({.trackLeft = inputs[0],
+                      .trackRight = inputs[1],
+                      .sideChainLeft = inputs[2],
+                      .sideChainRight = inputs[3]},
+                     outputs[0], outputs[1], frames, mMidi, count, {time.playing, time.frame});
     }
 
   private:
-    static constexpr uint32_t kMaxMidi = 512; // what DPF's wrappers pass per block at most
+    static constexpr uint32_t kSideChainGroup = 0; // our own port group; DPF's are negative
+    static constexpr uint32_t kMaxMidi = 512;      // what DPF's wrappers pass per block at most
     Dsp mDsp;
     const HostParameterOrder mOrder;
     zembra::plugin::RegisteredInstance mInstance;

@@ -103,11 +103,13 @@ fs::path preceded(const fs::path& source, size_t lead, const fs::path& to) {
 } // namespace
 
 Sound renderReference(const Material& m, const std::map<int, float>& hostValues, size_t leadA,
-                      size_t leadB) {
+                      size_t leadB, size_t startOffset) {
     std::vector<std::string> argv = {ZEMBRA_E2E_RENDER,
                                      preceded(m.a, leadA, m.dir / "reference-a.wav").string(),
                                      preceded(m.b, leadB, m.dir / "reference-b.wav").string(),
                                      "--raw",
+                                     "--start-offset",
+                                     std::to_string(startOffset),
                                      "-o",
                                      (m.dir / "reference.wav").string()};
     for (auto& o : renderOptions(hostValues))

@@ -31,9 +31,9 @@ double rms(const Sound& s);
 // zembra-render --raw of the material with host values by parameter id: stereo, the engine's
 // delay kept.
 // The sources may be preceded by silence: `leadA` samples before A, `leadB` before B (the
-// output grows by the larger).
+// output grows by the larger), and start at frame `startOffset` of a host's timeline.
 Sound renderReference(const Material& m, const std::map<int, float>& hostValues, size_t leadA = 0,
-                      size_t leadB = 0);
+                      size_t leadB = 0, size_t startOffset = 0);
 // Checks that a host's output (the engine's delay kept) matches zembra-render's to float
 // rounding, and prints the difference under `host`'s name.
 void expectRendersLikeZembraRender(const std::string& host, const Sound& output, const Material& m,

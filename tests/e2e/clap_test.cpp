@@ -135,30 +135,41 @@ class ClapPlugin : public ::testing::Test {
         return p->init(p) ? p : nullptr;
     }
 
-    // Activates `p` at `rate`, plays the mono sources through it (A left and B right of its
-    // input) in `blocks` (repeated), by default uneven, as hosts split their cycles around
-    // loop points and automation, with `first` sent in the first block, and deactivates it:
-    // the stereo output, interleaved.
+    // Activates `p` at `rate`, plays the sources through it (A on its main input, B on its
+    // side-chain port, each mono on both channels) in `blocks` (repeated), by default uneven, as
+    // hosts split their cycles around loop points and automation, with `first` sent in the first
+    // block, and deactivates it: the stereo output, interleaved.
     Sound play(const clap_plugin_t* p, const std::vector<float>& a, const std::vector<float>& b,
                InputEvents& first, OutputEvents& sent, double rate = 48000.0,
                std::vector<uint32_t> blocks = {1000, 1, 333, 64, 999, 512, 7}) {
-        std::vector<std::vector<float>> data(4, std::vector<float>(kMaxBlock)); // A, B, L, R
+        return playStereoA(p, a, a, b, first, sent, rate, std::move(blocks));
+    }
+    // The same with A's two channels given apart: `a` left, `aRight` right.
+    Sound playStereoA(const clap_plugin_t* p, const std::vector<float>& a,
+                      const std::vector<float>& aRight, const std::vector<float>& b,
+                      InputEvents& first, OutputEvents& sent, double rate,
+                      const std::vector<uint32_t>& blocks) {
+        std::vector<std::vector<float>> data(5, std::vector<float>(kMaxBlock)); // A, A, B, L, R
         float* in[] = {data[0].data(), data[1].data()};
-        float* out[] = {data[2].data(), data[3].data()};
-        clap_audio_buffer_t input{in, nullptr, 2, 0, 0}, output{out, nullptr, 2, 0, 0};
+        float* side[] = {data[2].data(), data[2].data()};
+        float* out[] = {data[3].data(), data[4].data()};
+        const clap_audio_buffer_t input[] = {{in, nullptr, 2, 0, 0}, {side, nullptr, 2, 0, 0}};
+        clap_audio_buffer_t output{out, nullptr, 2, 0, 0};
         Sound played{2, {}};
         if (!p->activate(p, rate, 1, kMaxBlock) || !p->start_processing(p)) return played;
         for (size_t n = 0, done = 0; done < a.size(); ++n) {
             const auto frames =
                 static_cast<uint32_t>(std::min<size_t>(blocks[n % blocks.size()], a.size() - done));
             std::copy_n(a.begin() + static_cast<std::ptrdiff_t>(done), frames, in[0]);
-            std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(done), frames, in[1]);
+            std::copy_n(aRight.begin() + static_cast<std::ptrdiff_t>(done), frames, in[1]);
+            std::copy_n(b.begin() + static_cast<std::ptrdiff_t>(done), frames, side[0]);
             clap_process_t process{};
             process.steady_time = static_cast<int64_t>(done);
             process.frames_count = frames;
-            process.audio_inputs = &input;
+            process.audio_inputs = input;
             process.audio_outputs = &output;
-            process.audio_inputs_count = process.audio_outputs_count = 1;
+            process.audio_inputs_count = 2;
+            process.audio_outputs_count = 1;
             process.in_events = first.clap();
             process.out_events = sent.clap();
             EXPECT_EQ(p->process(p, &process), CLAP_PROCESS_CONTINUE);
@@ -223,17 +234,19 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersPortsLatencyAndEditor) {
     ASSERT_NE(latency, nullptr);
     EXPECT_EQ(latency->get(plugin), static_cast<uint32_t>(kLatency));
 
-    // A and B on one stereo main input (DPF's VST3 wrapper reads the first bus only, and the
-    // CLAP build keeps the same layout), and one stereo main output.
+    // The track's stereo main input and a stereo side-chain port of its own beside it, and one
+    // stereo main output.
     const auto* ports = clapExtension<clap_plugin_audio_ports_t>(plugin, CLAP_EXT_AUDIO_PORTS);
     ASSERT_NE(ports, nullptr);
     for (bool input : {true, false}) {
         SCOPED_TRACE(input ? "input" : "output");
-        ASSERT_EQ(ports->count(plugin, input), 1u);
-        clap_audio_port_info_t info{};
-        ASSERT_TRUE(ports->get(plugin, 0, input, &info));
-        EXPECT_EQ(info.channel_count, 2u);
-        EXPECT_TRUE(info.flags & CLAP_AUDIO_PORT_IS_MAIN);
+        ASSERT_EQ(ports->count(plugin, input), input ? 2u : 1u);
+        for (uint32_t index = 0; index < ports->count(plugin, input); ++index) {
+            clap_audio_port_info_t info{};
+            ASSERT_TRUE(ports->get(plugin, index, input, &info));
+            EXPECT_EQ(info.channel_count, 2u);
+            EXPECT_EQ(static_cast<bool>(info.flags & CLAP_AUDIO_PORT_IS_MAIN), index == 0);
+        }
     }
 
     // MIDI in, for the X and Y controls.
@@ -278,6 +291,26 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRendersAtAnotherRate) {
     EXPECT_EQ(latency->get(plugin), static_cast<uint32_t>(kLatency));
     EXPECT_EQ(host.restarts, 0);
     EXPECT_EQ(host.latencyChanges, 1);
+}
+
+// A stereo track is heard whole, as the mean of its channels, as zembra-render mixes a
+// two-channel file; B comes through the side-chain port.
+TEST_F(ClapPlugin, HearsAStereoTrackWholeWithBOnTheSideChain) {
+    const Material m = makeMaterial("clap-stereo");
+    const Sound both = readSound(m.both), b = readSound(m.b);
+    std::vector<float> left, right;
+    for (size_t i = 0; i < both.frames(); ++i) {
+        left.push_back(both.samples[2 * i]);
+        right.push_back(both.samples[2 * i + 1]);
+    }
+    const std::map<int, float> settings = {{kParamX, 0.3f}, {kParamMixA, 10.0f}};
+    flush(plugin, settings);
+    InputEvents none;
+    OutputEvents sent;
+    Material stereoA = m;
+    stereoA.a = m.both;
+    expectRendersLikeZembraRender(
+        "CLAP, stereo A", playStereoA(plugin, left, right, b.samples, none, sent, 48000.0, {1000, 1, 333, 64}), stereoA, settings);
 }
 
 // Deactivated and activated again at a new rate (as after a bypass, a relocation or a new
@@ -403,9 +436,13 @@ TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
     const auto* state = clapExtension<clap_plugin_state_t>(plugin, CLAP_EXT_STATE);
     ASSERT_NE(params, nullptr);
     ASSERT_NE(state, nullptr) << "no state extension: a host would lose the settings";
-    const std::map<int, float> settings = {{kParamX, 0.25f},         {kParamY, 0.75f},
-                                           {kParamRoom, 12.0f},      {kParamXControl, 3.0f},
-                                           {kParamStereoMode, 1.0f}, {kParamSoloB, 1.0f}};
+    const std::map<int, float> settings = {{kParamX, 0.25f},
+                                           {kParamY, 0.75f},
+                                           {kParamRoom, 12.0f},
+                                           {kParamXControl, 3.0f},
+                                           {kParamStereoMode, 1.0f},
+                                           {kParamSoloB, 1.0f},
+                                           {kParamSourceRouting, kRoutingLeftAndRight}};
     flush(plugin, settings);
 
     SavedState saved;
@@ -413,7 +450,7 @@ TEST_F(ClapPlugin, ItsSavedStateBringsTheSettingsBackInAFreshInstance) {
     const clap_plugin_t* fresh = create();
     ASSERT_NE(fresh, nullptr);
     ASSERT_TRUE(state->load(fresh, &saved.in));
-    for (const ParameterInfo& p : kParameters) {
+    for (const ParameterInfo& p : kControls) {
         double value = -1.0;
         ASSERT_TRUE(params->get_value(fresh, static_cast<clap_id>(p.id), &value));
         EXPECT_EQ(value, settings.count(p.id) ? settings.at(p.id) : p.def) << p.name;

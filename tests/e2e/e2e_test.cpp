@@ -33,7 +33,8 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
     const Result r = run({"lv2info", kUri}, hostEnv());
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("Has latency:       yes"), std::string::npos) << r.output;
-    for (const char* port : {"Source A", "Source B", "Output Left", "Output Right"})
+    for (const char* port : {"Input Left", "Input Right", "Side-chain Left", "Side-chain Right",
+                             "Output Left", "Output Right"})
         EXPECT_NE(r.output.find(std::string("Name:        ") + port), std::string::npos) << port;
     const size_t presets = r.output.find("Presets:");
     const std::string presetList = r.output.substr(presets, r.output.find("\tPort ") - presets);
@@ -56,7 +57,7 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
         return at == std::string::npos ? NAN
                                        : std::strtof(block.c_str() + at + key.size() + 1, nullptr);
     };
-    for (const ParameterInfo& p : kParameters) {
+    for (const ParameterInfo& p : kControls) {
         SCOPED_TRACE(p.symbol);
         ASSERT_TRUE(ports.count(p.symbol));
         const std::string& block = ports[p.symbol];
@@ -77,23 +78,29 @@ TEST(Lv2Info, ShowsThePortsRangesLatencyAndPresetsWeDeclare) {
         EXPECT_NE(ports[m.symbol].find("OutputPort"), std::string::npos);
         EXPECT_FLOAT_EQ(number(ports[m.symbol], "Maximum"), 1.0f);
     }
-    // B is a side-chain input, A a plain one: DAWs route B through their side-chain feature.
-    ASSERT_TRUE(ports.count("lv2_in_a") && ports.count("lv2_in_b"));
-    EXPECT_EQ(ports["lv2_in_a"].find("isSideChain"), std::string::npos);
-    EXPECT_NE(ports["lv2_in_b"].find("lv2core#isSideChain"), std::string::npos);
+    // The side-chain's pair is marked, the track's is not: DAWs route B through their side-chain
+    // feature.
+    for (const char* side : {"l", "r"}) {
+        ASSERT_TRUE(ports.count(std::string("lv2_in_") + side) &&
+                    ports.count(std::string("lv2_sc_") + side));
+        EXPECT_EQ(ports[std::string("lv2_in_") + side].find("isSideChain"), std::string::npos);
+        EXPECT_NE(ports[std::string("lv2_sc_") + side].find("lv2core#isSideChain"),
+                  std::string::npos);
+    }
     ASSERT_TRUE(ports.count("lv2_latency"));
     EXPECT_NE(ports["lv2_latency"].find("reportsLatency"), std::string::npos);
 }
 
-// With values given on the command line and with factory presets; lv2file maps the file's
-// channels to the audio inputs in order: left A, right B.
+// With values given on the command line and with factory presets; the file's left channel goes
+// to the track's left, its right to the track's right, taken as A and B.
 TEST(Lv2File, RendersWhatZembraRenderRendersWithValuesAndWithPresets) {
     const Material m = makeMaterial("lv2file");
     const fs::path output = m.dir / "plugin.wav";
     auto expectRenders = [&](const std::string& name, std::vector<std::string> argv,
                              const std::map<int, float>& values) {
         SCOPED_TRACE(name);
-        argv.insert(argv.begin(), {"lv2file", "-i", m.both.string(), "-o", output.string()});
+        argv.insert(argv.begin(), {"lv2file", "-i", m.both.string(), "-o", output.string(), "-c",
+                                   "1:lv2_in_l", "-c", "2:lv2_in_r", "-p", "routing:1"});
         argv.push_back(kUri);
         const Result r = run(argv, hostEnv());
         ASSERT_EQ(r.status, 0) << r.output;

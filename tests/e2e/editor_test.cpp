@@ -450,9 +450,15 @@ TEST_F(EditorInJalv, SoundLightsTheMetersMovesTheSpectraAndAMissingSourceIsNamed
     expectEditorWindowWithResources(startHost(), interrupt, [&] {
         const Box spectra = layout["spectra"];
         const Screenshot silent = shot("spectra-silent");
+        // A source reaches both channels of its input: the track's for A, the side-chain's for B.
         auto connect = [&](const std::string& output, const char* input) {
-            return jack.query({"jack_connect", output, std::string("Zembra:lv2_in_") + input})
-                .status;
+            int status = 0;
+            for (const char* side : {"_l", "_r"})
+                status |= jack.query({"jack_connect", output,
+                                      (*input == 'a' ? "Zembra:lv2_in" : "Zembra:lv2_sc") +
+                                          std::string(side)})
+                              .status;
+            return status;
         };
         auto more = [&](const Screenshot& s, const char* id, Colour test, int by) {
             return s.count(layout[id], test) > silent.count(layout[id], test) + by;
@@ -507,7 +513,7 @@ TEST_F(EditorInJalv, SoundLightsTheMetersMovesTheSpectraAndAMissingSourceIsNamed
 // The standalone registers its ports and finds its resources in share/zembra beside bin/.
 TEST_F(EditorOnDisplay, TheStandaloneRegistersItsPortsAndShowsTheEditorWithItsResources) {
     expectEditorWindowWithResources(spawn({ZEMBRA_E2E_STANDALONE}, pluginEnv), interrupt, [&] {
-        for (const std::string port : {"in_a", "in_b", "out_l", "out_r"}) {
+        for (const std::string port : {"in_l", "in_r", "sc_l", "sc_r", "out_l", "out_r"}) {
             auto listed = [&] { return jack.query({"jack_lsp"}).output.find("Zembra:" + port); };
             EXPECT_TRUE(eventually([&] { return listed() != std::string::npos; })) << port;
         }

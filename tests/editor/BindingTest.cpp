@@ -44,7 +44,8 @@ const struct {
               {kParamYControl, 5.f, "5", 0.f, "0"},
               {kParamStereoMode, 1.f, "1", 0.7f, "0"}, // 0.7 truncates to off
               {kParamSoloA, 0.f, "0", 1.f, "1"},
-              {kParamSoloB, 1.f, "1", 0.f, "0"}};
+              {kParamSoloB, 1.f, "1", 0.f, "0"},
+              {zembra::kParamSourceRouting, 1.f, "1", 0.f, "0"}};
 
 void session(au::TestHost& h) {
     for (const auto& row : kShown)
@@ -73,8 +74,8 @@ TEST_F(Binding, EveryControlShowsItsValueOnBindingAndOnlyItsOwnHostChanges) {
     for (const auto& row : kShown)
         EXPECT_EQ(shown(e, row.id), row.shownBound) << row.id;
     const auto sets = e.host().calls(Kind::Set);
-    ASSERT_EQ(sets.size(), 12u);
-    for (AudioUnitParameterID i = 0; i < 12; ++i) {
+    ASSERT_EQ(sets.size(), zembra::kControls.size());
+    for (AudioUnitParameterID i = 0; i < zembra::kControls.size(); ++i) {
         EXPECT_EQ(sets[i].id, i);
         EXPECT_EQ(sets[i].value, e.host().getParameter(i));
         EXPECT_EQ(au::registrationCount(e.unit(), i), 1u);
@@ -100,7 +101,7 @@ TEST_F(Binding, EveryControlWritesItsOwnParameter) {
     for (const auto& b : zembra::kControlBindings) {
         SCOPED_TRACE(b.control);
         const auto id = static_cast<AudioUnitParameterID>(b.parameter);
-        const auto& info = zembra::kParameters[id];
+        const auto& info = zembra::kControls[id];
         const float wanted = info.isInteger() ? info.max : info.min + 0.3f * (info.max - info.min);
         e.host().clearCalls();
         if (b.kind == ControlKind::Pad) { // the other axis is sent as it stands
@@ -212,7 +213,7 @@ TEST_F(Binding, AnEndWithoutABeginSendsNothingAndTheNextBeginBalancesIt) {
     EXPECT_EQ(e.host().calls(Kind::EndGesture).size(), 1u);
 
     post(zembra::kParameterValueChangedNotification, nullptr);
-    EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), 12u);
+    EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), zembra::kControls.size());
 }
 
 TEST_F(Binding, TwoEditorsInOneProcessDoNotDriveEachOther) {

@@ -178,7 +178,15 @@ TEST_F(Blend, ThePadsWordsFollowTheKnobAndASilentSourceIsExplainedInAFieldOfItsO
     EXPECT_EQ(hint.stringValue(), "");
     e.view().update();
     EXPECT_EQ(hint.stringValue(),
-              "Source B is silent: feed a second source to input B (sidechain or right channel)");
+              "Source B is silent: feed a second source to Zembra's side-chain input");
+    e.hostChange(zembra::kParamSourceRouting, zembra::kRoutingLeftAndRight);
+    pumpUntil([&] {
+        e.view().update();
+        return hint.stringValue() != "Source B is silent: feed a second source to Zembra's "
+                                     "side-chain input";
+    });
+    EXPECT_EQ(hint.stringValue(),
+              "Source B is silent: feed a second source to the right channel of Zembra's track");
     EXPECT_EQ(status.stringValue(), statusText);
     postLevels(static_cast<std::int32_t>(e.unit()), 0.5f, 0.2f);
     pump();

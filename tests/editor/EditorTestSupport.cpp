@@ -74,10 +74,10 @@ void setAnimationPreference(std::optional<int> value) {
 
 std::shared_ptr<au::TestHost> makeHost() {
     std::vector<float> values;
-    for (const auto& p : zembra::kParameters)
+    for (const auto& p : zembra::kControls)
         values.push_back(p.def);
     return std::make_shared<au::TestHost>(
-        values, [](AudioUnitParameterID id, float v) { return zembra::kParameters[id].clamp(v); });
+        values, [](AudioUnitParameterID id, float v) { return zembra::kControls[id].clamp(v); });
 }
 
 void postLevels(std::optional<std::int32_t> unit, float a, std::optional<float> b) {

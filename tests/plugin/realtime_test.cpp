@@ -35,12 +35,13 @@ TEST(PluginRealTime, BlocksParametersMidiPresetsAndResetsNeverAllocate) {
         dsp.setParameter(kParamRoom, static_cast<float>(i % 97));
         dsp.setParameter(kParamWetDry, 40.0f);
         dsp.setParameter(kParamSoloA, static_cast<float>(i / 7 % 2));
+        dsp.setParameter(kParamSourceRouting, static_cast<float>(i / 3 % 2));
         if (i % 50 == 0) dsp.loadPreset(static_cast<uint32_t>(i / 50) % kFactoryPresets.size());
         if (i % 100 == 99) dsp.reset();
         // Rolling, with a jump (so a clear and a re-phase of the hops) at every other block.
         const Transport transport{i % 3 != 0, static_cast<uint64_t>(i / 2) * 1500};
-        dsp.process(in.a.data(), in.b.data(), l.data(), r.data(), n, events, n >= 333 ? 6 : 0,
-                    transport);
+        dsp.process({in.a.data(), in.b.data(), in.b.data(), in.a.data()}, l.data(), r.data(), n,
+                    events, n >= 333 ? 6 : 0, transport);
         (void)dsp.parameter(kOutputPeakA);
         (void)dsp.signalTap()->readLatest(tapA.data(), tapB.data(), tapOut.data(), 2048);
     }

@@ -56,7 +56,8 @@ constexpr char kUsage[] = "usage: zembra-snapshot OUT.png [--scale N] [--resourc
 
 // A session in the host's units: percentages for the levels, 0..1 for the position.
 std::vector<AudioUnitParameterValue> sessionValues() {
-    std::vector<AudioUnitParameterValue> v(kZembraParameterCount, 0.0f);
+    // The routing stays at its default.
+    std::vector<AudioUnitParameterValue> v(zembra::kControlCount, 0.0f);
     v[kParamMixA] = 35;
     v[kParamMixB] = 20;
     v[kParamVolume] = 80;
