@@ -40,10 +40,11 @@ void expectBackground(Editor& e, const tk::Color& under, const tk::Color& over =
 
 // Advances the phase by hand until `frames` says so; the main loop is not pumped meanwhile,
 // so the graphics thread's own ticks wait.
-void stepUntil(zembra_CocoaView& v, const std::function<bool(Frames)>& done) {
-    for (int i = 0; i < 400 && !done(zembra_CocoaView::backgroundFramesForStep(v.animationStep()));
-         ++i)
+bool stepUntil(zembra_CocoaView& v, const std::function<bool(Frames)>& done) {
+    const auto now = [&] { return zembra_CocoaView::backgroundFramesForStep(v.animationStep()); };
+    for (int i = 0; i < 400 && !done(now()); ++i)
         v.update();
+    return done(now());
 }
 
 TEST_F(Lifecycle, TheFactoryIgnoresThePreferredSizeAndNeedsTheDescription) {
@@ -99,7 +100,7 @@ TEST_F(Lifecycle, TheBackgroundCrossFadesTheFramesOfItsPhaseAndTurnsAtTheEnds) {
     // The graphics thread advances the phase on the main thread.
     const float start = v.animationStep();
     EXPECT_TRUE(pumpUntil([&] { return v.animationStep() != start; }));
-    stepUntil(v, [](Frames f) { return f.a >= 40; });
+    ASSERT_TRUE(stepUntil(v, [](Frames f) { return f.a >= 40; }));
     const Frames f = zembra_CocoaView::backgroundFramesForStep(v.animationStep());
     expectBackground(e, frameColour(f.a), frameColour(f.b), f.opacity);
 
@@ -132,9 +133,9 @@ TEST_F(Lifecycle, AMissingPictureIsLoggedAndSkippedWhileTheRestIsDrawn) {
     EXPECT_EQ(log->count("not loaded!!"), 1u);
     EXPECT_FALSE(e.view().animationFrame(2));
     auto& v = e.view();
-    stepUntil(v, [](Frames f) { return f.b == 2; });
+    ASSERT_TRUE(stepUntil(v, [](Frames f) { return f.b == 2; }));
     expectBackground(e, frameColour(1));
-    stepUntil(v, [](Frames f) { return f.a == 2; });
+    ASSERT_TRUE(stepUntil(v, [](Frames f) { return f.a == 2 && f.opacity > 0.5f; }));
     const float over = zembra_CocoaView::backgroundFramesForStep(v.animationStep()).opacity;
     expectBackground(e, tk::style::kWindowBackground, frameColour(3), over);
 
