@@ -23,17 +23,10 @@ using namespace zembra::plugin::test;
 
 namespace {
 
-struct Heard {
-    AudioUnitParameterID id;
-    float value;
-    bool operator==(const Heard&) const = default;
-};
-void PrintTo(const Heard& h, std::ostream* out) {
-    *out << h.id << " = " << h.value;
-}
+using Heard = std::pair<AudioUnitParameterID, float>;
 
 void listen(void* userData, void*, const AudioUnitParameter* p, float value) {
-    static_cast<std::vector<Heard>*>(userData)->push_back({p->mParameterID, value});
+    static_cast<std::vector<Heard>*>(userData)->emplace_back(p->mParameterID, value);
 }
 
 // One registered instance, a listener on the main loop (as the editor's is) and a host.
