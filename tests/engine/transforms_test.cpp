@@ -66,9 +66,7 @@ TEST(SmoothSpectrum, InstancesKeepTheirOwnCaches) {
 TEST(Windows, RefuseSizesTheyCannotTake) {
     std::vector<float> w(16, -1.0f);
     makeTrapezoidWindow(w.data(), 16, 0);
-    EXPECT_EQ(w, std::vector<float>(16, -1.0f));
-    EXPECT_EQ(makeWelchWindow(w.data(), 9000), 0.0);
-    EXPECT_EQ(makeWelchWindow(w.data(), 1), 0.0);
+    EXPECT_TRUE(makeWelchWindow(w.data(), 9000) == 0.0 && makeWelchWindow(w.data(), 1) == 0.0);
     EXPECT_EQ(w, std::vector<float>(16, -1.0f));
     EXPECT_NEAR(makeWelchWindow(w.data(), 8), 0.5714, 1e-4); // the window's mean
 }

@@ -23,17 +23,10 @@ using namespace zembra::plugin::test;
 
 namespace {
 
-struct Heard {
-    AudioUnitParameterID id;
-    float value;
-    bool operator==(const Heard&) const = default;
-};
-void PrintTo(const Heard& h, std::ostream* out) {
-    *out << h.id << " = " << h.value;
-}
+using Heard = std::pair<AudioUnitParameterID, float>;
 
 void listen(void* userData, void*, const AudioUnitParameter* p, float value) {
-    static_cast<std::vector<Heard>*>(userData)->push_back({p->mParameterID, value});
+    static_cast<std::vector<Heard>*>(userData)->emplace_back(p->mParameterID, value);
 }
 
 // One registered instance, a listener on the main loop (as the editor's is) and a host.
@@ -195,41 +188,32 @@ TEST_F(Bridge, PostsTheLevelsOfItsInstanceOnceEachTimeTheyChange) {
     EXPECT_EQ(fnd::floatValue(levels[1], kInBPeakKey), 0.0f);
 }
 
+// A preset, or three or more host changes at once, posts the value change once; what DPF
+// sends a UI on opening (every value as it is), automation of two parameters and the host
+// echoing the editor's own sets do not.
 TEST_F(Bridge, APresetOrABurstOfHostChangesPostsTheValueChangeOnce) {
-    // What DPF sends a UI when it opens, every input's value, is no change.
+    using Changes = std::vector<std::pair<std::uint32_t, float>>;
+    const auto hostChanges = [&](const Changes& changes) {
+        for (auto [id, value] : changes)
+            bridge->parameterChanged(id, value);
+        bridge->idle();
+        return presetPosts;
+    };
     for (const ParameterInfo& info : kParameters)
         bridge->parameterChanged(static_cast<std::uint32_t>(info.id),
                                  parameters().getParameter(info.id));
-    bridge->idle();
-    EXPECT_EQ(presetPosts, 0);
-
+    EXPECT_EQ(hostChanges({}), 0);
     bridge->programLoaded();
     bridge->idle();
-    bridge->idle();
-    EXPECT_EQ(presetPosts, 1);
-
-    // Automation moving two parameters is no preset; three at once is.
-    bridge->parameterChanged(kParamX, 0.1f);
-    bridge->parameterChanged(kParamY, 0.2f);
-    bridge->parameterChanged(kParamX, 0.15f);
-    bridge->idle();
-    EXPECT_EQ(presetPosts, 1);
-    bridge->parameterChanged(kParamMixA, 10.0f);
-    bridge->parameterChanged(kParamMixB, 20.0f);
-    bridge->parameterChanged(kParamStereoMode, 1.0f);
-    bridge->idle();
-    EXPECT_EQ(presetPosts, 2);
-
-    // The host echoing what the editor sent is not a change of the host's own.
-    for (auto [id, value] :
-         {std::pair{kParamWetDry, 40.0f}, {kParamRoom, 70.0f}, {kParamVolume, 5.0f}}) {
+    EXPECT_EQ(hostChanges({}), 1);
+    EXPECT_EQ(hostChanges({{kParamX, 0.1f}, {kParamY, 0.2f}, {kParamX, 0.15f}}), 1);
+    EXPECT_EQ(hostChanges({{kParamMixA, 10.0f}, {kParamMixB, 20.0f}, {kParamStereoMode, 1.0f}}), 2);
+    const Changes echoes = {{kParamWetDry, 40.0f}, {kParamRoom, 70.0f}, {kParamVolume, 5.0f}};
+    for (auto [id, value] : echoes) {
         const AudioUnitParameter p = param(id);
         ASSERT_EQ(AUParameterSet(listener, nullptr, &p, value, 0), kAUNoErr);
-        bridge->parameterChanged(id, value);
     }
-    bridge->idle();
-    EXPECT_EQ(presetPosts, 2);
-    EXPECT_EQ(host.calls().size(), 3u);
+    EXPECT_EQ(hostChanges(echoes), 2);
 }
 
 TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOfTheAxesMovedOnTheMainThread) {
