@@ -33,7 +33,7 @@ void DpfWindow::display(cairo_t* cr) {
     cairo_set_source_rgba(cr, bg.red, bg.green, bg.blue, bg.alpha);
     cairo_paint(cr);
     cairo_restore(cr);
-    tk::GraphicsContext g(cr, size(), scale(), nullptr, &shadowCache());
+    tk::GraphicsContext g(cr, size(), scale(), &shadowCache());
     draw(g);
 }
 

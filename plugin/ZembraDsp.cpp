@@ -87,8 +87,13 @@ void Dsp::handleMidi(const MidiMessage& message) {
     if (message.size == 0) return;
     RTzembraInstance* engine = mEngine.instance();
     const uint8_t status = message.bytes[0] & 0xF0;
-    const long data1 = message.size > 1 ? message.bytes[1] & 0x7F : 0;
-    const long data2 = message.size > 2 ? message.bytes[2] & 0x7F : 0;
+    // A status byte where a data byte belongs means the message was cut short: it has no
+    // value to give, so it moves nothing.
+    const uint32_t dataBytes = status == 0xC0 || status == 0xD0 ? 1 : 2;
+    for (uint32_t i = 1; i <= dataBytes && i < message.size; ++i)
+        if (message.bytes[i] & 0x80) return;
+    const long data1 = message.size > 1 ? message.bytes[1] : 0;
+    const long data2 = message.size > 2 ? message.bytes[2] : 0;
     switch (status) {
     case 0x80:
         if (message.size >= 3) RTnoteOff(data1, engine);

@@ -77,14 +77,6 @@ void appendEllipse(cairo_t* cr, const Rect& r) {
     cairo_restore(cr); // the path stays; the stroke must not see the ellipse's scale
 }
 
-DrawOp makeOp(DrawOp::Kind kind, const Rect& rect, const Color& color) {
-    DrawOp op;
-    op.kind = kind;
-    op.rect = rect;
-    op.color = color;
-    return op;
-}
-
 std::string fmt(double v) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.4f,", v);
@@ -157,16 +149,13 @@ void blurA8(cairo_surface_t* s, double sigma) {
 // Context
 
 GraphicsContext::GraphicsContext(cairo_surface_t* target, Size size, double scale,
-                                 DrawRecorder* recorder, ShadowCache* shadows)
-    : cr_(cairo_create(target)), ownsContext_(true), size_(size), scale_(scale),
-      recorder_(recorder), shadows_(shadows) {
+                                 ShadowCache* shadows)
+    : cr_(cairo_create(target)), ownsContext_(true), size_(size), scale_(scale), shadows_(shadows) {
     setUpBaseTransform();
 }
 
-GraphicsContext::GraphicsContext(cairo_t* cr, Size size, double scale, DrawRecorder* recorder,
-                                 ShadowCache* shadows)
-    : cr_(cr), ownsContext_(false), size_(size), scale_(scale), recorder_(recorder),
-      shadows_(shadows) {
+GraphicsContext::GraphicsContext(cairo_t* cr, Size size, double scale, ShadowCache* shadows)
+    : cr_(cr), ownsContext_(false), size_(size), scale_(scale), shadows_(shadows) {
     cairo_save(cr_);
     setUpBaseTransform();
 }
@@ -244,40 +233,6 @@ Rect GraphicsContext::userToWindow(const Rect& r) const {
     const Point a = userToWindow(r.origin);
     const Point b = userToWindow(Point{r.maxX(), r.maxY()});
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y)};
-}
-
-Path GraphicsContext::pathToWindow(const Path& p) const {
-    Path out;
-    for (const auto& e : p.elements()) {
-        using K = Path::Element::Kind;
-        switch (e.kind) {
-        case K::MoveTo:
-            out.moveTo(userToWindow(e.points[0]));
-            break;
-        case K::LineTo:
-            out.lineTo(userToWindow(e.points[0]));
-            break;
-        case K::CurveTo:
-            out.curveTo(userToWindow(e.points[0]), userToWindow(e.points[1]),
-                        userToWindow(e.points[2]));
-            break;
-        case K::Arc:
-            out.arc(userToWindow(e.points[0]), e.radius, e.startDegrees, e.endDegrees);
-            break;
-        case K::Close:
-            out.close();
-            break;
-        }
-    }
-    return out;
-}
-
-void GraphicsContext::record(DrawOp op) const {
-    if (!recorder_) return;
-    op.operation = op.kind == DrawOp::Kind::Image ? op.operation : state_.operation;
-    op.shadow = state_.shadow;
-    op.lineWidth = state_.lineWidth;
-    recorder_->record(std::move(op));
 }
 
 void GraphicsContext::applyPath(cairo_t* cr, const Path& p) const {
@@ -395,7 +350,6 @@ void GraphicsContext::render(const std::string& shapeKey, const Rect& userBounds
 
 void GraphicsContext::fillRect(const Rect& r) {
     if (!finite(r) || r.isEmpty()) return;
-    record(makeOp(DrawOp::Kind::FillRect, userToWindow(r), state_.color));
     const Color c = state_.color;
     render(
         "rect" + fmt(r.width()) + fmt(r.height()) + fmt(c.alpha), r, 0.0,
@@ -408,9 +362,7 @@ void GraphicsContext::fillRect(const Rect& r) {
 }
 
 void GraphicsContext::fillEllipse(const Rect& r) {
-    if (!finite(r)) return;
-    record(makeOp(DrawOp::Kind::FillEllipse, userToWindow(r), state_.color));
-    if (r.isEmpty()) return;
+    if (!finite(r) || r.isEmpty()) return;
     const Color c = state_.color;
     render(
         "oval" + fmt(r.width()) + fmt(r.height()) + fmt(c.alpha), r, 0.0,
@@ -423,9 +375,7 @@ void GraphicsContext::fillEllipse(const Rect& r) {
 }
 
 void GraphicsContext::strokeEllipse(const Rect& r) {
-    if (!finite(r)) return;
-    record(makeOp(DrawOp::Kind::StrokeEllipse, userToWindow(r), state_.color));
-    if (r.isEmpty()) return;
+    if (!finite(r) || r.isEmpty()) return;
     const Color c = state_.color;
     const double lw = state_.lineWidth;
     render(
@@ -453,9 +403,6 @@ std::string pathKey(const Path& p) {
 } // namespace
 
 void GraphicsContext::fillPath(const Path& p) {
-    DrawOp op = makeOp(DrawOp::Kind::FillPath, userToWindow(p.bounds()), state_.color);
-    op.path = pathToWindow(p);
-    record(std::move(op));
     if (p.isEmpty()) return;
     const Color c = state_.color;
     render(
@@ -469,9 +416,6 @@ void GraphicsContext::fillPath(const Path& p) {
 }
 
 void GraphicsContext::strokePath(const Path& p) {
-    DrawOp op = makeOp(DrawOp::Kind::StrokePath, userToWindow(p.bounds()), state_.color);
-    op.path = pathToWindow(p);
-    record(std::move(op));
     if (p.isEmpty()) return;
     const Color c = state_.color;
     const double lw = state_.lineWidth;
@@ -497,11 +441,6 @@ void GraphicsContext::drawImage(const Image& image, const Rect& dest, Compositin
     const Point p = dest.origin;
     if (!finite(dest) || !std::isfinite(fraction) || sz.width <= 0 || sz.height <= 0) return;
     fraction = std::clamp(fraction, 0.0, 1.0);
-    DrawOp rec = makeOp(DrawOp::Kind::Image, userToWindow(dest), {});
-    rec.operation = op;
-    rec.image = &image;
-    rec.fraction = fraction;
-    record(std::move(rec));
     if (dest.isEmpty()) return;
     const double inv = 1.0 / image.scale();
     const int pw = cairo_image_surface_get_width(image.surface());
@@ -542,7 +481,6 @@ Rect GraphicsContext::drawText(const AttributedString& s, const Rect& frame, Ver
     PangoLayout* probe = detail::createLayout(cr_, s, wraps ? frame.width() : -1.0);
     PangoRectangle logical;
     pango_layout_get_extents(probe, nullptr, &logical);
-    const bool truncated = pango_layout_is_ellipsized(probe);
     g_object_unref(probe);
     const double lx = static_cast<double>(logical.x) / PANGO_SCALE;
     const double lw = static_cast<double>(logical.width) / PANGO_SCALE;
@@ -564,13 +502,6 @@ Rect GraphicsContext::drawText(const AttributedString& s, const Rect& frame, Ver
         }
     }
     const Rect lineRect{frame.x() + xoff + lx, frame.maxY() - yoff - lh, lw, lh};
-
-    DrawOp op = makeOp(DrawOp::Kind::Text, userToWindow(frame), s.attributes().foreground);
-    op.text = s.string();
-    op.textAttributes = s.attributes();
-    op.truncated = truncated;
-    op.textBounds = userToWindow(lineRect);
-    record(std::move(op));
 
     const Color c = s.attributes().foreground;
     render(

@@ -5,7 +5,6 @@
 #pragma once
 
 #include "platform/toolkit/Color.h"
-#include "platform/toolkit/DrawRecorder.h"
 #include "platform/toolkit/Geometry.h"
 #include "platform/toolkit/Path.h"
 #include "platform/toolkit/Shadow.h"
@@ -24,6 +23,9 @@ typedef struct _cairo_surface cairo_surface_t;
 namespace tk {
 
 class Image;
+
+// Values match the platform's compositing constants (copy 1, source-over 2, plus-lighter 13).
+enum class CompositingOperation : int { Copy = 1, SourceOver = 2, PlusLighter = 13 };
 
 // Blurred shadow masks by shape, so a shadow that repeats frame after frame (a meter at the
 // same level, a button's oval) is blurred once. Bounded; least recently used go first.
@@ -56,11 +58,10 @@ class GraphicsContext {
   public:
     // Draws on `target`, whose extent is `size` points at `scale` device pixels per point.
     GraphicsContext(cairo_surface_t* target, Size size, double scale,
-                    DrawRecorder* recorder = nullptr, ShadowCache* shadows = nullptr);
+                    ShadowCache* shadows = nullptr);
     // Draws with a host's cairo context, whose user space is y-down device pixels with the
     // window's top-left at the origin. The context's state is restored on destruction.
-    GraphicsContext(cairo_t* cr, Size size, double scale, DrawRecorder* recorder = nullptr,
-                    ShadowCache* shadows = nullptr);
+    GraphicsContext(cairo_t* cr, Size size, double scale, ShadowCache* shadows = nullptr);
     ~GraphicsContext();
     GraphicsContext(const GraphicsContext&) = delete;
     GraphicsContext& operator=(const GraphicsContext&) = delete;
@@ -103,7 +104,6 @@ class GraphicsContext {
     double scale() const { return scale_; }
     Size size() const { return size_; }
     cairo_t* cairo() const { return cr_; }
-    DrawRecorder* recorder() const { return recorder_; }
     Point userToWindow(Point p) const;
     Rect userToWindow(const Rect& r) const;
 
@@ -120,14 +120,11 @@ class GraphicsContext {
     // current compositing operation, under the current shadow if there is one.
     void render(const std::string& shapeKey, const Rect& userBounds, double strokeOutset,
                 const std::function<void(cairo_t*)>& shape, CompositingOperation op);
-    void record(DrawOp op) const;
-    Path pathToWindow(const Path& p) const;
 
     cairo_t* cr_;
     bool ownsContext_;
     Size size_;
     double scale_;
-    DrawRecorder* recorder_;
     ShadowCache* shadows_;
     State state_;
     std::vector<State> stack_;

@@ -29,7 +29,6 @@ bool HeadlessWindow::display() {
 }
 
 void HeadlessWindow::render() {
-    recorder_.clear();
     cairo_t* cr = cairo_create(surface_);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_rgba(cr, background_.red, background_.green, background_.blue,
@@ -37,7 +36,7 @@ void HeadlessWindow::render() {
     cairo_paint(cr);
     cairo_destroy(cr);
     {
-        GraphicsContext g(surface_, size(), scale(), &recorder_, &shadowCache());
+        GraphicsContext g(surface_, size(), scale(), &shadowCache());
         draw(g);
     }
     cairo_surface_flush(surface_);

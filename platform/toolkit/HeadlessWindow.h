@@ -4,7 +4,6 @@
 #pragma once
 
 #include "platform/toolkit/Color.h"
-#include "platform/toolkit/DrawRecorder.h"
 #include "platform/toolkit/Style.h"
 #include "platform/toolkit/Window.h"
 
@@ -21,12 +20,11 @@ class HeadlessWindow : public Window {
 
     // Draws if anything asked for it; true when it drew.
     bool display();
-    // Draws everything now. The drawing operations are recorded afresh each time.
+    // Draws everything now.
     void render();
     int renderCount() const { return renderCount_; }
     int displayRequests() const { return displayRequests_; }
 
-    const DrawRecorder& recorder() const { return recorder_; }
     // The pixel under a window point, with straight (not premultiplied) alpha.
     Color pixel(Point windowPoint) const;
     bool savePNG(const std::filesystem::path& path, std::string* error = nullptr) const;
@@ -38,7 +36,6 @@ class HeadlessWindow : public Window {
   private:
     cairo_surface_t* surface_;
     Color background_;
-    DrawRecorder recorder_;
     int renderCount_ = 0;
     int displayRequests_ = 0;
 };

@@ -7,10 +7,9 @@
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/NotificationCenter.h"
 #include "platform/toolkit/Control.h"
-#include "platform/toolkit/GraphicsContext.h"
-#include "platform/toolkit/Image.h"
 #include "support/BundleIdentity.h"
 
+#include "Pictures.h"
 #include "TestDirectory.h"
 
 #include <deque>
@@ -25,12 +24,9 @@ namespace testing_support {
 inline std::filesystem::path bundleWithArt(tk::Size knob, tk::Size thumb) {
     static std::deque<testing_support::TestDirectory> dirs; // they go when the binary ends
     const std::filesystem::path& dir = dirs.emplace_back().path();
-    auto paint = [](tk::GraphicsContext& g) {
-        g.setColor(tk::Color::calibratedRGBA(0.2, 0.4, 0.8));
-        g.fillRect({0, 0, g.size().width, g.size().height});
-    };
-    if (knob.width > 0) tk::Image::draw(knob, 1.0, paint)->writePNG(dir / "131.png");
-    if (thumb.width > 0) tk::Image::draw(thumb, 1.0, paint)->writePNG(dir / "133.png");
+    const auto colour = tk::Color::calibratedRGBA(0.2, 0.4, 0.8);
+    if (knob.width > 0) writeSolidPNG(dir / "131.png", knob, colour);
+    if (thumb.width > 0) writeSolidPNG(dir / "133.png", thumb, colour);
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
     return dir;
 }

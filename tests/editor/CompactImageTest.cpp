@@ -3,10 +3,11 @@
 // do, one copy per file in the process, released with its last holder.
 #include "editor/CompactImage.h"
 
+#include "Pictures.h"
+
 #include "platform/toolkit/GraphicsContext.h"
 #include "platform/toolkit/Image.h"
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -17,18 +18,14 @@ using zembra::CompactImage;
 namespace {
 
 // The bytes of `image` drawn over a grey ground, as the editor composites it.
-std::vector<unsigned char> drawn(const tk::Image& image, double opacity) {
+testing_support::Picture drawn(const tk::Image& image, double opacity) {
     const tk::Size size = image.size();
-    auto target = tk::Image::draw(size, 1.0, [&](tk::GraphicsContext& g) {
-        g.setColor(tk::Color::calibratedWhite(0.4));
-        g.fillRect({0, 0, size.width, size.height});
-        g.drawImage(image, {0, 0}, tk::CompositingOperation::SourceOver, opacity);
-    });
-    cairo_surface_t* s = target->surface();
-    cairo_surface_flush(s);
-    const auto* data = cairo_image_surface_get_data(s);
-    return {data, data + std::size_t(cairo_image_surface_get_stride(s)) *
-                             cairo_image_surface_get_height(s)};
+    return testing_support::pixelsOf(
+        tk::Image::draw(size, 1.0, [&](tk::GraphicsContext& g) {
+            g.setColor(tk::Color::calibratedWhite(0.4));
+            g.fillRect({0, 0, size.width, size.height});
+            g.drawImage(image, {0, 0}, tk::CompositingOperation::SourceOver, opacity);
+        })->surface());
 }
 
 // More frames than expanded images are kept, drawn twice over: each draw shows its own frame.

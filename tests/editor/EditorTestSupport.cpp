@@ -8,13 +8,12 @@
 #include "engine/ZembraParameters.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/RunLoop.h"
-#include "platform/toolkit/GraphicsContext.h"
-#include "platform/toolkit/Image.h"
 #include "support/BundleIdentity.h"
 #include "support/ControllerStatus.h"
 #include "support/EditorPictures.h"
 #include "support/Preferences.h"
 
+#include "Pictures.h"
 #include "TestDirectory.h"
 
 #include <atomic>
@@ -40,13 +39,6 @@ const fs::path& scratch() {
     return root.path();
 }
 
-void writeSolid(const fs::path& file, tk::Size size, tk::Color c) {
-    tk::Image::draw(size, 1.0, [&](tk::GraphicsContext& g) {
-        g.setColor(c);
-        g.fillRect({0, 0, size.width, size.height});
-    })->writePNG(file);
-}
-
 } // namespace
 
 fs::path useBundle(const Art& art) {
@@ -58,13 +50,16 @@ fs::path useBundle(const Art& art) {
     if (art.frames)
         for (int n = 1; n <= zembra::kBackgroundFrameCount; ++n)
             if (n != art.missingFrame)
-                writeSolid(png(zembra::backgroundFrameName(n)), {8, 6},
-                           tk::Color::calibratedRGBA(n / 255.0, 1.0 - n / 255.0, 0.3));
+                testing_support::writeSolidPNG(
+                    png(zembra::backgroundFrameName(n)), {8, 6},
+                    tk::Color::calibratedRGBA(n % 2 ? 0.8 : 0.2, n / 255.0, 0.3));
     if (art.still)
-        writeSolid(png(zembra::kStillBackgroundPicture), {8, 6},
-                   tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
-    writeSolid(png(zembra::kPadKnobPicture), {21, 15}, tk::Color::calibratedRGBA(0.2, 0.6, 0.9));
-    writeSolid(png(zembra::kSliderThumbPicture), {28, 21}, tk::Color::calibratedWhite(0.8));
+        testing_support::writeSolidPNG(png(zembra::kStillBackgroundPicture), {8, 6},
+                                       tk::Color::calibratedRGBA(0.1, 0.2, 0.9));
+    testing_support::writeSolidPNG(png(zembra::kPadKnobPicture), {21, 15},
+                                   tk::Color::calibratedRGBA(0.2, 0.6, 0.9));
+    testing_support::writeSolidPNG(png(zembra::kSliderThumbPicture), {28, 21},
+                                   tk::Color::calibratedWhite(0.8));
     std::ofstream(dir / "ChangeLog.txt") << "changes\n";
     fnd::Bundle::registerBundle(zembra::kBundleIdentifier, dir);
     return dir;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the editor tests: bundles of small pictures (each animation frame a colour of its
-// own), a host that keeps values as the plug-in does, and an editor on a headless window.
+// own, neighbours far apart), a host that keeps values as the plug-in does, and an editor on a
+// headless window.
 #pragma once
 
 #include "editor/zembra_CocoaView.h"

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Levels only for this editor's instance, controller status carried from the controller's
-// thread to the main one, and the information panel's texts and its way to the change log.
+// thread to the main one, and the information panel's way to the change log.
 #include "EditorTestSupport.h"
 
 #include "controls/VerticalSliderCell.h"
 #include "editor/SystemServices.h"
 #include "editor/ZembraNotifications.h"
-#include "engine/RTzembra.h"
 #include "platform/foundation/Bundle.h"
 #include "platform/foundation/Log.h"
-#include "platform/toolkit/Alert.h"
 #include "platform/toolkit/Button.h"
 #include "platform/toolkit/Slider.h"
 #include "platform/toolkit/TextField.h"
@@ -64,13 +62,10 @@ class Status : public EditorTest {
                 return b;
         throw std::runtime_error("no button " + titleOrAction);
     }
-    // Opens the panel with the editor's information button; its informative text.
-    static std::string openPanel(Editor& e) {
+    // Opens the panel with the editor's information button.
+    static void openPanel(Editor& e) {
         e.click(*button(e.view(), "iaGetInfo:"));
-        e.window().render();
-        for (const auto& op : e.window().recorder().ofKind(tk::DrawOp::Kind::Text))
-            if (op.text.find("Platform:") != std::string::npos) return op.text;
-        return {};
+        ASSERT_EQ(e.window().overlays().size(), 1u);
     }
     static void answer(Editor& e, const std::string& title) {
         e.click(*button(*e.window().overlays().back(), title));
@@ -114,19 +109,16 @@ TEST_F(Status, TheControllerStatusFollowsItsNotificationsOnTheMainThread) {
     gIsConnected.store(true);
     auto attached = std::make_unique<Editor>();
     EXPECT_EQ(status(*attached), "Kallnor <KLOV> found");
-    // A change queued for an editor closed meanwhile finds no editor.
-    postFromAnotherThread(zembra::kKlovDisconnectNotification);
+    // A change queued for an editor closed meanwhile reaches only the one still open.
+    postFromAnotherThread(zembra::kKlovConnectNotification);
     attached.reset();
     pump();
+    EXPECT_EQ(status(e), "Kallnor <KLOV> found");
 }
 
-TEST_F(Status, ThePanelTellsVersionsControllerAndBackgroundAndOpensTheChangeLog) {
+TEST_F(Status, ThePanelOpensTheChangeLogAndBeepsWhenItCannot) {
     Editor e;
-    EXPECT_EQ(openPanel(e),
-              std::string("Product Version: \t") + zembra::kVersion + "\nAlgorithm Version:\t" +
-                  RTzembraGetVersion() +
-                  "\nKlov Status:\tNo Kallnor <KLOV> found\n"
-                  "Bg Animation:\tUsing animated background\nPlatform:\tIntel 64bit\n");
+    openPanel(e);
     answer(e, "Ok");
     EXPECT_TRUE(e.window().overlays().empty());
     EXPECT_TRUE(scripts.empty());
@@ -142,14 +134,6 @@ TEST_F(Status, ThePanelTellsVersionsControllerAndBackgroundAndOpensTheChangeLog)
     openPanel(e);
     answer(e, "Show ChangeLog");
     EXPECT_EQ(beeps, 1);
-
-    gIsConnected.store(true);
-    setAnimationPreference(0);
-    Editor other;
-    const std::string otherText = openPanel(other);
-    EXPECT_NE(otherText.find("Klov Status:\tKallnor <KLOV> is connected\n"), std::string::npos);
-    EXPECT_NE(otherText.find("Bg Animation:\tAnimated background is off\n"), std::string::npos);
-    answer(other, "Ok");
 }
 
 TEST_F(Status, TheChangeLogOpensFromALongPathWithAwkwardCharactersAndIsLoggedWhenMissing) {

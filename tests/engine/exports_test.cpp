@@ -23,8 +23,4 @@ TEST(EngineLibrary, ExportsTheEntryPointsAndHidesTheRest) {
         EXPECT_NE(dlsym(lib.get(), name.c_str()), nullptr) << name;
     EXPECT_EQ(dlsym(lib.get(), "_ZN6zembra10forcePortableEb"), nullptr);
     EXPECT_EQ(dlsym(lib.get(), "updateRoomSettings"), nullptr);
-
-    using Version = const char* (*)();
-    auto version = reinterpret_cast<Version>(dlsym(lib.get(), "RTzembraGetVersion"));
-    EXPECT_STREQ(version(), "1.2.9 [1112021500]");
 }

