@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The two button cells: how each looks in each state, their titles, and the gesture around
+// The two button cells: how each looks on and off, their titles, and the gesture around
 // every click.
 #include "ControlsTestSupport.h"
 #include "Pictures.h"
@@ -7,10 +7,7 @@
 #include "controls/CustomButtonCell.h"
 #include "controls/CustomToggleButtonCell.h"
 #include "platform/toolkit/Button.h"
-#include "platform/toolkit/Coder.h"
 #include "platform/toolkit/HeadlessWindow.h"
-
-#include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
@@ -20,10 +17,9 @@ using tk::CellState;
 namespace {
 
 template <class CellT> struct ButtonScene {
-    explicit ButtonScene(tk::Size size, std::shared_ptr<CellT> c = std::make_shared<CellT>())
-        : window(size, 1.0, tk::Color::calibratedWhite(0.0)), cell(std::move(c)) {
+    explicit ButtonScene(tk::Size size)
+        : window(size, 1.0, tk::Color::calibratedWhite(0.0)), cell(std::make_shared<CellT>()) {
         cell->setButtonType(tk::ButtonType::PushOnPushOff);
-        cell->setAllowsMixedState(true);
         button = std::make_shared<tk::Button>(tk::Rect{{0, 0}, size}, cell);
         button->setTarget(&log);
         button->setAction("changed:");
@@ -45,12 +41,11 @@ template <class CellT> struct ButtonScene {
 
 } // namespace
 
-// On lights an oval with the title, off and mixed show the same ring with the alternate title.
+// On lights an oval with the title, off shows a ring with the alternate title.
 TEST(CustomButtonCell, OnAndOffLookTheirOwnAndEachShowsItsOwnTitle) {
     ButtonScene<CustomButtonCell> s({60, 24});
     const Picture plainOn = s.draw(CellState::On), plainOff = s.draw(CellState::Off);
     EXPECT_NE(plainOn, plainOff);
-    EXPECT_EQ(s.draw(CellState::Mixed), plainOff);
     s.cell->setTitle("Solo");
     const Picture titledOn = s.draw(CellState::On);
     EXPECT_NE(titledOn, plainOn);
@@ -60,31 +55,8 @@ TEST(CustomButtonCell, OnAndOffLookTheirOwnAndEachShowsItsOwnTitle) {
     EXPECT_EQ(s.draw(CellState::On), titledOn);
 }
 
-// Flip-only turns the button off again once its action has seen it on; waking again resets
-// that and the colour, but not the shadow.
-TEST(CustomButtonCell, FlipOnlyAndColourLastUntilWakingAgainTheShadowStays) {
-    const nlohmann::json entry = {{"class", "Button"}, {"title", "Solo"}};
-    auto plain = std::make_shared<CustomButtonCell>(tk::Coder(entry));
-    plain->setHasShadow();
-    const Picture expected = ButtonScene<CustomButtonCell>({60, 24}, plain).draw(CellState::On);
-    auto cell = std::make_shared<CustomButtonCell>(tk::Coder(entry));
-    ButtonScene<CustomButtonCell> s({60, 24}, cell);
-    cell->setColorRed(1, 0, 0, 1);
-    cell->setFlipOnly();
-    cell->setHasShadow();
-    s.click({30, 12}, {30, 12});
-    EXPECT_EQ(s.button->state(), CellState::Off);
-    EXPECT_EQ(s.log.entries[1].x, 1.0f); // the action saw it on
-    EXPECT_NE(s.draw(CellState::On), expected);
-    cell->awakeFromNib();
-    s.button->setState(CellState::Off);
-    s.click({30, 12}, {30, 12});
-    EXPECT_EQ(s.button->state(), CellState::On);
-    EXPECT_EQ(s.draw(CellState::On), expected);
-}
-
-// On and mixed light a bar behind the title; off shows the title alone.
-TEST(CustomToggleButtonCell, OnAndMixedLightABarOffShowsOnlyTheTitle) {
+// On lights a bar behind the title; off shows the title alone.
+TEST(CustomToggleButtonCell, OnLightsABarOffShowsOnlyTheTitle) {
     ButtonScene<CustomToggleButtonCell> s({60, 40});
     s.button->setHidden(true);
     const Picture blank = picture(s.window);
@@ -92,7 +64,6 @@ TEST(CustomToggleButtonCell, OnAndMixedLightABarOffShowsOnlyTheTitle) {
     EXPECT_EQ(s.draw(CellState::Off), blank);
     const Picture lit = s.draw(CellState::On);
     EXPECT_NE(lit, blank);
-    EXPECT_EQ(s.draw(CellState::Mixed), lit);
     s.cell->setTitle("Stereo");
     EXPECT_NE(s.draw(CellState::Off), blank);
     EXPECT_NE(s.draw(CellState::On), lit);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The meter slider: how the meter grows with the level, the thumb's place, the gesture of a
-// drag, and what waking again resets.
+// The meter slider: how the meter grows with the level, the thumb's place, and the gesture
+// of a drag.
 #include "ControlsTestSupport.h"
 #include "Pictures.h"
 
@@ -80,15 +80,4 @@ TEST_F(SliderFixture, ADragIsOneGestureAroundItsValues) {
     EXPECT_EQ(log.names().back(), "end");
     EXPECT_EQ(count("begin") + count("end"), 2);
     EXPECT_EQ(log.entries.back().object, static_cast<const void*>(slider.get()));
-}
-
-TEST_F(SliderFixture, WakingAgainResetsLevelThumbAndColoursButKeepsTheShadow) {
-    const Picture unlit = meter(0.0f), fresh = meter(0.5f);
-    cell->setThumbImage(art / "133.png");
-    cell->setLowLevelVolumeRed(1, 0, 0);
-    cell->setHighLevelVolumeRed(0, 0, 0);
-    EXPECT_NE(meter(0.5f), fresh);
-    cell->awakeFromNib();
-    EXPECT_EQ(picture(*window), unlit);
-    EXPECT_EQ(meter(0.5f), fresh);
 }

@@ -29,9 +29,7 @@ TEST(PropertyList, EveryKindSurvivesTheXmlRoundTrip) {
         {"array", PlistArray{1, "two", PlistArray{}, PlistDict{}}},
         {"dict", PlistDict{{"nested", 3.5}}},
     });
-    const std::string xml = toXmlPropertyList(original);
-    EXPECT_NE(xml.find("<real>0.10000000149011612</real>"), std::string::npos);
-    const auto parsed = parsePropertyList(xml);
+    const auto parsed = parsePropertyList(toXmlPropertyList(original));
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, original);
     const auto& dict = std::get<PlistDict>(parsed->storage());
@@ -77,10 +75,12 @@ TEST(PropertyList, NestingBeyondTheBoundIsRefusedWhateverHidesBetweenTheLevels) 
     }
 }
 
-TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
+// What is refused is not ours: a folder, or a file too large to be a property list of ours.
+TEST(PropertyList, FileReadsTellMissingFromRefusedFromCorrupt) {
     TestDirectory dir;
     writeFile(dir / "good.plist", toXmlPropertyList(PlistValue(PlistDict{{"a", 1}})));
     writeFile(dir / "bad.plist", "<plist><dict>");
+    writeFile(dir / "huge.plist", std::string(kMaxPropertyListFileSize + 1, ' '));
     std::filesystem::create_directory(dir / "folder.plist");
 
     auto good = readPropertyListFile(dir / "good.plist");
@@ -90,6 +90,7 @@ TEST(PropertyList, FileReadsTellMissingFromUnreadableFromCorrupt) {
     EXPECT_EQ(readPropertyListFile(dir / "none.plist").status, ReadStatus::Missing);
     EXPECT_EQ(readPropertyListFile(dir / "bad.plist").status, ReadStatus::Corrupt);
     EXPECT_EQ(readPropertyListFile(dir / "folder.plist").status, ReadStatus::Refused);
+    EXPECT_EQ(readPropertyListFile(dir / "huge.plist").status, ReadStatus::Refused);
 }
 
 } // namespace

@@ -19,8 +19,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void press(Window& w, View* panel, const std::string& title) {
-    for (const auto& v : panel->subviews())
+void press(Window& w, const std::string& title) {
+    for (const auto& v : w.overlays().back()->subviews())
         if (auto* b = dynamic_cast<Button*>(v.get()); b && b->title() == title) {
             const Rect r = b->convertRectToView(b->bounds(), nullptr);
             return tk_test::click(w, {r.midX(), r.midY()});
@@ -34,52 +34,23 @@ struct Counter : View {
     int presses = 0;
 };
 
-// Shows alerts in the window as the toolkit does, noting what and where, and presses
-// `button` as soon as the panel is up (none: leaves it up).
-class PressingPresenter : public fnd::AlertPresenter {
-  public:
-    PressingPresenter(Window& w, std::string button) : window_(w), button_(std::move(button)) {
+// Shows alerts in the window as the toolkit does, noting the thread, and presses `button` as
+// soon as the panel is up (none: leaves it up).
+struct PressingPresenter : fnd::AlertPresenter {
+    explicit PressingPresenter(Window& w) : window(w) {
         Alert::registerAsAlertPresenter();
-        toolkit_ = fnd::alertPresenter();
+        toolkit = fnd::alertPresenter();
     }
     void present(const fnd::AlertRequest& request,
                  std::function<void(fnd::AlertAnswer)> answer) override {
-        shown.push_back(request);
-        presentedOn = std::this_thread::get_id();
-        toolkit_->present(request, std::move(answer));
-        if (!button_.empty()) press(window_, window_.overlays().back().get(), button_);
+        shownOn.push_back(std::this_thread::get_id());
+        toolkit->present(request, std::move(answer));
+        if (!button.empty()) press(window, button);
     }
-    std::vector<fnd::AlertRequest> shown;
-    std::thread::id presentedOn;
-
-  private:
-    Window& window_;
-    std::string button_;
-    std::shared_ptr<fnd::AlertPresenter> toolkit_;
-};
-
-class ThreadSafeAlert : public ::testing::Test {
-  protected:
-    ThreadSafeAlert() { fnd::RunLoop::main().bindToCurrentThread(); }
-    ~ThreadSafeAlert() override {
-        fnd::RunLoop::main().runUntilIdle();
-        fnd::setAlertPresenter(nullptr);
-    }
-
-    // Raises the alert from another thread while this (main) thread pumps until it is done.
-    long raiseFromWorker(std::chrono::milliseconds timeout) {
-        long result = 99;
-        std::thread worker([&] {
-            result = zembra::raiseThreadSafeAlert(mRequest, timeout);
-            fnd::RunLoop::main().perform([] { fnd::RunLoop::main().stop(); });
-        });
-        fnd::RunLoop::main().runFor(std::chrono::minutes(5));
-        worker.join();
-        return result;
-    }
-
-    HeadlessWindow window{{500, 300}};
-    fnd::AlertRequest mRequest{"Title", "100% sure? %s %n", "Yes", "No", "More"};
+    Window& window;
+    std::string button;
+    std::shared_ptr<fnd::AlertPresenter> toolkit;
+    std::vector<std::thread::id> shownOn;
 };
 
 } // namespace
@@ -109,38 +80,50 @@ TEST(AlertPanel, TheWindowBeneathIsBlockedReturnAnswersDefaultAndClosingDismisse
     EXPECT_FALSE(Alert::make("T", "", "A")->beginModal(w, [](int) {}));
 }
 
-TEST_F(ThreadSafeAlert, OnTheMainThreadTheDefaultPresenterLogsAndAnswersDefault) {
-    fnd::setAlertPresenter(nullptr);
-    fnd::LogCapture capture;
-    EXPECT_EQ(RaiseThreadSafeAlert("Title", "Message", "OK", "", ""), 1);
-    EXPECT_EQ(capture.count("Title: Message"), 1u);
-}
-
-TEST_F(ThreadSafeAlert, FromAnotherThreadTheButtonPressedInTheWindowComesBack) {
-    for (auto [button, expected] : {std::pair{"No", 0L}, {"More", -1L}, {"Yes", 1L}}) {
-        auto presenter = std::make_shared<PressingPresenter>(window, button);
-        fnd::setAlertPresenter(presenter);
-        EXPECT_EQ(raiseFromWorker(zembra::kAlertTimeout), expected);
-        ASSERT_EQ(presenter->shown.size(), 1u);
-        EXPECT_EQ(presenter->presentedOn, std::this_thread::get_id());
-        EXPECT_EQ(presenter->shown[0].message, "100% sure? %s %n"); // literally
+TEST(ThreadSafeAlert, IsShownOnTheMainThreadAndAnsweredThereOrTimesOutToTheDefault) {
+    fnd::RunLoop::main().bindToCurrentThread();
+    const fnd::AlertRequest request{"Title", "100% sure? %s %n", "Yes", "No", "More"};
+    fnd::setAlertPresenter(nullptr); // with no window, alerts are logged and answered default
+    {
+        fnd::LogCapture capture;
+        EXPECT_EQ(zembra::raiseThreadSafeAlert(request, zembra::kAlertTimeout), 1);
+        EXPECT_EQ(capture.count("Title: 100% sure? %s %n"), 1u); // literally
     }
-}
-
-TEST_F(ThreadSafeAlert, AnUnansweredAlertFromAnotherThreadTimesOutToTheDefault) {
-    auto presenter = std::make_shared<PressingPresenter>(window, "");
+    HeadlessWindow window({500, 300});
+    auto presenter = std::make_shared<PressingPresenter>(window);
     fnd::setAlertPresenter(presenter);
+    // Raised from another thread while this (main) thread pumps until it is done.
+    const auto raiseFromWorker = [&](std::chrono::milliseconds timeout) {
+        long result = 99;
+        std::thread worker([&] {
+            result = zembra::raiseThreadSafeAlert(request, timeout);
+            fnd::RunLoop::main().perform([] { fnd::RunLoop::main().stop(); });
+        });
+        fnd::RunLoop::main().runFor(std::chrono::minutes(5));
+        worker.join();
+        return result;
+    };
+    // The default button's answer is also the timeout's: the other two tell the paths apart.
+    for (auto [button, expected] : {std::pair{"No", 0L}, {"More", -1L}}) {
+        presenter->button = button;
+        EXPECT_EQ(raiseFromWorker(zembra::kAlertTimeout), expected);
+    }
+    EXPECT_EQ(presenter->shownOn, std::vector(2, std::this_thread::get_id()));
+
     // The caller's wait is bounded by design. Whether the main thread shows the alert within
     // it depends on the machine's load, so the bound grows until it did: the path under test
     // is shown, never answered, the default returned.
-    for (auto timeout = 5ms; presenter->shown.empty(); timeout *= 2)
+    presenter->button.clear();
+    presenter->shownOn.clear();
+    for (auto timeout = 5ms; presenter->shownOn.empty(); timeout *= 2)
         EXPECT_EQ(raiseFromWorker(timeout), 1);
-    press(window, window.overlays().back().get(), "More"); // a late answer goes nowhere
+    press(window, "More"); // a late answer goes nowhere
 
     long result = 99; // the main thread never pumps while the caller waits
-    std::thread worker([&] { result = zembra::raiseThreadSafeAlert(mRequest, 5ms); });
+    std::thread worker([&] { result = zembra::raiseThreadSafeAlert(request, 5ms); });
     worker.join();
     EXPECT_EQ(result, 1);
     fnd::RunLoop::main().runUntilIdle();
-    EXPECT_EQ(presenter->shown.size(), 1u); // not shown after its caller gave up
+    EXPECT_EQ(presenter->shownOn.size(), 1u); // not shown after its caller gave up
+    fnd::setAlertPresenter(nullptr);
 }

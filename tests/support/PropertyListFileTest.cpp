@@ -1,12 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The small exported helpers where a fault would matter: sleep intervals, property-list files
-// by URL, and the version from Info.plist.
-#include "SupportTestEnvironment.h"
+// Property-list files read by file URL, as the exported helper takes them.
+#include "TestDirectory.h"
 
-#include "platform/foundation/Log.h"
-#include "support/BundleIdentity.h"
-#include "support/Helpers.h"
-#include "support/PluginBundle.h"
 #include "support/PropertyListFile.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +9,6 @@
 namespace {
 
 using namespace testing_support;
-
-// nanosleep refuses a second or more given as nanoseconds: the interval is normalised, or
-// SpendTimeInOtherThreads would not sleep at all.
-TEST(Helpers, SleepIntervalsOfASecondOrMoreAreNormalised) {
-    const timespec longer = zembra::sleepInterval(2500);
-    EXPECT_EQ(longer.tv_sec, 2);
-    EXPECT_EQ(longer.tv_nsec, 500'000'000L);
-}
 
 TEST(PropertyListFiles, AreReadByFileUrlAndAnythingElseGivesNone) {
     TestDirectory dir;
@@ -42,16 +29,6 @@ TEST(PropertyListFiles, AreReadByFileUrlAndAnythingElseGivesNone) {
                                    std::string("http://example.org/x.plist"), base + "/x%00.plist",
                                    base + "/x%zz.plist", std::string("relative.plist")})
         EXPECT_EQ(CreatePropertyListFromFile(url), std::nullopt) << url;
-}
-
-TEST(Version, ComesFromTheRegisteredPluginBundlesInfoPlist) {
-    TestDirectory empty;
-    fnd::LogCapture capture;
-    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, empty.path());
-    EXPECT_EQ(GetVersion(), std::nullopt);
-
-    fnd::Bundle::registerBundle(zembra::kBundleIdentifier, ZEMBRA_TEST_RESOURCES_DIR);
-    EXPECT_EQ(GetVersion(), zembra::kVersion);
 }
 
 } // namespace
