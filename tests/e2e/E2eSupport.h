@@ -1,49 +1,44 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Children of the end-to-end suites, bounded by timeouts; the environment of a client that
-// loads the plug-in; a JACK server of the tests' own.
+// What the end-to-end suites share: children with their output merged, bounded by timeouts;
+// the environment of a client that loads the plug-in; a JACK server of the tests' own.
 #pragma once
 
-#include "TestDirectory.h"
+#include "RunProgram.h"
 
 #include <chrono>
 #include <functional>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 namespace e2e {
 
-struct Child {
-    pid_t pid = -1;
-    int out = -1; // stdout and stderr together
-    int in = -1;  // the child's stdin, while we hold it open
-};
+using testing_support::Child;
+using testing_support::endInput;
+using testing_support::finish;
+using testing_support::readFile;
+using testing_support::running;
 
+// How a child of spawn ended.
 struct Result {
+    Result() = default;
+    Result(const testing_support::RunResult& r)
+        : finished(r.finished), status(r.exitCode), output(r.out) {}
+
     bool finished = false; // false: killed at the timeout
     int status = -1;       // exit status, or 128 + signal
-    std::string output;
+    std::string output;    // stdout and stderr together
 };
 
-// Starts argv with extra environment entries (they win over ours); stdin is a pipe we keep,
-// so clients that quit on end of input run until we close it. A long-lived child that logs as
-// it goes writes to `outputFile`, read by `out`: a pipe nobody reads would fill up and stop it.
+// Starts argv with extra environment entries (they win over ours), its stdin held open. A
+// long-lived child that logs as it goes writes to `outputFile`, to be read while it runs.
 Child spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
             const std::string& outputFile = {});
-// Closes the child's stdin: clients that read it see its end.
-void endInput(Child& child);
-// Whether the child has not exited yet (it is not reaped: finish still gets its status).
-bool running(const Child& child);
-// Collects the child's output until it exits or `timeout` passes (then it is killed).
-Result finish(Child& child, std::chrono::milliseconds timeout);
 Result run(const std::vector<std::string>& argv, const std::vector<std::string>& env = {},
            std::chrono::milliseconds timeout = std::chrono::seconds(60));
 // Asks `done` again and again until it holds; false when `cap` passed first. The cap is a
 // last resort for a machine under load, never the pace of a test.
 bool eventually(const std::function<bool()>& done,
                 std::chrono::milliseconds cap = std::chrono::seconds(60));
-
-using testing_support::readFile;
 
 // The environment of a client that loads the plug-in: our bundle, and in sanitizer builds the
 // runtime the module needs (the clients' own leaks are not ours to report).

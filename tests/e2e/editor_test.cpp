@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -41,34 +42,22 @@ struct Box {
     int x, y, w, h;
 };
 
-// Where the interface description puts its views, in window pixels at scale 1.
-class Layout {
-  public:
-    Layout() {
-        std::ifstream in(ZEMBRA_E2E_DESCRIPTION);
-        const auto json = nlohmann::json::parse(in);
-        const auto& root = json.at("root").at("frame");
-        width = root.at(2).get<int>();
-        height = root.at(3).get<int>();
-        collect(json.at("root"));
-    }
-    Box operator[](const std::string& id) const { return boxes.at(id); }
-    int width = 0, height = 0;
-
-  private:
-    void collect(const nlohmann::json& view) {
-        if (view.contains("id") && view.contains("frame")) {
-            const auto& f = view.at("frame");
-            const double x = f.at(0), y = f.at(1), w = f.at(2), h = f.at(3);
-            // The description's frames are y up from the bottom of the editor.
-            boxes[view.at("id")] = {static_cast<int>(x), static_cast<int>(height - y - h),
-                                    static_cast<int>(w), static_cast<int>(h)};
+// Where the interface description puts its views, in window pixels at scale 1 (its frames
+// are y up from the bottom of the editor).
+struct Layout {
+    Layout() : json(nlohmann::json::parse(std::ifstream(ZEMBRA_E2E_DESCRIPTION)).at("root")) {}
+    Box operator[](const std::string& id) const { return find(json, id).value(); }
+    std::optional<Box> find(const nlohmann::json& view, const std::string& id) const {
+        if (view.value("id", "") == id) {
+            const std::array<int, 4> f = view.at("frame");
+            return Box{f[0], height - f[1] - f[3], f[2], f[3]};
         }
-        if (view.contains("subviews"))
-            for (const auto& sub : view.at("subviews"))
-                collect(sub);
+        for (const auto& sub : view.value("subviews", nlohmann::json::array()))
+            if (auto box = find(sub, id)) return box;
+        return std::nullopt;
     }
-    std::map<std::string, Box> boxes;
+    const nlohmann::json json;
+    const int width = json.at("frame").at(2), height = json.at("frame").at(3);
 };
 
 struct Rgb {
@@ -114,11 +103,6 @@ class Screenshot {
         const std::uint32_t px = reinterpret_cast<const std::uint32_t*>(row)[x];
         return {static_cast<int>(px >> 16 & 0xFF), static_cast<int>(px >> 8 & 0xFF),
                 static_cast<int>(px & 0xFF)};
-    }
-    // Whether the window shows something: its corner is not black.
-    bool drawn() const {
-        const Rgb corner = at(3, 3);
-        return corner.r + corner.g + corner.b > 0;
     }
     // How many pixels of `box` pass `test`, and the mean of their rows (NaN for none).
     int count(Box box, Colour test) const {
@@ -260,7 +244,7 @@ class EditorOnDisplay : public ::testing::Test {
                    g = geometry(*editor);
                    const Screenshot s = shot("editor-shown");
                    const Geometry after = geometry(*editor);
-                   return after.x == g.x && after.y == g.y && s.valid() && s.drawn() &&
+                   return after.x == g.x && after.y == g.y && s.valid() &&
                           s.count(layout["soloA"], bright) > 20;
                });
     }
@@ -354,6 +338,7 @@ class EditorOnDisplay : public ::testing::Test {
         EXPECT_EQ(r.status, 0) << r.output;
         EXPECT_EQ(r.output.find("Unable to load nib"), std::string::npos) << r.output;
         EXPECT_EQ(r.output.find("not loaded"), std::string::npos) << r.output;
+        EXPECT_EQ(r.output.find("assertion failure"), std::string::npos) << r.output;
         EXPECT_FALSE(editorWindow(0ms)) << "the editor window outlived its program";
     }
 
@@ -399,16 +384,7 @@ TEST_F(EditorInJalv, AppearsAsDescribedItsGesturesChangeTheHostsValuesAndItStays
         const Box middle{pad.x + pad.w / 2 - 14, pad.y + pad.h / 2 - 14, 28, 28};
         EXPECT_GT(shown.count(middle, glowing), 40) << "no knob in the pad's middle";
         EXPECT_EQ(shown.count({pad.x + 10, pad.y + 10, 40, 40}, glowing), 0);
-        // Each slider shows its thumb; each button its title.
-        for (const char* id :
-             {"mixASlider", "mixBSlider", "volumeSlider", "wetDrySlider", "roomSlider"})
-            EXPECT_GT(shown.count(layout[id], light), 20) << id;
-        for (const char* id : {"stereoMode", "soloA", "soloB"}) {
-            EXPECT_GT(shown.count(layout[id], bright), 20) << id;
-            EXPECT_LT(shown.count(layout[id], lit), 20) << id << " starts off";
-        }
-        // Nothing of it beyond its size.
-        EXPECT_EQ(shown.count({layout.width + 20, 0, 40, layout.height}, light), 0);
+        EXPECT_LT(shown.count(layout["soloA"], lit), 20) << "Solo A starts off";
 
         // Each gesture is seen drawn before the next, so a busy editor gets them one at a time.
         ASSERT_EQ(pointer(pad, 0.5, 0.5, {"mousedown", "1"}).status, 0);
@@ -465,21 +441,6 @@ TEST_F(EditorInJalv, AppearsAsDescribedItsGesturesChangeTheHostsValuesAndItStays
     });
 }
 
-TEST_F(EditorInJalv, TheHostOpensAndClosesItTwentyTimes) {
-    for (int round = 0; round < 20; ++round) {
-        SCOPED_TRACE("round " + std::to_string(round));
-        Child host = startHost();
-        ASSERT_GT(host.pid, 0);
-        const bool shown = editorWindow().has_value();
-        const Result r = stopHost(host);
-        ASSERT_TRUE(shown) << "no editor window\n" << r.output;
-        ASSERT_TRUE(r.finished) << "jalv.gtk3 hung\n" << r.output;
-        ASSERT_EQ(r.status, 0) << r.output;
-        EXPECT_EQ(r.output.find("assertion failure"), std::string::npos) << r.output;
-    }
-    EXPECT_FALSE(editorWindow(0ms)) << "an editor window outlived its host";
-}
-
 // Input levels reach the Mix meters through the host; the spectra's traces follow sound that
 // keeps changing; while only A plays, the editor says that B is missing, and once B plays too,
 // nothing.
@@ -534,18 +495,8 @@ TEST_F(EditorInJalv, SoundLightsTheMetersMovesTheSpectraAndAMissingSourceIsNamed
         finish(player, 10s);
 
         EXPECT_TRUE(hinting(aAlone)) << "no word of the missing source B";
-        auto traces = [&](const Screenshot& s) {
-            std::ostringstream text;
-            text << s.count(spectra, amber) << "/" << s.count(spectra, violet) << "/"
-                 << s.count(spectra, paleCyan);
-            return text.str();
-        };
-        std::cout << "[ figure ] spectrum pixels amber/violet/pale cyan: " << traces(silent)
-                  << " in silence, " << traces(both) << " and " << traces(later)
-                  << " with moving sound; " << later.changed(both, spectra, trace)
-                  << " trace pixels moved\n";
         for (const Screenshot* s : {&both, &later}) {
-            EXPECT_TRUE(traced(*s)) << "no traces: " << traces(*s);
+            EXPECT_TRUE(traced(*s)) << "no traces";
             EXPECT_FALSE(hinting(*s)) << "a routing hint while both sources play";
         }
         EXPECT_GT(later.changed(both, spectra, trace), kMoved)
@@ -618,9 +569,6 @@ TEST_F(EditorInJalv, ADragWhoseReleaseWentElsewhereStopsWhereItWas) {
         const Screenshot end = shotShowing(
             "lost-release-end", [&](const Screenshot& s) { return s.count(solo, lit) > 100; });
         ASSERT_GT(end.count(solo, lit), 100) << "the editor did not come back";
-        std::cout << "[ figure ] the room slider's thumb at row " << thumb(end)
-                  << ", let go at row " << rowAt(0.7) << ", the pointer went on to " << rowAt(0.97)
-                  << "\n";
         EXPECT_GT(thumb(end), rowAt(0.55)) << "no thumb, or it went back";
         EXPECT_LT(thumb(end), rowAt(0.85)) << "it followed the pointer after the release was lost";
     });

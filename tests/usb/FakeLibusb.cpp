@@ -4,8 +4,6 @@
 // waits block, until the test acts; a cancel's short waits return at once, so a test never sleeps.
 #include "FakeLibusb.h"
 
-#include <libusb.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -71,9 +69,9 @@ void reset(const Setup& setup) {
     gEndings.clear();
 }
 
-void completeSubmitted(std::span<const uint8_t> bytes) {
+void completeSubmitted(std::span<const uint8_t> bytes, libusb_transfer_status status) {
     std::lock_guard lock(gMutex);
-    gEndings.push_back({gSubmitted, LIBUSB_TRANSFER_COMPLETED, {bytes.begin(), bytes.end()}});
+    gEndings.push_back({gSubmitted, status, {bytes.begin(), bytes.end()}});
     gSubmitted = nullptr;
     gChanged.notify_all();
 }

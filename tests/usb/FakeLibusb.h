@@ -4,6 +4,8 @@
 // counts of what was taken and given back.
 #pragma once
 
+#include <libusb.h>
+
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -36,9 +38,10 @@ struct Setup {
 void reset(const Setup& setup);
 // Whether a kernel driver holds the interface now.
 bool kernelDriverAttached();
-// The next event handling ends the transfer libusb holds with these bytes, as the kernel
-// would: written into the transfer's buffer, then its callback called.
-void completeSubmitted(std::span<const uint8_t> bytes);
+// The next event handling ends the transfer libusb holds with these bytes and `status`, as
+// the kernel would: written into the transfer's buffer, then its callback called.
+void completeSubmitted(std::span<const uint8_t> bytes,
+                       libusb_transfer_status status = LIBUSB_TRANSFER_COMPLETED);
 // Waits until `done` holds of the counts, checked after every change; false after 10 s.
 bool waitFor(const std::function<bool(const Counts&)>& done);
 Counts counts();
