@@ -7,6 +7,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <list>
 #include <map>
@@ -58,12 +59,41 @@ class PaletteBuilder {
         }
     }
 
+    int count() const { return mCount; }
+
   private:
     std::array<std::uint32_t, 1024> mKeys{};
     std::array<std::uint8_t, 1024> mValues{};
     std::array<bool, 1024> mUsed{};
     int mCount = 0;
 };
+
+// A pixel's step from its left neighbour (the first of a row: from the one above), in two
+// bits: the same palette index, one up, one down, or spelled out in a byte of its own.
+constexpr int kSpelled = 3;
+constexpr int kStepOf[kSpelled] = {0, 1, -1};
+
+// For each byte of steps that spells out none of its four pixels, their offsets in the
+// palette from the pixel before them: four pixels then take one table look-up.
+struct StepGroup {
+    bool plain;
+    std::array<std::uint8_t, 4> offset; // modulo 256, as the indices wrap
+};
+const std::array<StepGroup, 256> kStepGroups = [] {
+    std::array<StepGroup, 256> groups{};
+    for (int byte = 0; byte < 256; ++byte) {
+        StepGroup& group = groups[byte];
+        group.plain = true;
+        int offset = 0;
+        for (int j = 0; j < 4; ++j) {
+            const int code = byte >> (2 * j) & 3;
+            group.plain = group.plain && code != kSpelled;
+            offset += code == kSpelled ? 0 : kStepOf[code];
+            group.offset[j] = static_cast<std::uint8_t>(offset);
+        }
+    }
+    return groups;
+}();
 
 } // namespace
 
@@ -89,11 +119,12 @@ std::shared_ptr<const CompactImage> CompactImage::load(const std::filesystem::pa
     const unsigned char* data = cairo_image_surface_get_data(surface);
 
     PaletteBuilder builder;
-    picture->mIndices.resize(static_cast<std::size_t>(picture->mWidth) * picture->mHeight);
+    std::vector<std::uint8_t> indices(static_cast<std::size_t>(picture->mWidth) *
+                                      picture->mHeight);
     bool indexed = true;
     for (int y = 0; y < picture->mHeight && indexed; ++y) {
         const auto* row = reinterpret_cast<const std::uint32_t*>(data + std::size_t(y) * stride);
-        std::uint8_t* out = picture->mIndices.data() + std::size_t(y) * picture->mWidth;
+        std::uint8_t* out = indices.data() + std::size_t(y) * picture->mWidth;
         for (int x = 0; x < picture->mWidth; ++x) {
             // The unused byte of an opaque format says nothing; drawn, it is opaque.
             const std::uint32_t px = picture->mOpaqueFormat ? (row[x] | 0xff000000u) : row[x];
@@ -105,13 +136,45 @@ std::shared_ptr<const CompactImage> CompactImage::load(const std::filesystem::pa
             out[x] = static_cast<std::uint8_t>(i);
         }
     }
-    if (!indexed) {
-        picture->mIndices.clear();
-        picture->mIndices.shrink_to_fit();
+    if (indexed)
+        picture->encode(indices, builder.count());
+    else
         picture->mFull = std::move(decoded);
-    }
     s.byPath[key] = picture;
     return picture;
+}
+
+void CompactImage::encode(const std::vector<std::uint8_t>& indices, int colours) {
+    // Neighbouring shades of a gradient become neighbouring indices.
+    std::array<std::uint8_t, 256> byValue{}, rank{};
+    for (int i = 0; i < colours; ++i)
+        byValue[i] = static_cast<std::uint8_t>(i);
+    std::sort(byValue.begin(), byValue.begin() + colours,
+              [&](std::uint8_t a, std::uint8_t b) { return mPalette[a] < mPalette[b]; });
+    const std::array<std::uint32_t, 256> unsorted = mPalette;
+    for (int i = 0; i < colours; ++i) {
+        rank[byValue[i]] = static_cast<std::uint8_t>(i);
+        mPalette[i] = unsorted[byValue[i]];
+    }
+
+    const std::size_t rowBytes = (std::size_t(mWidth) + 3) / 4;
+    mSteps.assign(rowBytes * mHeight, 0);
+    std::uint8_t above = 0;
+    for (int y = 0; y < mHeight; ++y) {
+        const std::uint8_t* in = indices.data() + std::size_t(y) * mWidth;
+        std::uint8_t* out = mSteps.data() + y * rowBytes;
+        std::uint8_t before = above;
+        above = rank[in[0]];
+        for (int x = 0; x < mWidth; ++x) {
+            const std::uint8_t index = rank[in[x]];
+            const int step = index - before;
+            const int code = step == 0 ? 0 : step == 1 ? 1 : step == -1 ? 2 : kSpelled;
+            if (code == kSpelled) mSpelled.push_back(index);
+            out[x / 4] |= static_cast<std::uint8_t>(code << (2 * (x % 4)));
+            before = index;
+        }
+    }
+    mSpelled.shrink_to_fit();
 }
 
 CompactImage::~CompactImage() {
@@ -131,7 +194,7 @@ std::size_t CompactImage::pixelBytes() const {
         return std::size_t(cairo_image_surface_get_stride(surface)) *
                cairo_image_surface_get_height(surface);
     }
-    return mIndices.size() + sizeof mPalette;
+    return mSteps.size() + mSpelled.size() + sizeof mPalette;
 }
 
 std::size_t CompactImage::liveCount() {
@@ -148,11 +211,39 @@ void CompactImage::expandInto(tk::Image& target) const {
     cairo_surface_flush(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
-    for (int y = 0; y < mHeight; ++y) {
+    const std::uint8_t* steps = mSteps.data();
+    const std::uint8_t* spelled = mSpelled.data();
+    const std::uint32_t* palette = mPalette.data();
+    std::uint8_t above = 0;
+    for (int y = 0; y < mHeight && mWidth > 0; ++y) {
         auto* row = reinterpret_cast<std::uint32_t*>(data + std::size_t(y) * stride);
-        const std::uint8_t* in = mIndices.data() + std::size_t(y) * mWidth;
-        for (int x = 0; x < mWidth; ++x)
-            row[x] = mPalette[in[x]];
+        std::uint8_t index = above;
+        // The next row starts from this one's first pixel.
+        const int first = *steps & 3;
+        above = first == kSpelled ? *spelled : static_cast<std::uint8_t>(above + kStepOf[first]);
+        const auto step = [&](int code) { // one pixel, the slow way
+            index = code == kSpelled ? *spelled++ : static_cast<std::uint8_t>(index + kStepOf[code]);
+            return palette[index];
+        };
+        int x = 0;
+        for (; x + 4 <= mWidth; x += 4, ++steps) {
+            const StepGroup& group = kStepGroups[*steps];
+            if (group.plain) {
+                row[x] = palette[static_cast<std::uint8_t>(index + group.offset[0])];
+                row[x + 1] = palette[static_cast<std::uint8_t>(index + group.offset[1])];
+                row[x + 2] = palette[static_cast<std::uint8_t>(index + group.offset[2])];
+                row[x + 3] = palette[static_cast<std::uint8_t>(index + group.offset[3])];
+                index = static_cast<std::uint8_t>(index + group.offset[3]);
+            } else {
+                for (int j = 0; j < 4; ++j)
+                    row[x + j] = step(*steps >> (2 * j) & 3);
+            }
+        }
+        if (x < mWidth) {
+            for (int j = 0; x + j < mWidth; ++j)
+                row[x + j] = step(*steps >> (2 * j) & 3);
+            ++steps;
+        }
     }
     cairo_surface_mark_dirty(surface);
 }

@@ -3,10 +3,14 @@
 // instance.
 #include "ZembraProcessor.h"
 
+#include "denormals.h"
+#include "simd.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace zembra {
 
@@ -14,11 +18,9 @@ namespace {
 
 void copySanitised(const float* in, float* scratch, long n) {
     if (in)
-        std::memcpy(scratch, in, sizeof(float) * static_cast<size_t>(n));
+        runWide<copyWithoutNonFinite>(in, scratch, n);
     else
         std::fill_n(scratch, n, 0.0f);
-    int count = static_cast<int>(n);
-    erase_All_NaNs_Infinities_And_Denormals(scratch, &count);
 }
 
 } // namespace
@@ -95,17 +97,20 @@ void Processor::blendAndRoom(const float* inA, const float* inB, float* outL, fl
 
 void Processor::delaySolo(float* outL, float* outR, long n, bool solo) {
     // The solo paths leave the engine undelayed; the ring keeps the last kLatency samples of
-    // output at all times, so a solo switched on plays in step with the blend.
-    for (long i = 0; i < n; ++i) {
-        const float delayedL = mSoloDelayL[mSoloDelayPos];
-        const float delayedR = mSoloDelayR[mSoloDelayPos];
-        mSoloDelayL[mSoloDelayPos] = outL[i];
-        mSoloDelayR[mSoloDelayPos] = outR[i];
-        mSoloDelayPos = (mSoloDelayPos + 1) & kSoloDelayMask;
-        if (solo) {
-            outL[i] = delayedL;
-            outR[i] = delayedR;
+    // output at all times, so a solo switched on plays in step with the blend. Taken in runs
+    // up to the ring's end, each one loop that vectorises.
+    for (long done = 0; done < n;) {
+        const long run = std::min(n - done, kLatency - mSoloDelayPos);
+        for (auto [out, ring] : {std::pair{outL + done, mSoloDelayL + mSoloDelayPos},
+                                 std::pair{outR + done, mSoloDelayR + mSoloDelayPos}}) {
+            for (long i = 0; i < run; ++i) {
+                const float delayed = ring[i];
+                ring[i] = out[i];
+                out[i] = solo ? delayed : out[i];
+            }
         }
+        mSoloDelayPos = (mSoloDelayPos + run) & kSoloDelayMask;
+        done += run;
     }
 }
 

@@ -37,8 +37,7 @@ struct RTzembraInstance {
     float outAccR[zembra::kFrameSize];
 
     // Per-block spectral work; nothing here carries from one block to the next.
-    float specA[2 * zembra::kFrameSize]; // also the synthesis buffer
-    float specB[2 * zembra::kFrameSize];
+    float specA[2 * zembra::kFrameSize]; // both sources' transform, then the synthesis buffer
     float magA[zembra::kFrameSize / 2 + 1];
     float magB[zembra::kFrameSize / 2 + 1];
     float phaseA[zembra::kBlendBins];

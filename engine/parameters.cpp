@@ -2,6 +2,7 @@
 // Parameters, instance set-up, the MIDI-style controller inputs, the queries and the
 // sample sanitisers.
 #include "ZembraParameters.h"
+#include "denormals.h"
 #include "instance.h"
 #include "windows.h"
 
@@ -148,15 +149,11 @@ void RTsetSustainPedal(long value, RTzembraInstance* instance) {
 void RTseqStartStop(RTzembraInstance* /*instance*/) {}
 
 void erase_NaN_Infinity_And_Denormal(float* value) {
-    uint32_t bits;
-    std::memcpy(&bits, value, sizeof bits);
-    const uint32_t exponent = (bits >> 23) & 0xFFu;
-    if (exponent == 0 || exponent == 0xFFu) *value = 0.0f;
+    *value = withoutNonFinite(*value);
 }
 
 void erase_All_NaNs_Infinities_And_Denormals(float* values, int* count) {
-    for (int i = 0; i < *count; ++i)
-        erase_NaN_Infinity_And_Denormal(&values[i]);
+    copyWithoutNonFinite(values, values, *count);
 }
 
 } // extern "C"

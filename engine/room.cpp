@@ -2,14 +2,25 @@
 // The room: two recirculating delay lines, one per input, read at 32 taps that move with
 // the write position. Sixteen shears between cells of the two lines per sample diffuse the
 // echoes and mix the channels inside the loop.
+//
+// All 33 positions move together, so every step of a sample (the write, and a shear with the
+// readings at its two taps) touches cells at fixed distances behind the write. Consecutive
+// samples can then go side by side, one per vector lane, when the steps run in an order in
+// which every cell still sees its steps in the order of time: the step farther ahead reaches
+// a cell first. That order is worked out once per derivation, for as many samples as the
+// taps' spacing allows: 32 above a size of about 0.1, fewer below, and four below about
+// 0.011, where a few taps follow each other within five to seven samples. The two sums take
+// the readings in that order, so they round differently from a sum in tap order, by a few
+// units in the last place.
 #include "denormals.h"
 #include "instance.h"
+#include "lanes.h"
 #include "simd.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
+#include <cstddef>
 #include <cstring>
+#include <iterator>
 
 namespace zembra {
 
@@ -33,7 +44,6 @@ constexpr float kWeightB[kRoomTaps] = {0.0125f, 0,     0.05f,   0,    0.15f, 0, 
                                        0.1f,    0.1f,  0.1f,    0.1f, 0.1f,  0.1f, 0.1f,  0.1f};
 
 // The couplings in order: the first tap's cell is sheared by the second's, then back.
-// lineOfFirst says which line holds the first cell.
 struct Coupling {
     bool firstInA;
     int first, second;
@@ -43,6 +53,11 @@ constexpr Coupling kCouplings[16] = {
     {true, 11, 8},  {false, 10, 9},  {true, 15, 12},  {false, 14, 13},
     {true, 19, 16}, {false, 18, 17}, {true, 21, 20},  {false, 23, 22},
     {true, 25, 24}, {false, 27, 26}, {false, 29, 28}, {false, 31, 30}};
+
+constexpr int kLineA = 0, kLineB = 1;
+
+static_assert(std::size(kCouplings) == kRoomShears);
+constexpr int kSteps = kRoomShears + 1; // and the write
 
 struct LoopGains {
     float feedback, coupling;
@@ -67,6 +82,131 @@ float clampedSize(float size) {
     return size < 1.0f ? size : 1.0f;
 }
 
+constexpr auto kLineBytes =
+    static_cast<int32_t>(offsetof(RoomState, roomLineB) - offsetof(RoomState, roomLineA));
+
+// A cell a step touches: its line, how far behind the write (0 at the write index, negative
+// behind it), and whether the step changes it.
+struct Touch {
+    int line;
+    int32_t offset;
+    bool writes;
+};
+
+// A step as the scheduler sees it: the write, or a shear with the readings at its taps.
+struct PlannedStep {
+    RoomShear shear; // unused for the write
+    Touch touches[4];
+    int touchCount;
+};
+
+// The steps of one sample: the shears, then the write. No two of them share a cell within a
+// sample (at every length the room takes, the 33 positions are distinct), so their order
+// within a sample is free.
+void plannedSteps(const RoomState& room, PlannedStep* steps) {
+    const int64_t ring = room.roomLength + 1;
+    const auto behind = [&](int slot) { // 1..ring - 1 behind the write
+        return -static_cast<int32_t>((room.roomWritePos - room.roomTap[slot] + ring) % ring);
+    };
+    const auto bytes = [](int line, int32_t offset) {
+        return line * int64_t{kLineBytes} + offset * static_cast<int64_t>(sizeof(float));
+    };
+    PlannedStep* step = steps;
+    for (const Coupling& c : kCouplings) {
+        const int slotA = c.firstInA ? c.first : c.second;
+        const int slotB = c.firstInA ? c.second : c.first;
+        const int32_t a = behind(slotA), b = behind(slotB);
+        const float across[2] = {kWeightB[slotA], kWeightA[slotB]};
+        step->shear = {bytes(kLineA, a),
+                       bytes(kLineB, b),
+                       {kWeightA[slotA], kWeightB[slotB], across[0], across[1]},
+                       !c.firstInA,
+                       across[0] != 0.0f || across[1] != 0.0f};
+        step->touchCount = 0;
+        Touch* t = step->touches;
+        t[step->touchCount++] = {kLineA, a, true};
+        t[step->touchCount++] = {kLineB, b, true};
+        if (across[0] != 0.0f) t[step->touchCount++] = {kLineB, a, false};
+        if (across[1] != 0.0f) t[step->touchCount++] = {kLineA, b, false};
+        ++step;
+    }
+    // The write changes the cells at the index and reads those a ring behind.
+    const auto ringBehind = -static_cast<int32_t>(ring);
+    *step = {{}, {{kLineA, 0, true}, {kLineB, 0, true}, {kLineA, ringBehind, false},
+                  {kLineB, ringBehind, false}}, 4};
+}
+
+constexpr int32_t kNever = INT32_MAX;
+using AheadTable = int32_t[kSteps][kSteps];
+
+// ahead[a][b]: how many samples step a runs ahead of step b on a cell both touch, at least
+// one changing it; more samples than that side by side need a first.
+void aheadOf(const PlannedStep* steps, AheadTable& ahead) {
+    for (int a = 0; a < kSteps; ++a)
+        for (int b = 0; b < kSteps; ++b) {
+            ahead[a][b] = kNever;
+            for (int i = 0; a != b && i < steps[a].touchCount; ++i)
+                for (int j = 0; j < steps[b].touchCount; ++j) {
+                    const Touch &ta = steps[a].touches[i], &tb = steps[b].touches[j];
+                    const int32_t lead = ta.offset - tb.offset;
+                    if (ta.line == tb.line && (ta.writes || tb.writes) && lead > 0)
+                        ahead[a][b] = std::min(ahead[a][b], lead);
+                }
+        }
+}
+
+// An order of the steps for `span` samples side by side; false when there is none (two steps
+// each needing the other first).
+bool orderFor(const AheadTable& ahead, long span, int* order) {
+    uint64_t before[kSteps] = {};
+    for (int b = 0; b < kSteps; ++b)
+        for (int a = 0; a < kSteps; ++a)
+            if (ahead[a][b] < span) before[b] |= uint64_t{1} << a;
+    // Of the steps whose predecessors are all placed, the one whose last predecessor came
+    // longest ago: a step that reads cells just stored, partly overlapping, waits for the
+    // stores to land, which made the smallest sizes a third slower than this order.
+    uint64_t placed = 0;
+    int placedAt[kSteps] = {};
+    for (int n = 0; n < kSteps; ++n) {
+        int next = -1, nextWaitsFor = kSteps;
+        for (int i = 0; i < kSteps; ++i) {
+            if ((placed >> i & 1) || (before[i] & ~placed)) continue;
+            int waitsFor = -1;
+            for (int a = 0; a < kSteps; ++a)
+                if (before[i] >> a & 1) waitsFor = std::max(waitsFor, placedAt[a]);
+            if (waitsFor < nextWaitsFor) {
+                next = i;
+                nextWaitsFor = waitsFor;
+            }
+        }
+        if (next < 0) return false;
+        order[n] = next;
+        placedAt[next] = n;
+        placed |= uint64_t{1} << next;
+    }
+    return true;
+}
+
+// The most samples that can go side by side (one always can), in vectors of 4 or 8 samples
+// once, twice or four times (more would not stay in registers), and the order for them.
+void deriveSchedule(RoomState& room) {
+    PlannedStep steps[kSteps];
+    plannedSteps(room, steps);
+    AheadTable ahead;
+    aheadOf(steps, ahead);
+    int order[kSteps];
+    room.roomSpan = kRoomMaxSpan;
+    while (!orderFor(ahead, room.roomSpan, order))
+        room.roomSpan = room.roomSpan == 4 ? 1 : room.roomSpan / 2;
+    RoomShear* shear = room.roomShears;
+    for (int step : order) {
+        if (step == kSteps - 1)
+            room.roomShearsBeforeWrite = shear - room.roomShears;
+        else
+            *shear++ = steps[step].shear;
+    }
+}
+
 } // namespace
 
 void updateRoomSettings(RoomState& room, float wetDry, float roomSize) {
@@ -86,149 +226,176 @@ void updateRoomSettings(RoomState& room, float wetDry, float roomSize) {
         room.roomTap[i] = static_cast<int64_t>(scale * kTapBase[i]);
     std::memset(room.roomLineA, 0, sizeof(float) * kRoomClearedCells);
     std::memset(room.roomLineB, 0, sizeof(float) * kRoomClearedCells);
-    room.roomLanesIndependent = roomLanesAreIndependent(room);
+    room.roomWriteIndex = room.roomLength + 1; // the whole ring, silent, behind it
+    deriveSchedule(room);
     room.roomReady = 1;
 }
 
 namespace {
 
-// The lane helpers are always inlined, so the warning about passing wide vectors between
-// functions built for different instruction sets does not apply.
-#pragma GCC diagnostic ignored "-Wpsabi"
+// Every lane does exactly what one sample alone would, in the same order of operations, so
+// the wide paths give the same bits as one sample at a time.
+typedef float Lanes4 __attribute__((vector_size(4 * sizeof(float))));
 
-// Eight samples side by side. Every sample does exactly what it would do alone, in the same
-// order of operations, so the wide path gives the same bits as the one-sample path.
-typedef float Lanes __attribute__((vector_size(32)));
-typedef int32_t LaneBits __attribute__((vector_size(32)));
-constexpr long kLanes = 8;
-
-template <class V> inline V load(const float* p) {
-    V v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-template <class V> inline void store(float* p, V v) {
-    std::memcpy(p, &v, sizeof v);
-}
-
-// Zero, denormal, infinite and NaN become +0.0: nothing unbounded enters the loop.
 inline float sanitised(float v) {
-    erase_NaN_Infinity_And_Denormal(&v);
-    return v;
+    return withoutNonFinite(v);
 }
-inline Lanes sanitised(Lanes v) {
-    LaneBits bits;
+template <class V> [[gnu::always_inline]] inline V sanitised(V v) {
+    typedef int32_t Bits __attribute__((vector_size(sizeof(V))));
+    Bits bits;
     std::memcpy(&bits, &v, sizeof bits);
-    const LaneBits exponent = (bits >> 23) & 0xFF;
+    const Bits exponent = (bits >> 23) & 0xFF;
     bits &= (exponent != 0) & (exponent != 0xFF);
     std::memcpy(&v, &bits, sizeof v);
     return v;
 }
 
-// Where each of the 33 positions is in the lines at the start of a run of samples.
-struct Cells {
-    float* writeA;
-    float* writeB;
-    float* tapA[kRoomTaps];
-    float* tapB[kRoomTaps];
-};
-
 struct Gains {
     float wet, feedback, coupling;
 };
 
-// One sample (V = float) or eight (V = Lanes) at offset j into the run.
-template <class V>
-__attribute__((always_inline)) inline void roomStep(const Cells& c, long j, const Gains& g,
-                                                    const float* inA, const float* inB, float* outA,
-                                                    float* outB) {
-    V sumA = V{} + 0.0f, sumB = V{} + 0.0f;
-    for (long k = 0; k < kRoomTaps; ++k) {
-        if (kWeightA[k] != 0.0f) sumA += kWeightA[k] * load<V>(c.tapA[k] + j);
-        if (kWeightB[k] != 0.0f) sumB += kWeightB[k] * load<V>(c.tapB[k] + j);
-    }
-    const V accA = sanitised(0.0f + g.wet * sumA);
-    const V accB = sanitised(0.0f + g.wet * sumB);
-
-    // Both the feedback and the new input enter inverted.
-    store<V>(c.writeA + j, sanitised(-(g.feedback * load<V>(c.writeA + j) + load<V>(inA + j))));
-    store<V>(c.writeB + j, sanitised(-(g.feedback * load<V>(c.writeB + j) + load<V>(inB + j))));
-
-    for (const Coupling& pair : kCouplings) {
-        float* first = (pair.firstInA ? c.tapA[pair.first] : c.tapB[pair.first]) + j;
-        float* second = (pair.firstInA ? c.tapB[pair.second] : c.tapA[pair.second]) + j;
-        const V f = load<V>(first) - g.coupling * load<V>(second);
-        store<V>(first, f);
-        store<V>(second, load<V>(second) + g.coupling * f);
-    }
-
-    store<V>(outA + j, load<V>(outA + j) + accA);
-    store<V>(outB + j, load<V>(outB + j) + accB);
+inline float* at(char* base, int64_t bytes) {
+    return reinterpret_cast<float*>(base + bytes);
 }
 
-__attribute__((always_inline)) inline void roomRun(const Cells* c, long count, bool wide,
+// One sample (V = float), four or eight side by side, or `vectors` times that many: every
+// step in the schedule's order, then the wet sums added to the outputs. Each vector of
+// samples has sums of its own, so the sums of several run side by side.
+template <class V, int vectors>
+__attribute__((always_inline)) inline void roomSamples(RoomState& room, const Gains& gains,
+                                                       const float* inA, const float* inB,
+                                                       float* outA, float* outB) {
+    constexpr long width = sizeof(V) / sizeof(float);
+    char* const cells = reinterpret_cast<char*>(room.roomLineA + room.roomWriteIndex);
+    // Copies, since the cells written below could be anything to the compiler.
+    const V coupling = V{} + gains.coupling, feedback = V{} + gains.feedback;
+    const float wet = gains.wet;
+    V sums[2][vectors];
+    for (auto& line : sums)
+        for (V& sum : line)
+            sum = V{} + 0.0f;
+    // Shears the two cells, the one named first by the other, then back; the sums take
+    // the readings.
+    const auto shear = [&](const RoomShear& s) {
+        float* const cellA = at(cells, s.cellA);
+        float* const cellB = at(cells, s.cellB);
+        const float* const acrossA = at(cells, s.cellA + kLineBytes);
+        const float* const acrossB = at(cells, s.cellB - kLineBytes);
+        const float w0 = s.weight[0], w1 = s.weight[1], w2 = s.weight[2], w3 = s.weight[3];
+        V a[vectors], b[vectors];
+        for (int v = 0; v < vectors; ++v) {
+            a[v] = load<V>(cellA + v * width);
+            b[v] = load<V>(cellB + v * width);
+        }
+        // A shear's two readings of a line are added up before they join the line's sum, which
+        // halves the chain of additions each sample waits for.
+        if (s.readsAcross) {
+            for (int v = 0; v < vectors; ++v) {
+                sums[kLineA][v] += w0 * a[v] + w3 * load<V>(acrossB + v * width);
+                sums[kLineB][v] += w1 * b[v] + w2 * load<V>(acrossA + v * width);
+            }
+        } else {
+            for (int v = 0; v < vectors; ++v) {
+                sums[kLineA][v] += w0 * a[v];
+                sums[kLineB][v] += w1 * b[v];
+            }
+        }
+        if (s.bFirst) {
+            for (int v = 0; v < vectors; ++v) {
+                b[v] = b[v] - coupling * a[v];
+                a[v] = a[v] + coupling * b[v];
+            }
+        } else {
+            for (int v = 0; v < vectors; ++v) {
+                a[v] = a[v] - coupling * b[v];
+                b[v] = b[v] + coupling * a[v];
+            }
+        }
+        for (int v = 0; v < vectors; ++v) {
+            store<V>(cellA + v * width, a[v]);
+            store<V>(cellB + v * width, b[v]);
+        }
+    };
+    const RoomShear* const shears = room.roomShears;
+    const RoomShear* const beforeWrite = shears + room.roomShearsBeforeWrite;
+    for (const RoomShear* s = shears; s < beforeWrite; ++s)
+        shear(*s);
+    // The write: both the feedback and the new input enter inverted.
+    const int64_t ringBehind = room.roomLength + 1;
+    for (int line : {kLineA, kLineB}) {
+        float* const cell = at(cells, line * kLineBytes);
+        const float* const old = cell - ringBehind;
+        const float* const in = line == kLineA ? inA : inB;
+        for (int v = 0; v < vectors; ++v)
+            store<V>(cell + v * width,
+                     sanitised(-(feedback * load<V>(old + v * width) + load<V>(in + v * width))));
+    }
+    for (const RoomShear* s = beforeWrite; s < shears + kRoomShears; ++s)
+        shear(*s);
+    for (int v = 0; v < vectors; ++v) {
+        store<V>(outA + v * width,
+                 load<V>(outA + v * width) + sanitised(0.0f + wet * sums[kLineA][v]));
+        store<V>(outB + v * width,
+                 load<V>(outB + v * width) + sanitised(0.0f + wet * sums[kLineB][v]));
+    }
+}
+
+__attribute__((always_inline)) inline void roomRun(RoomState* state, long frames, bool wide,
                                                    const Gains* g, const float* inA,
                                                    const float* inB, float* outA, float* outB) {
-    long j = 0;
-    if (wide)
-        for (; j + kLanes <= count; j += kLanes)
-            roomStep<Lanes>(*c, j, *g, inA, inB, outA, outB);
-    for (; j < count; ++j)
-        roomStep<float>(*c, j, *g, inA, inB, outA, outB);
+    RoomState& room = *state;
+    const int64_t ring = room.roomLength + 1;
+    const long span = wide ? room.roomSpan : 1;
+    for (long j = 0, n; j < frames; j += n) {
+        if (room.roomWriteIndex + kRoomMaxSpan > kRoomLineCapacity) {
+            // Move the live cells back to the start: once in some 25000 samples.
+            const int64_t from = room.roomWriteIndex - ring;
+            std::memmove(room.roomLineA, room.roomLineA + from, sizeof(float) * ring);
+            std::memmove(room.roomLineB, room.roomLineB + from, sizeof(float) * ring);
+            room.roomWriteIndex = ring;
+        }
+        // As many samples side by side as the room allows and the block has left.
+        n = std::min(span, frames - j);
+        const float *a = inA + j, *b = inB + j;
+        float *l = outA + j, *r = outB + j;
+        if (n >= 32) {
+            n = 32;
+            roomSamples<Lanes, 4>(room, *g, a, b, l, r);
+        } else if (n >= 16) {
+            n = 16;
+            roomSamples<Lanes, 2>(room, *g, a, b, l, r);
+        } else if (n >= 8) {
+            n = 8;
+            roomSamples<Lanes, 1>(room, *g, a, b, l, r);
+        } else if (n >= 4) {
+            n = 4;
+            roomSamples<Lanes4, 1>(room, *g, a, b, l, r);
+        } else {
+            n = 1;
+            roomSamples<float, 1>(room, *g, a, b, l, r);
+        }
+        room.roomWriteIndex += n;
+    }
 }
 
 } // namespace
 
-bool roomLanesAreIndependent(const RoomState& room) {
-    // Eight samples can go side by side when no position touches a cell that another
-    // touches within the next seven samples: all positions move together, so this holds
-    // from one derivation to the next.
-    const long ring = room.roomLength + 1;
-    long positions[kRoomTaps + 1];
-    positions[0] = room.roomWritePos;
-    for (long k = 0; k < kRoomTaps; ++k)
-        positions[k + 1] = room.roomTap[k];
-    for (long m = 0; m <= kRoomTaps; ++m)
-        for (long n = m + 1; n <= kRoomTaps; ++n) {
-            const long apart = std::labs(positions[m] - positions[n]);
-            if (std::min(apart, ring - apart) < kLanes) return false;
-        }
-    return true;
-}
-
 void roomProcessBlock(const float* inA, const float* inB, float* outA, float* outB, long frames,
                       RoomState& room, bool allowWide) {
-    if (room.roomReady == 0) return;
+    if (room.roomReady == 0 || frames <= 0) return;
     const LoopGains loop = loopGains(room.roomSizeInUse);
     const Gains gains{wetGain(room.roomWetDry), loop.feedback, loop.coupling};
-    const bool wide = allowWide && room.roomLanesIndependent;
+    runWide<roomRun>(&room, frames, allowWide, &gains, inA, inB, outA, outB);
+
     const int64_t ring = room.roomLength + 1;
-
-    for (long done = 0; done < frames;) {
-        // A run ends where the first of the positions wraps round its ring.
-        int64_t count = std::min<int64_t>(frames - done, ring - room.roomWritePos);
-        for (int64_t t : room.roomTap)
-            count = std::min(count, ring - t);
-
-        Cells cells;
-        cells.writeA = room.roomLineA + room.roomWritePos;
-        cells.writeB = room.roomLineB + room.roomWritePos;
-        for (long k = 0; k < kRoomTaps; ++k) {
-            cells.tapA[k] = room.roomLineA + room.roomTap[k];
-            cells.tapB[k] = room.roomLineB + room.roomTap[k];
-        }
-        runWide<roomRun>(&cells, count, wide, &gains, inA + done, inB + done, outA + done,
-                         outB + done);
-
-        const auto advance = [&](int64_t& position) {
-            position += count;
-            if (position == ring) position = 0;
-        };
-        advance(room.roomWritePos);
-        for (int64_t& t : room.roomTap)
-            advance(t);
-        done += count;
-    }
+    const int64_t step = frames % ring;
+    const auto advance = [&](int64_t& position) {
+        position += step;
+        if (position >= ring) position -= ring;
+    };
+    advance(room.roomWritePos);
+    for (int64_t& t : room.roomTap)
+        advance(t);
 }
 
 } // namespace zembra
@@ -243,9 +410,8 @@ extern "C" void RTzembraRoomSimul(float* inA, float* inB, float* outA, float* ou
     // Wet/Dry cannot change during the call, so the room is on or off for the whole block.
     if (frames > 0 && static_cast<double>(s.wetDry) > 0.001) {
         const DenormalsOff denormalsOff;
-        int count = static_cast<int>(frames);
-        erase_All_NaNs_Infinities_And_Denormals(inA, &count);
-        erase_All_NaNs_Infinities_And_Denormals(inB, &count);
+        runWide<copyWithoutNonFinite>(static_cast<const float*>(inA), inA, frames);
+        runWide<copyWithoutNonFinite>(static_cast<const float*>(inB), inB, frames);
         roomProcessBlock(inA, inB, outA, outB, frames, s.room, true);
     }
     setProcessing(s, 0);

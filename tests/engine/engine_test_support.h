@@ -4,7 +4,9 @@
 
 #include "RTzembra.h"
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -43,6 +45,17 @@ inline Stereo blend(RTzembraInstance* inst, const std::vector<float>& a,
     RTzembra(a.data(), b.data(), out.left.data(), out.right.data(), static_cast<long>(a.size()),
              inst, 1);
     return out;
+}
+
+// FNV-1a over the bits of two output signals: a sound pinned down in one number.
+inline std::uint64_t checksum(const std::vector<float>& left, const std::vector<float>& right) {
+    std::uint64_t hash = 14695981039346656037u;
+    for (const auto* out : {&left, &right})
+        for (float v : *out)
+            for (int shift = 0; shift < 32; shift += 8)
+                hash =
+                    (hash ^ ((std::bit_cast<std::uint32_t>(v) >> shift) & 0xFF)) * 1099511628211u;
+    return hash;
 }
 
 // `length` samples of seeded white noise, uniform between `low` and `high`.

@@ -4,8 +4,9 @@
 // loop's first frame), the pad's glowing knob and the slider thumb (names in
 // support/EditorPictures.h). Deterministic: the same build draws the same bytes.
 //
-// The frames are mapped through one palette of 256 colours, which lets the editor keep
-// them at one byte per pixel without changing a single drawn pixel.
+// The frames are mapped through one palette of 256 colours, a ramp in which each channel
+// only rises; the editor keeps them as steps along that ramp from pixel to pixel, about two
+// bits a pixel, without changing a single drawn pixel.
 #include "support/EditorPictures.h"
 
 #include <cairo.h>
