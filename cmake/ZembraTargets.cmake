@@ -1,8 +1,14 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Settings shared by every target of our own: warnings on, symbols hidden by default.
+# Settings shared by every target of our own: warnings on, symbols hidden by default, and a
+# section per function and variable for the linker to leave out what nothing reaches.
 function(zembra_target_defaults target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
-        -Wnon-virtual-dtor -Wcast-align -Wnull-dereference)
+        -Wnon-virtual-dtor -Wcast-align -Wnull-dereference -ffunction-sections -fdata-sections)
+    # glibc's checked string and memory functions where sizes are known, as Debian builds its
+    # packages. They need the optimiser, and would take calls past the sanitizers' own checks.
+    if(NOT ZEMBRA_ASAN AND NOT ZEMBRA_TSAN AND NOT ZEMBRA_FUZZ)
+        target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+    endif()
     if(ZEMBRA_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
