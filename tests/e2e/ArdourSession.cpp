@@ -94,7 +94,8 @@ ArdourExport exportWithArdour(const Material& m, const ArdourJob& job,
                           << (again ? ", made again" : "") << "\n";
                 if (finished) r.status = 0;
             }
-            result.run = {r.finished, r.status, result.run.output + r.output};
+            r.output.insert(0, result.run.output);
+            result.run = r;
             if (!r.finished || r.status != 0) break;
         }
         if (!again) break;
