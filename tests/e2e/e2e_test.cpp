@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "travesty/factory.h"
-
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -167,11 +165,11 @@ TEST_F(UnderJack, JalvInstantiatesRunsAndQuitsCleanlyTwentyTimes) {
 
 // The modules register their bundle when loaded, so the exported support functions find its
 // Info.plist (zembra.lv2/Info.plist, zembra.vst3/Contents/Resources/Info.plist, and for the
-// single-file CLAP module share/zembra/Info.plist beside bin/). The VST3 module's factory
-// lists the plug-in.
-TEST(PluginModules, LoadAndExportTheSupportFunctionsAndTheVst3FactoryListsThePlugin) {
-    const fs::path vst3 = fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so";
-    std::vector<fs::path> modules = {vst3, ZEMBRA_E2E_CLAP_MODULE};
+// single-file CLAP module share/zembra/Info.plist beside bin/). (Ardour's VST3 scanner reads
+// the VST3 module's factory.)
+TEST(PluginModules, LoadAndExportTheSupportFunctionsAndTheirVersion) {
+    std::vector<fs::path> modules = {
+        fs::path(ZEMBRA_E2E_VST3_BUNDLE) / "Contents/x86_64-linux/zembra.so", ZEMBRA_E2E_CLAP_MODULE};
     for (const auto& file : fs::directory_iterator(fs::path(ZEMBRA_E2E_LV2_DIR) / "zembra.lv2"))
         if (file.path().extension() == ".so") modules.push_back(file.path());
     ASSERT_EQ(modules.size(), 3u);
@@ -185,26 +183,5 @@ TEST(PluginModules, LoadAndExportTheSupportFunctionsAndTheVst3FactoryListsThePlu
         ASSERT_NE(getVersion, nullptr) << "support functions are not exported";
         EXPECT_EQ(getVersion().value_or("none"), ZEMBRA_E2E_VERSION);
         EXPECT_NE(dlsym(handle, "RTzembraSetParameter"), nullptr);
-        if (module != vst3) continue;
-        auto entry = reinterpret_cast<bool (*)(void*)>(dlsym(handle, "ModuleEntry"));
-        auto exit = reinterpret_cast<bool (*)()>(dlsym(handle, "ModuleExit"));
-        auto getFactory = reinterpret_cast<void* (*)()>(dlsym(handle, "GetPluginFactory"));
-        ASSERT_TRUE(entry && exit && getFactory);
-        ASSERT_TRUE(entry(handle));
-        auto** factory = static_cast<v3_plugin_factory_cpp**>(getFactory());
-        ASSERT_NE(factory, nullptr);
-        v3_factory_info info{};
-        ASSERT_EQ((*factory)->v1.get_factory_info(factory, &info), V3_OK);
-        EXPECT_STREQ(info.vendor, "Zembra");
-        bool found = false;
-        for (int32_t i = 0; i < (*factory)->v1.num_classes(factory); ++i) {
-            v3_class_info c{};
-            ASSERT_EQ((*factory)->v1.get_class_info(factory, i, &c), V3_OK);
-            found = found || (std::string(c.name) == "Zembra" &&
-                              std::string(c.category) == "Audio Module Class");
-        }
-        EXPECT_TRUE(found);
-        (*factory)->unref(factory);
-        EXPECT_TRUE(exit());
     }
 }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -66,6 +67,30 @@ inline Output runDsp(Dsp& dsp, const Signals& s, uint32_t block,
         dsp.process(s.a.data() + start, s.b.data() + start, out.l.data() + start,
                     out.r.data() + start, n, local.data(), static_cast<uint32_t>(local.size()), at);
     }
+    return out;
+}
+
+using EngineCall = std::function<void(RTzembraInstance*)>;
+
+// The bare engine in the host's settings, with each call made on it before its frame: what the
+// DSP object must play given the host values and the MIDI those calls stand for.
+inline Output runEngine(const Settings& hostValues, const Signals& s,
+                        const std::vector<std::pair<uint32_t, EngineCall>>& calls = {}) {
+    Processor engine;
+    for (auto [id, value] : hostValues)
+        engine.setParameter(id, kParameters[id].toEngine(value));
+    Output out{std::vector<float>(s.a.size()), std::vector<float>(s.a.size())};
+    long done = 0;
+    auto runTo = [&](long end) {
+        engine.process(s.a.data() + done, s.b.data() + done, out.l.data() + done,
+                       out.r.data() + done, end - done);
+        done = end;
+    };
+    for (const auto& [frame, call] : calls) {
+        runTo(frame);
+        call(engine.instance());
+    }
+    runTo(static_cast<long>(s.a.size()));
     return out;
 }
 

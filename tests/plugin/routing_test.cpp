@@ -58,6 +58,11 @@ HostInputs all(const Channels& c) {
     return {c.trackLeft.data(), c.trackRight.data(), c.sideLeft.data(), c.sideRight.data()};
 }
 
+// A on both of the track's channels, B on the side-chain's left alone.
+HostInputs monoSources(const Channels& c) {
+    return {c.trackLeft.data(), c.trackLeft.data(), c.sideLeft.data(), nullptr};
+}
+
 } // namespace
 
 TEST(Routing, EachChoiceHearsItsOwnChannelsWholeAndSwitchesAtABlock) {
@@ -85,14 +90,8 @@ TEST(Routing, EachChoiceHearsItsOwnChannelsWholeAndSwitchesAtABlock) {
         EXPECT_TRUE(routed(kRoutingLeftAndRight, all, inPlace) == expected(split));
     }
     // A mono source, on both channels or on one, is heard as it is.
-    const Signals mono{in.trackLeft, in.sideLeft};
-    EXPECT_TRUE(routed(
-                    kRoutingTrackAndSideChain,
-                    [](const Channels& c) {
-                        return HostInputs{c.trackLeft.data(), c.trackLeft.data(), c.sideLeft.data(),
-                                          nullptr};
-                    },
-                    false) == expected(mono));
+    EXPECT_TRUE(routed(kRoutingTrackAndSideChain, monoSources, false) ==
+                expected({in.trackLeft, in.sideLeft}));
 
     // Switched before block 12, the sources change there and nowhere else.
     Dsp switched;
