@@ -115,7 +115,6 @@ class zembra_CocoaView : public tk::View {
     AudioUnit audioUnit() const { return mAU; }
     bool doesAnimation() const { return mDoAnimation; }
     float animationStep() const { return mAnimationStep; }
-    std::int64_t gestureSessions() const { return mSessions; }
     bool showsSpectra() const { return mSpectra != nullptr; }
     const std::shared_ptr<const zembra::CompactImage>& animationFrame(int index) const {
         return mAnimatedBackground.at(static_cast<std::size_t>(index));

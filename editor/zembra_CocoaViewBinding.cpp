@@ -295,13 +295,10 @@ void zembra_CocoaView::handleBeginGesture(const fnd::Notification& n) {
 }
 
 void zembra_CocoaView::handleEndGesture(const fnd::Notification& n) {
-    if (n.object && !_isOwnControl(n.object)) return;
-    if (mSessions > 1) {
-        --mSessions;
-        return;
-    }
-    --mSessions;
-    _endBegunGestures();
+    // An end without a begin (a control that lost its press, a second release) has nothing
+    // to close: counted, it would make the next gesture's inner end close the outer one.
+    if ((n.object && !_isOwnControl(n.object)) || mSessions == 0) return;
+    if (--mSessions == 0) _endBegunGestures();
 }
 
 void zembra_CocoaView::handleUpdateParameterValue(const fnd::Notification&) {

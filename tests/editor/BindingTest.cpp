@@ -164,6 +164,7 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseO
         return seen;
     };
     told();
+    post(zembra::kEndGestureNotification, pad); // without a begin: nothing to end, now or later
     post(zembra::kBeginGestureNotification, pad);
     post(zembra::kBeginGestureNotification, slider);
     movePad(0.62f); // where X already is
@@ -181,8 +182,7 @@ TEST_F(Binding, NestedGesturesBeginEachParameterAtItsFirstChangeAndEndOnlyThoseO
     // A preset: the host hears a value event of every control.
     post(zembra::kParameterValueChangedNotification, nullptr);
     EXPECT_EQ(e.host().calls(Kind::ValueEvent).size(), zembra::kControls.size());
-    post(zembra::kEndGestureNotification, pad); // without a begin: nothing to end
-    EXPECT_EQ(told().find(" e"), std::string::npos);
+    told();
 
     // The next gesture starts afresh; an editor unbound in the middle ends what it began.
     post(zembra::kBeginGestureNotification, slider);
