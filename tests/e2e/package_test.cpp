@@ -44,9 +44,10 @@ TEST(Package, Lv2ClientsFindThePluginAndItRendersLikeThePackagedRenderer) {
         << info.output;
 
     const Material m = makeMaterial("package");
-    const Result lv2file = run({"lv2file", "-i", m.both, "-o", m.dir / "lv2file.wav", "-p",
-                                "x:0.3", "-p", "y:0.8", "urn:zembra:zembra"},
-                               env);
+    const Result lv2file =
+        run({"lv2file", "-i", m.both, "-o", m.dir / "lv2file.wav", "-c", "1:lv2_in_l", "-c",
+             "2:lv2_in_r", "-p", "routing:1", "-p", "x:0.3", "-p", "y:0.8", "urn:zembra:zembra"},
+            env);
     ASSERT_EQ(lv2file.status, 0) << lv2file.output;
     const Result render = run({kDeb / "bin/zembra-render", m.a, m.b, "--raw", "-o",
                                m.dir / "render.wav", "--x", "0.3", "--y", "0.8"});
