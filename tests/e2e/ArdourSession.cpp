@@ -16,6 +16,23 @@ using namespace std::chrono_literals;
 
 namespace e2e {
 
+// Ardour 7.3's AVX-512 mixing now and then writes four samples past an export buffer (caught
+// under gdb with no plug-in loaded) and corrupts its heap; its AVX and FMA routines do not.
+// ARDOUR_FPU_FLAGS replaces what Ardour detects, so it names only what this CPU has:
+// flush-to-zero, denormals-are-zero, SSE and SSE2 always, AVX (0x10) and FMA (0x40) if present.
+static std::string withoutAvx512() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    std::string line;
+    while (std::getline(cpuinfo, line) && line.rfind("flags", 0) != 0) {
+    }
+    line += ' ';
+    const auto has = [&](const char* flag) {
+        return line.find(' ' + std::string(flag) + ' ') != std::string::npos;
+    };
+    return "ARDOUR_FPU_FLAGS=" +
+           std::to_string(0xf | (has("avx") ? 0x10 : 0) | (has("fma") ? 0x40 : 0));
+}
+
 std::vector<std::string> ardourEnv(const fs::path& home) {
     fs::remove_all(home);
     fs::create_directories(home);
@@ -23,7 +40,7 @@ std::vector<std::string> ardourEnv(const fs::path& home) {
                     "XDG_CACHE_HOME=" + (home / "cache").string(),
                     std::string("VST3_PATH=") + ZEMBRA_E2E_VST3_DIR,
                     // The scanner is not on PATH; ardour7-lua sets this for itself.
-                    "LD_LIBRARY_PATH=/usr/lib/ardour7"});
+                    "LD_LIBRARY_PATH=/usr/lib/ardour7", withoutAvx512()});
 }
 
 Result scanVst3(const std::vector<std::string>& env) {
