@@ -126,20 +126,14 @@ class ClapPlugin : public ::testing::Test {
         return p->init(p) ? p : nullptr;
     }
 
-    // Activates `p` at `rate`, plays the sources through it (A on its main input, B on its
-    // side-chain port, each mono on both channels) in `blocks` (repeated), by default uneven, as
-    // hosts split their cycles around loop points and automation, with `first` sent in the first
-    // block, and deactivates it: the stereo output, interleaved.
-    Sound play(const clap_plugin_t* p, const std::vector<float>& a, const std::vector<float>& b,
-               InputEvents& first, OutputEvents& sent, double rate = 48000.0,
-               std::vector<uint32_t> blocks = {1000, 1, 333, 64, 999, 512, 7}) {
-        return playStereoA(p, a, a, b, first, sent, rate, std::move(blocks));
-    }
-    // The same with A's two channels given apart: `a` left, `aRight` right.
-    Sound playStereoA(const clap_plugin_t* p, const std::vector<float>& a,
-                      const std::vector<float>& aRight, const std::vector<float>& b,
-                      InputEvents& first, OutputEvents& sent, double rate,
-                      const std::vector<uint32_t>& blocks) {
+    // Activates `p` at `rate`, plays the sources through it (A on its main input, `a` left and
+    // `aRight` right; B mono on both channels of its side-chain port) in `blocks` (repeated),
+    // by default uneven, as hosts split their cycles around loop points and automation, with
+    // `first` sent in the first block, and deactivates it: the stereo output, interleaved.
+    Sound play(const clap_plugin_t* p, const std::vector<float>& a,
+               const std::vector<float>& aRight, const std::vector<float>& b, InputEvents& first,
+               OutputEvents& sent, double rate,
+               const std::vector<uint32_t>& blocks = {1000, 1, 333, 64, 999, 512, 7}) {
         std::vector<std::vector<float>> data(5, std::vector<float>(kMaxBlock)); // A, A, B, L, R
         float* in[] = {data[0].data(), data[1].data()};
         float* side[] = {data[2].data(), data[2].data()};
@@ -243,13 +237,9 @@ TEST_F(ClapPlugin, DescribesItselfItsParametersAndPorts) {
 // its latency stays the same number of samples. A stereo track is heard whole, as the mean of
 // its channels, as zembra-render mixes a two-channel file; B comes through the side-chain port.
 TEST_F(ClapPlugin, ProcessesWhatZembraRenderRendersAtAnotherRate) {
+    // The track is the two-channel file: A left, B right.
     Material m = makeMaterial("clap-settings");
-    const Sound both = readSound(m.both), b = readSound(m.b);
-    std::vector<float> left, right;
-    for (size_t i = 0; i < both.frames(); ++i) {
-        left.push_back(both.samples[2 * i]);
-        right.push_back(both.samples[2 * i + 1]);
-    }
+    const Sound a = readSound(m.a), b = readSound(m.b);
     m.a = m.both;
     const std::map<int, float> settings = {{kParamX, 0.3f},     {kParamY, 0.8f},
                                            {kParamMixA, 10.0f}, {kParamWetDry, 20.0f},
@@ -264,7 +254,7 @@ TEST_F(ClapPlugin, ProcessesWhatZembraRenderRendersAtAnotherRate) {
     events.set(0, kParamX, settings.at(kParamX));
     OutputEvents sent;
     const Sound output =
-        playStereoA(plugin, left, right, b.samples, events, sent, 96000.0, {1000, 1, 333, 64});
+        play(plugin, a.samples, b.samples, b.samples, events, sent, 96000.0, {1000, 1, 333, 64});
 
     // Both keep the engine's delay, so they line up sample for sample.
     expectRendersLikeZembraRender("CLAP at 96 kHz", output, m, settings);
@@ -303,13 +293,13 @@ TEST_F(ClapPlugin, AReactivatedInstancePlaysExactlyWhatANewOnePlays) {
         InputEvents wheel, none;
         wheel.midi(100, 0xB0, 1, 127);
         OutputEvents sent;
-        play(used, a.samples, b.samples, wheel, sent, 44100.0);
+        play(used, a.samples, a.samples, b.samples, wheel, sent, 44100.0);
         auto changed = settings;
         changed[kParamRoom] -= 5.0f;
         flush(used, changed);
         flush(fresh, changed);
-        const Sound again = play(used, laterA, laterB, none, sent, 96000.0);
-        const Sound expected = play(fresh, laterA, laterB, none, sent, 96000.0);
+        const Sound again = play(used, laterA, laterA, laterB, none, sent, 96000.0);
+        const Sound expected = play(fresh, laterA, laterA, laterB, none, sent, 96000.0);
         EXPECT_GT(rms(expected), 0.01) << "silence";
         EXPECT_TRUE(again.samples == expected.samples);
     }
@@ -396,7 +386,7 @@ TEST_F(ClapPlugin, MidiMovesXAndYAtItsSampleWithinTheBlock) {
         InputEvents events;
         c.send(events);
         OutputEvents sent;
-        const Sound played = play(p, s.a, s.b, events, sent, 48000.0, blocks);
+        const Sound played = play(p, s.a, s.a, s.b, events, sent, 48000.0, blocks);
         // The engine given the calls at `at` (relative frames as listed, from there).
         const auto heardAt = [&](uint32_t at) {
             auto calls = c.heard;

@@ -248,18 +248,9 @@ class EditorOnDisplay : public ::testing::Test {
                           s.count(layout["soloA"], bright) > 20;
                });
     }
-    static Child startHost(const std::vector<std::string>& options = {}) {
-        std::vector<std::string> argv = {"jalv.gtk3"};
-        argv.insert(argv.end(), options.begin(), options.end());
-        argv.push_back(kUri);
-        return spawn(argv, pluginEnv);
-    }
+    static Child startHost() { return spawn({"jalv.gtk3", kUri}, pluginEnv); }
     // As a user's Ctrl-C would.
     static void interrupt(Child& host) { kill(host.pid, SIGINT); }
-    static Result stopHost(Child& host) {
-        interrupt(host);
-        return finish(host, 30s);
-    }
 
     // The host's own values: it saves them as a preset (Presets > Save Preset...), read back
     // here by port symbol.
@@ -434,8 +425,6 @@ TEST_F(EditorInJalv, AppearsAsDescribedItsGesturesChangeTheHostsValuesAndItStays
         long anon = 0;
         for (std::string line; std::getline(status, line);)
             if (line.rfind("RssAnon:", 0) == 0) anon = std::atol(line.c_str() + 8);
-        std::cout << "[ figure ] jalv.gtk3 private memory with the editor: " << anon / 1024
-                  << " MiB\n";
         EXPECT_GT(anon, 0);
         EXPECT_LT(anon, 140L * 1024);
     });

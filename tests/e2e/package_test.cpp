@@ -11,10 +11,8 @@
 
 #include <csignal>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <unistd.h>
 #include <utility>
@@ -67,19 +65,11 @@ TEST(Package, ArdoursVst3ScannerAndOurClapHostLoadThePlugin) {
     EXPECT_TRUE(contains(scan.output, "Found Plugin: Zembra")) << scan.output;
     EXPECT_TRUE(contains(scan.output, "version=\"" + kVersion + "\"")) << scan.output;
 
-    // DPF leaves the CLAP descriptor's version empty; the module's own version, read from the
-    // Info.plist it finds in share/zembra, is the one it reports.
-    const fs::path clap = kDeb / "lib/clap/zembra.clap";
     std::string error;
-    const auto* factory = clapFactory(clap.c_str(), error);
+    const auto* factory = clapFactory((kDeb / "lib/clap/zembra.clap").c_str(), error);
     ASSERT_NE(factory, nullptr) << error;
     ASSERT_EQ(factory->get_plugin_count(factory), 1u);
     EXPECT_STREQ(factory->get_plugin_descriptor(factory, 0)->id, "org.zembra.zembra");
-    using GetVersionFn = std::optional<std::string> (*)();
-    auto getVersion = reinterpret_cast<GetVersionFn>(
-        dlsym(dlopen(clap.c_str(), RTLD_NOW | RTLD_NOLOAD), "GetVersion"));
-    ASSERT_NE(getVersion, nullptr);
-    EXPECT_EQ(getVersion().value_or("none"), kVersion);
 }
 
 // Each editor opens with its pictures: the single-file CLAP module and the standalone find
