@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The exported transform entry points, and the two-real-signals split the blend uses.
+// The exported transform entry points, and the two-real-signals split that the editor's spectra
+// and the exported fftTwoReal use (the blend splits its own bins in wide registers).
 #include "transforms.h"
 
 #include "RTzembra.h"
