@@ -99,7 +99,7 @@ void smoothing(benchmark::State& state) {
     for (auto _ : state) {
         if (moving) width = width == 256 ? 260 : 256;
         zembra::smoothSpectrumCached(mag.data(), width, env.data(), zembra::kEnvelopeWindowType,
-                                     inst->fft, inst->smoothing);
+                                     inst->smoothing);
         benchmark::DoNotOptimize(env.data());
     }
 }

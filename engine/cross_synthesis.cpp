@@ -177,8 +177,8 @@ void blockStep(RTzembraInstance& s) {
     const float x = blendPosition(s.controllerValue[s.xSource], s.posX);
     const float y = blendPosition(s.controllerValue[s.ySource], s.posY);
     const long width = envelopeWidth(x);
-    smoothSpectrumCached(s.magA, width, s.envA, kEnvelopeWindowType, s.fft, s.smoothing);
-    smoothSpectrumCached(s.magB, width, s.envB, kEnvelopeWindowType, s.fft, s.smoothing);
+    smoothSpectrumCached(s.magA, width, s.envA, kEnvelopeWindowType, s.smoothing);
+    smoothSpectrumCached(s.magB, width, s.envB, kEnvelopeWindowType, s.smoothing);
 
     const BlendWeights weights = blendWeights(x);
     runWide<synthesise>(&s, &weights, y);

@@ -37,16 +37,6 @@ namespace {
 
 constexpr long kTileLog2 = 6; // the vector kernel's last pass works on 64-point tiles
 
-// cos(2 pi k / n) for any k, read from the quarter-wave table by symmetry.
-float cosFromQuarter(const float* q, long n, long k) {
-    k &= n - 1;
-    const long quarter = n / 4;
-    if (k <= quarter) return q[k];
-    if (k <= 2 * quarter) return -q[2 * quarter - k];
-    if (k <= 3 * quarter) return -q[k - 2 * quarter];
-    return q[n - k];
-}
-
 // Radix of the first pass, then 8 down to sub-transforms of 8 points, which the last pass takes.
 constexpr long firstRadix(long log2n) {
     return log2n % 3 ? 1L << (log2n % 3) : 8;
@@ -73,8 +63,8 @@ long reverseBits(long v, long bits) {
     return r;
 }
 
-// n = 8, 16 or 32, scalar: an optional radix-2/4 pass, then 8-point butterflies whose
-// outputs go straight to their bit-reversed places.
+// n = 4 to 32, scalar: one 4-point butterfly, or an optional radix-2/4 pass, then 8-point
+// butterflies whose outputs go straight to their bit-reversed places.
 template <bool Inverse> void smallTransform(const FftPlan& plan, float* data) {
     const long n = 1L << plan.log2n;
     const long groups = n / 8;
@@ -86,6 +76,17 @@ template <bool Inverse> void smallTransform(const FftPlan& plan, float* data) {
             x[i] = {data[2 * i + 1] * scale, data[2 * i] * scale};
         else
             x[i] = {data[2 * i], data[2 * i + 1]};
+    }
+    const auto put = [&](long at, C v) {
+        data[2 * at] = Inverse ? v.im : v.re;
+        data[2 * at + 1] = Inverse ? v.re : v.im;
+    };
+    if (n == 4) {
+        C out[4];
+        dft4(x, out);
+        for (long q = 0; q < 4; ++q)
+            put(q, out[q]);
+        return;
     }
     const float* tw = plan.twiddle;
     auto firstPass = [&](auto radix) {
@@ -108,15 +109,21 @@ template <bool Inverse> void smallTransform(const FftPlan& plan, float* data) {
         C out[8];
         dft8(x + 8 * g, out);
         const long column = groups == 1 ? 0 : slotOf(static_cast<int>(groups), static_cast<int>(g));
-        for (long q = 0; q < 8; ++q) {
-            float* p = data + 2 * (q * groups + column);
-            p[0] = Inverse ? out[q].im : out[q].re;
-            p[1] = Inverse ? out[q].re : out[q].im;
-        }
+        for (long q = 0; q < 8; ++q)
+            put(q * groups + column, out[q]);
     }
 }
 
 } // namespace
+
+float cosFromQuarter(const float* q, long n, long k) {
+    k &= n - 1;
+    const long quarter = n / 4;
+    if (k <= quarter) return q[k];
+    if (k <= 2 * quarter) return -q[2 * quarter - k];
+    if (k <= 3 * quarter) return -q[k - 2 * quarter];
+    return q[n - k];
+}
 
 void fftTransformOnPath(const FftPlan& plan, float* data, bool inverse, FftPath path) {
     if (plan.log2n < kFftMinLog2) return; // plan never built: leave the data alone

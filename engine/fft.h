@@ -7,7 +7,7 @@
 namespace zembra {
 
 constexpr long kFftMaxLog2 = 13; // 8192 points, the largest size the plan can hold
-constexpr long kFftMinLog2 = 3;
+constexpr long kFftMinLog2 = 2;
 
 // Radix passes that run before the last one: a radix-2 or radix-4 pass for the leftover
 // factors of two, then radix-8 passes; the last radix-8 pass is fused with the bit reversal.
@@ -35,6 +35,9 @@ struct FftPlan {
 // Builds the plan for n = 2^log2n from cosTable (cos(2*pi*k/n), k = 0..n/4). Returns false
 // and leaves the plan unusable when log2n is outside kFftMinLog2..kFftMaxLog2.
 bool fftPlanInit(FftPlan& plan, long log2n, const float* cosTable);
+
+// cos(2 pi k / n) for any k, read from the quarter-wave table (k = 0..n/4) by symmetry.
+float cosFromQuarter(const float* quarter, long n, long k);
 
 // X[k] = sum x[m] e^(-2 pi i k m / n), unscaled.
 void fftForwardPlanned(const FftPlan& plan, float* data);

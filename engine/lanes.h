@@ -44,4 +44,15 @@ template <class V> [[gnu::always_inline]] inline void store(float* p, V v) {
                              LaneIndex{7, 5, 3, 1, 15, 13, 11, 9});
 }
 
+// The eight floats that end at p (p[-8] to p[-1]), last first.
+[[gnu::always_inline]] inline Lanes backwards(const float* p) {
+    return __builtin_shuffle(load<Lanes>(p - 8), LaneIndex{7, 6, 5, 4, 3, 2, 1, 0});
+}
+
+// Eight real and eight imaginary parts stored as eight (re, im) pairs from p on.
+[[gnu::always_inline]] inline void storeComplex(float* p, Lanes re, Lanes im) {
+    store(p, __builtin_shuffle(re, im, LaneIndex{0, 8, 1, 9, 2, 10, 3, 11}));
+    store(p + 8, __builtin_shuffle(re, im, LaneIndex{4, 12, 5, 13, 6, 14, 7, 15}));
+}
+
 } // namespace zembra

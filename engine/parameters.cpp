@@ -55,6 +55,7 @@ void buildFixedTables(RTzembraInstance& inst) {
         inst.cosTable[k] = static_cast<float>(
             std::cos(2.0 * M_PI * static_cast<double>(k) / static_cast<double>(kFrameSize)));
     fftPlanInit(inst.fft, inst.log2FrameSize, inst.cosTable);
+    smoothingInit(inst.smoothing, inst.log2FrameSize, inst.cosTable);
     makeTrapezoidWindow(inst.analysisWindow, kFrameSize, 32);
     makeHannSynthesisWindow(inst.synthesisWindow, kFrameSize);
     resetControllerValues(inst);

@@ -1,28 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Spectral envelope: the magnitude spectrum is taken to the lag domain, windowed there and
 // brought back. The lag window's width sets how finely the envelope follows the spectrum.
+//
+// Only real signals pass between the two transforms: the lag sequence is the real part of the
+// inverse transform, and the envelope the magnitude of the forward transform of the windowed
+// lags. Each transform therefore runs at n/2 points, with the even lags in the real parts and
+// the odd lags in the imaginary parts, and the bins of the two halves are joined around it.
 #include "smooth_spectrum.h"
 
 #include "RTzembra.h"
+#include "lanes.h"
+#include "simd.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace zembra {
 
 namespace {
-
-// e^(i pi k) = (-1)^k, with the small imaginary parts that rounding k*pi to float leaves.
-void buildPhaseFactors(SmoothingCache& cache, long n) {
-    for (long k = 0; k <= n / 2; ++k) {
-        const auto theta = static_cast<float>(static_cast<double>(k) * M_PI);
-        cache.phaseFactorCos[k] = std::cos(theta);
-        cache.phaseFactorSin[k] = std::sin(theta);
-    }
-    cache.phaseFactorLength = n;
-}
 
 float lagWindowValue(long windowType, long j, long length) {
     if (length == 0) return 1.0f; // a width below 2 keeps the centre lag alone
@@ -63,34 +61,111 @@ void buildLagWindow(SmoothingCache& cache, long n, long width, long windowType) 
     cache.lagWindowType = windowType;
 }
 
+// The half-size spectrum whose inverse holds the lag sequence: with X[k] = mag[k] e^(i pi k)
+// below n/2 (zero from n/2 on), the even lags transform from E[k] = H[k] + H[k + n/2] and the
+// odd ones from O[k] = (H[k] - H[k + n/2]) e^(2 pi i k / n), H being X's conjugate-symmetric
+// part: H[k] = X[k] / 2 and H[k + n/2] = conj X[n/2 - k] / 2 for k >= 1, H[0] = Re X[0] and
+// H[n/2] = 0. The work gets (E + iO) / 2, so the inverse's parts are the lags themselves.
+__attribute__((always_inline)) inline void lagSpectrum(const float* mag, SmoothingCache* c) {
+    const long h = c->size / 2;
+    const float *pc = c->phaseFactorCos, *ps = c->phaseFactorSin;
+    const float *tc = c->turnCos, *ts = c->turnSin;
+    float* work = c->work;
+    // Bin k from X[k] = (ar, ai) and conj X[n/2 - k] = (br, bi).
+    const auto bin = [](auto ar, auto ai, auto br, auto bi, auto cosine, auto sine) {
+        const auto dr = ar - br, di = ai - bi;
+        return std::pair{((ar + br) - (dr * sine + di * cosine)) * 0.25f,
+                         ((ai + bi) + (dr * cosine - di * sine)) * 0.25f};
+    };
+    work[0] = work[1] = mag[0] * pc[0] * 0.5f;
+    long k = 1;
+    for (; k + 8 <= h; k += 8) { // bins k to k + 7, and n/2 - k down to n/2 - k - 7
+        const Lanes m = load<Lanes>(mag + k), mirror = backwards(mag + h - k + 1);
+        const auto [re, im] =
+            bin(m * load<Lanes>(pc + k), m * load<Lanes>(ps + k),
+                mirror * backwards(pc + h - k + 1), -(mirror * backwards(ps + h - k + 1)),
+                load<Lanes>(tc + k), load<Lanes>(ts + k));
+        storeComplex(work + 2 * k, re, im);
+    }
+    for (; k < h; ++k) {
+        const auto [re, im] = bin(mag[k] * pc[k], mag[k] * ps[k], mag[h - k] * pc[h - k],
+                                  -(mag[h - k] * ps[h - k]), tc[k], ts[k]);
+        work[2 * k] = re;
+        work[2 * k + 1] = im;
+    }
+}
+
+__attribute__((always_inline)) inline void windowLags(SmoothingCache* c) {
+    for (long i = 0; i < c->size; ++i)
+        c->work[i] *= c->lagWindow[i];
+}
+
+// Bin k of the windowed lags' transform from the half-size bins Z[k] and Z[n/2 - k]:
+// 2 Y[k] = (Z[k] + conj Z[n/2 - k]) - i e^(-2 pi i k / n) (Z[k] - conj Z[n/2 - k]). The
+// envelope is |2 Y[k]|: the squares first, the roots in a loop of their own that vectorises.
+__attribute__((always_inline)) inline void envelopeFromBins(const SmoothingCache* c, float* env) {
+    const long h = c->size / 2;
+    const float *tc = c->turnCos, *ts = c->turnSin;
+    const float* z = c->work;
+    const auto power = [](auto zr, auto zi, auto mr, auto mi, auto cosine, auto sine) {
+        const auto sr = zr + mr, si = zi + mi, dr = zr - mr, di = zi - mi;
+        const auto re = sr + (cosine * di - sine * dr);
+        const auto im = si - (sine * di + cosine * dr);
+        return re * re + im * im;
+    };
+    // Bins 0 and n/2 both pair Z[0] with itself.
+    env[0] = power(z[0], z[1], z[0], -z[1], tc[0], ts[0]);
+    env[h] = power(z[0], z[1], z[0], -z[1], tc[h], ts[h]);
+    long k = 1;
+    for (; k + 8 <= h; k += 8) {
+        const float* front = z + 2 * k;
+        const float* back = z + 2 * (h - k + 1);
+        store(env + k, power(realParts(load<Lanes>(front), load<Lanes>(front + 8)),
+                             imaginaryParts(load<Lanes>(front), load<Lanes>(front + 8)),
+                             realPartsBackwards(back), -imaginaryPartsBackwards(back),
+                             load<Lanes>(tc + k), load<Lanes>(ts + k)));
+    }
+    for (; k < h; ++k)
+        env[k] = power(z[2 * k], z[2 * k + 1], z[2 * (h - k)], -z[2 * (h - k) + 1], tc[k], ts[k]);
+    for (k = 0; k <= h; ++k)
+        env[k] = std::sqrt(env[k]);
+}
+
 } // namespace
 
-void smoothSpectrumCached(const float* mag, long width, float* env, long windowType,
-                          const FftPlan& plan, SmoothingCache& cache) {
-    const long n = 1L << plan.log2n;
-    width = std::clamp(width, 0L, n); // a wider window would start before lag 0
-    if (cache.phaseFactorLength != n) buildPhaseFactors(cache, n);
-    float* work = cache.work;
-    for (long k = 0; k < n / 2; ++k) {
-        work[2 * k] = mag[k] * cache.phaseFactorCos[k];
-        work[2 * k + 1] = mag[k] * cache.phaseFactorSin[k];
+bool smoothingInit(SmoothingCache& cache, long log2n, const float* cosTable) {
+    cache.size = 0;
+    cache.lagWindowN = 0;
+    if (log2n - 1 < kFftMinLog2 || log2n > kFftMaxLog2) return false;
+    const long n = 1L << log2n;
+    float halfTable[kSmoothingMaxSize / 8 + 1];
+    for (long k = 0; k <= n / 8; ++k)
+        halfTable[k] = cosTable[2 * k];
+    if (!fftPlanInit(cache.halfPlan, log2n - 1, halfTable)) return false;
+    for (long k = 0; k <= n / 2; ++k) {
+        const auto theta = static_cast<float>(static_cast<double>(k) * M_PI);
+        cache.phaseFactorCos[k] = std::cos(theta);
+        cache.phaseFactorSin[k] = std::sin(theta);
+        cache.turnCos[k] = cosFromQuarter(cosTable, n, k);
+        cache.turnSin[k] = cosFromQuarter(cosTable, n, k - n / 4);
     }
-    std::memset(work + n, 0, sizeof(float) * static_cast<size_t>(n));
+    cache.size = n;
+    return true;
+}
 
-    fftInversePlanned(plan, work);
-
+void smoothSpectrumCached(const float* mag, long width, float* env, long windowType,
+                          SmoothingCache& cache) {
+    const long n = cache.size;
+    if (n == 0) return;
+    width = std::clamp(width, 0L, n); // a wider window would start before lag 0
+    runWide<lagSpectrum>(mag, &cache);
+    fftInversePlanned(cache.halfPlan, cache.work);
     if (2 * (width / 2) != cache.lagWindowLength || cache.lagWindowN != n ||
         cache.lagWindowType != windowType)
         buildLagWindow(cache, n, width, windowType);
-    for (long k = 0; k < n; ++k) {
-        work[2 * k] *= cache.lagWindow[k];
-        work[2 * k + 1] = 0.0f;
-    }
-
-    fftForwardPlanned(plan, work);
-
-    for (long k = 0; k <= n / 2; ++k)
-        env[k] = 2.0f * std::sqrt(work[2 * k] * work[2 * k] + work[2 * k + 1] * work[2 * k + 1]);
+    runWide<windowLags>(&cache);
+    fftForwardPlanned(cache.halfPlan, cache.work);
+    runWide<envelopeFromBins>(static_cast<const SmoothingCache*>(&cache), env);
 }
 
 } // namespace zembra
@@ -101,10 +176,8 @@ extern "C" void smoothSpectrum(const float* mag, long n, long width, float* env,
                                const float* cosTable, long log2n) {
     if (log2n < kFftMinLog2 || log2n > kFftMaxLog2 || n != (1L << log2n)) return;
     // Plain calloc keeps the engine library free of the C++ runtime.
-    auto* plan = static_cast<FftPlan*>(std::calloc(1, sizeof(FftPlan)));
     auto* cache = static_cast<SmoothingCache*>(std::calloc(1, sizeof(SmoothingCache)));
-    if (plan && cache && fftPlanInit(*plan, log2n, cosTable))
-        smoothSpectrumCached(mag, width, env, windowType, *plan, *cache);
+    if (cache && smoothingInit(*cache, log2n, cosTable))
+        smoothSpectrumCached(mag, width, env, windowType, *cache);
     std::free(cache);
-    std::free(plan);
 }
