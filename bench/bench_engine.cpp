@@ -87,7 +87,8 @@ void roomBlock(benchmark::State& state) {
     reportRealtime(state);
 }
 
-// One envelope, with the lag window cached (X still) or rebuilt on every call (X moving).
+// One envelope at a lag-window width, with the window cached (X still) or rebuilt on every
+// call (X moving: the width alternates with one 4 lags narrower).
 void smoothing(benchmark::State& state) {
     Instance inst = makeInstance(0.0f);
     const bool moving = state.range(0) != 0;
@@ -95,9 +96,10 @@ void smoothing(benchmark::State& state) {
     for (float& m : mag)
         m = std::fabs(m);
     std::vector<float> env(zembra::kFrameSize / 2 + 1);
-    long width = 256;
+    const long wide = state.range(1);
+    long width = wide;
     for (auto _ : state) {
-        if (moving) width = width == 256 ? 260 : 256;
+        if (moving) width = width == wide ? wide - 4 : wide;
         zembra::smoothSpectrumCached(mag.data(), width, env.data(), zembra::kEnvelopeWindowType,
                                      inst->smoothing);
         benchmark::DoNotOptimize(env.data());
@@ -128,4 +130,5 @@ BENCHMARK(roomBlock)->Name("BM_Room/block1024/size")->Apply([](benchmark::intern
     for (int size : {0, 5, 10, 13, 25, 50, 75, 100})
         b->Arg(size);
 });
-BENCHMARK(smoothing)->Name("BM_SmoothSpectrum/2048/moving")->Arg(0)->Arg(1);
+// X = 0.5 and X near 1, where a moving X rebuilds the widest windows.
+BENCHMARK(smoothing)->Name("BM_SmoothSpectrum/2048/moving/width")->ArgsProduct({{0, 1}, {256, 2048}});

@@ -9,6 +9,7 @@
 #include "smooth_spectrum.h"
 
 #include "RTzembra.h"
+#include "fast_sincos.h"
 #include "lanes.h"
 #include "simd.h"
 
@@ -22,40 +23,66 @@ namespace zembra {
 
 namespace {
 
-float lagWindowValue(long windowType, long j, long length) {
-    if (length == 0) return 1.0f; // a width below 2 keeps the centre lag alone
-    const auto jf = static_cast<float>(j);
-    const auto lf = static_cast<float>(length);
-    const auto cosOf = [&](double turns) {
-        return std::cos(static_cast<float>(turns * M_PI / static_cast<double>(length) *
-                                           static_cast<double>(j)));
+// cos(2 pi t) for t in 0..2, folded to -pi..pi first. The window is rebuilt on every hop while
+// X moves; with a libm cosine per value that cost more than the rest of a hop near X = 1.
+[[gnu::always_inline]] inline float cosOfTurns(double t) {
+    const double folded = t > 1.5 ? t - 2.0 : (t > 0.5 ? t - 1.0 : t);
+    return fastSinCos(static_cast<float>(folded * (2.0 * M_PI))).cos;
+}
+
+// w[0..length] for a window shape; a length of 0 keeps the centre lag alone. Every shape is
+// symmetric, so the first half is computed, one loop per shape so that each runs in wide
+// registers, and mirrored.
+__attribute__((always_inline)) inline void fillLagWindow(float* w, long length, long windowType) {
+    const double perLag = 1.0 / static_cast<double>(length);
+    const float halfLength = static_cast<float>(length) / 2.0f;
+    // An int counter: AVX2 widens 32-bit integers to doubles, not 64-bit ones.
+    const auto middle = static_cast<int>(length / 2);
+    const auto fill = [&](auto value) {
+        for (int j = 0; j <= middle; ++j)
+            w[j] = value(static_cast<double>(j) * perLag, static_cast<float>(j));
+        for (long j = middle + 1; j <= length; ++j)
+            w[j] = w[length - j];
     };
+    if (length == 0) {
+        w[0] = 1.0f;
+        return;
+    }
     switch (windowType) {
     case 1:
-        return 0.5f - 0.5f * cosOf(2.0);
+        fill([](double t, float) { return 0.5f - 0.5f * cosOfTurns(t); });
+        break;
     case 2:
-        return 0.54f - 0.46f * cosOf(2.0);
+        fill([](double t, float) { return 0.54f - 0.46f * cosOfTurns(t); });
+        break;
     case 3:
-        return jf < lf / 2.0f ? jf / (lf / 2.0f) : 1.0f - (jf - lf / 2.0f) / (lf / 2.0f);
-    case 4: {
-        const float x = (jf - lf / 2.0f) / (lf / 2.0f);
-        return 1.0f - x * x;
-    }
+        fill([&](double, float j) {
+            return j < halfLength ? j / halfLength : 1.0f - (j - halfLength) / halfLength;
+        });
+        break;
+    case 4:
+        fill([&](double, float j) {
+            const float x = (j - halfLength) / halfLength;
+            return 1.0f - x * x;
+        });
+        break;
     case 5:
-        return 0.42f - 0.5f * cosOf(2.0) + 0.08f * cosOf(4.0);
+        fill([](double t, float) {
+            return 0.42f - 0.5f * cosOfTurns(t) + 0.08f * cosOfTurns(2.0 * t);
+        });
+        break;
     default:
-        return 1.0f;
+        fill([](double, float) { return 1.0f; });
     }
 }
 
 // The window sits centred on lag n/2, where the phase factors moved lag 0.
 void buildLagWindow(SmoothingCache& cache, long n, long width, long windowType) {
     const long half = width / 2;
-    const long start = n / 2 - half;
     const long length = 2 * half;
     std::memset(cache.lagWindow, 0, sizeof(float) * static_cast<size_t>(n));
-    for (long j = 0; j <= length && start + j < n; ++j)
-        cache.lagWindow[start + j] = lagWindowValue(windowType, j, length);
+    // At width n the window's last value lands one past lag n - 1, where nothing reads it.
+    runWide<fillLagWindow>(cache.lagWindow + n / 2 - half, length, windowType);
     cache.lagWindowLength = length;
     cache.lagWindowN = n;
     cache.lagWindowType = windowType;

@@ -28,7 +28,7 @@ struct SmoothingCache {
     int64_t lagWindowLength; // L of the cached window
     int64_t lagWindowN;      // n it was built for, 0 = none
     int64_t lagWindowType;
-    float lagWindow[kSmoothingMaxSize];
+    float lagWindow[kSmoothingMaxSize + 1]; // the widest window's last value lands at n
     float work[kSmoothingMaxSize]; // n/2 complex values
 };
 
