@@ -34,6 +34,10 @@ namespace {
 // symmetric, so the first half is computed, one loop per shape so that each runs in wide
 // registers, and mirrored.
 __attribute__((always_inline)) inline void fillLagWindow(float* w, long length, long windowType) {
+    if (length == 0) {
+        w[0] = 1.0f;
+        return;
+    }
     const double perLag = 1.0 / static_cast<double>(length);
     const float halfLength = static_cast<float>(length) / 2.0f;
     // An int counter: AVX2 widens 32-bit integers to doubles, not 64-bit ones.
@@ -44,10 +48,6 @@ __attribute__((always_inline)) inline void fillLagWindow(float* w, long length, 
         for (long j = middle + 1; j <= length; ++j)
             w[j] = w[length - j];
     };
-    if (length == 0) {
-        w[0] = 1.0f;
-        return;
-    }
     switch (windowType) {
     case 1:
         fill([](double t, float) { return 0.5f - 0.5f * cosOfTurns(t); });
