@@ -113,9 +113,11 @@ TEST(Blend, TheSameBitsWhateverTheBlocksBuffersAndCodePath) {
     EXPECT_TRUE(std::isfinite(energy) && energy > 1.0) << energy;
     EXPECT_EQ(checksum(reference.left, reference.right), 4081371813592280275u);
 
-    forcePortable(true);
-    EXPECT_TRUE(blend(instanceWith(params).get(), a, b) == reference) << "portable";
-    forcePortable(false);
+    for (WidePath narrower : {WidePath::portable, WidePath::avx2}) {
+        limitWidePath(narrower);
+        EXPECT_TRUE(blend(instanceWith(params).get(), a, b) == reference) << int(narrower);
+    }
+    limitWidePath(WidePath::avx512);
 
     Instance pieces = instanceWith(params);
     Stereo out{std::vector<float>(kLength), std::vector<float>(kLength)};

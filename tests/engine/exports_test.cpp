@@ -21,6 +21,6 @@ TEST(EngineLibrary, ExportsTheEntryPointsAndHidesTheRest) {
         "smoothSpectrum makeTrapezoidWindow makeWelchWindow");
     for (std::string name; entryPoints >> name;)
         EXPECT_NE(dlsym(lib.get(), name.c_str()), nullptr) << name;
-    EXPECT_EQ(dlsym(lib.get(), "_ZN6zembra10forcePortableEb"), nullptr);
+    EXPECT_EQ(dlsym(lib.get(), "_ZN6zembra13limitWidePathENS_8WidePathE"), nullptr);
     EXPECT_EQ(dlsym(lib.get(), "updateRoomSettings"), nullptr);
 }

@@ -122,8 +122,8 @@ TEST(RoomProcessing, TailDecaysSecondBySecond) {
     }
 }
 
-// The wide path must give the very same bits as one sample at a time on the portable build,
-// at every size, across calls of odd lengths.
+// The wide paths must give the very same bits as one sample at a time on the portable build,
+// at every size, across calls of odd lengths, the AVX2 and AVX-512 builds taking turns.
 TEST(RoomProcessing, SamplesSideBySideMatchOneAtATime) {
     std::mt19937 rng(17);
     std::uniform_int_distribution<long> blockLength(1, 900);
@@ -136,12 +136,13 @@ TEST(RoomProcessing, SamplesSideBySideMatchOneAtATime) {
         std::vector<float> wideA(a.size()), wideB(a.size()), narrowA(a.size()), narrowB(a.size());
         for (long done = 0; done < static_cast<long>(a.size());) {
             const long n = std::min(blockLength(rng), static_cast<long>(a.size()) - done);
+            limitWidePath(n % 2 ? WidePath::avx2 : WidePath::avx512);
             roomProcessBlock(a.data() + done, b.data() + done, wideA.data() + done,
                              wideB.data() + done, n, wide->room, true);
-            forcePortable(true);
+            limitWidePath(WidePath::portable);
             roomProcessBlock(a.data() + done, b.data() + done, narrowA.data() + done,
                              narrowB.data() + done, n, narrow->room, false);
-            forcePortable(false);
+            limitWidePath(WidePath::avx512);
             done += n;
         }
         EXPECT_EQ(wideA, narrowA) << size;
