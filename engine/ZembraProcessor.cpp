@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <utility>
 
 namespace zembra {
 
@@ -21,6 +20,16 @@ void copySanitised(const float* in, float* scratch, long n) {
         runWide<copyWithoutNonFinite>(in, scratch, n);
     else
         std::fill_n(scratch, n, 0.0f);
+}
+
+// The ring takes what goes out; with a solo on, what went out a ring ago goes out instead.
+[[gnu::always_inline]] inline void passThroughRing(float* __restrict out, float* __restrict ring,
+                                                   long n, bool solo) {
+    for (long i = 0; i < n; ++i) {
+        const float delayed = ring[i];
+        ring[i] = out[i];
+        out[i] = solo ? delayed : out[i];
+    }
 }
 
 } // namespace
@@ -98,17 +107,11 @@ void Processor::blendAndRoom(const float* inA, const float* inB, float* outL, fl
 void Processor::delaySolo(float* outL, float* outR, long n, bool solo) {
     // The solo paths leave the engine undelayed; the ring keeps the last kLatency samples of
     // output at all times, so a solo switched on plays in step with the blend. Taken in runs
-    // up to the ring's end, each one loop that vectorises.
+    // up to the ring's end.
     for (long done = 0; done < n;) {
         const long run = std::min(n - done, kLatency - mSoloDelayPos);
-        for (auto [out, ring] : {std::pair{outL + done, mSoloDelayL + mSoloDelayPos},
-                                 std::pair{outR + done, mSoloDelayR + mSoloDelayPos}}) {
-            for (long i = 0; i < run; ++i) {
-                const float delayed = ring[i];
-                ring[i] = out[i];
-                out[i] = solo ? delayed : out[i];
-            }
-        }
+        runWide<passThroughRing>(outL + done, mSoloDelayL + mSoloDelayPos, run, solo);
+        runWide<passThroughRing>(outR + done, mSoloDelayR + mSoloDelayPos, run, solo);
         mSoloDelayPos = (mSoloDelayPos + run) & kSoloDelayMask;
         done += run;
     }
