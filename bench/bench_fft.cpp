@@ -48,7 +48,7 @@ std::unique_ptr<zembra::FftPlan> zembraPlan() {
     return plan;
 }
 
-void zembraOnPath(benchmark::State& state, zembra::FftPath path) {
+void zembraOnPath(benchmark::State& state, zembra::WidePath path) {
     const auto plan = zembraPlan();
     Buffer data = noise();
     for (auto _ : state) {
@@ -58,10 +58,10 @@ void zembraOnPath(benchmark::State& state, zembra::FftPath path) {
     }
 }
 
-// The engine's entry point: AVX2 where the CPU has it.
+// The engine's entry point: the widest build the CPU runs.
 void BM_FftZembra(benchmark::State& state) {
     const auto plan = zembraPlan();
-    if (!zembra::cpuHasAvx2()) state.SetLabel("no AVX2: portable path");
+    if (zembra::widestPathOnCpu() == zembra::WidePath::portable) state.SetLabel("portable");
     Buffer data = noise();
     for (auto _ : state) {
         zembra::fftForwardPlanned(*plan, data.get());
@@ -71,7 +71,11 @@ void BM_FftZembra(benchmark::State& state) {
 }
 
 void BM_FftZembraPortable(benchmark::State& state) {
-    zembraOnPath(state, zembra::FftPath::portable);
+    zembraOnPath(state, zembra::WidePath::portable);
+}
+
+void BM_FftZembraAvx2(benchmark::State& state) {
+    zembraOnPath(state, zembra::WidePath::avx2);
 }
 
 void BM_FftFftwMeasure(benchmark::State& state) {
@@ -110,6 +114,7 @@ void BM_FftKissFft(benchmark::State& state) {
 
 BENCHMARK(BM_FftZembra)->Name("BM_FFT2048/zembra");
 BENCHMARK(BM_FftZembraPortable)->Name("BM_FFT2048/zembra_portable");
+BENCHMARK(BM_FftZembraAvx2)->Name("BM_FFT2048/zembra_avx2");
 BENCHMARK(BM_FftFftwMeasure)->Name("BM_FFT2048/fftw_measure");
 BENCHMARK(BM_FftKissFft)->Name("BM_FFT2048/kissfft");
 

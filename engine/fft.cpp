@@ -4,6 +4,7 @@
 #include "fft_internal.h"
 #include "simd.h"
 
+#include <algorithm>
 #include <type_traits>
 
 namespace zembra {
@@ -125,19 +126,24 @@ float cosFromQuarter(const float* q, long n, long k) {
     return q[n - k];
 }
 
-void fftTransformOnPath(const FftPlan& plan, float* data, bool inverse, FftPath path) {
+void fftTransformOnPath(const FftPlan& plan, float* data, bool inverse, WidePath path) {
     if (plan.log2n < kFftMinLog2) return; // plan never built: leave the data alone
     if (plan.log2n < kTileLog2) {
         if (inverse)
             smallTransform<true>(plan, data);
         else
             smallTransform<false>(plan, data);
-    } else if (path == FftPath::simd && cpuHasAvx2()) {
+        return;
+    }
+    switch (std::min(path, widestPathOnCpu())) {
+    case WidePath::avx512:
+        fftKernelAvx512(plan, data, inverse);
+        break;
+    case WidePath::avx2:
         fftKernelAvx2(plan, data, inverse);
-    } else if (inverse) {
-        FftKernel<Sse2>::run<true>(plan, data);
-    } else {
-        FftKernel<Sse2>::run<false>(plan, data);
+        break;
+    default:
+        FftKernel<Sse2>::transform(plan, data, inverse);
     }
 }
 
@@ -194,11 +200,11 @@ bool fftPlanInit(FftPlan& plan, long log2n, const float* cosTable) {
 }
 
 void fftForwardPlanned(const FftPlan& plan, float* data) {
-    fftTransformOnPath(plan, data, false, useAvx2() ? FftPath::simd : FftPath::portable);
+    fftTransformOnPath(plan, data, false, widePath());
 }
 
 void fftInversePlanned(const FftPlan& plan, float* data) {
-    fftTransformOnPath(plan, data, true, useAvx2() ? FftPath::simd : FftPath::portable);
+    fftTransformOnPath(plan, data, true, widePath());
 }
 
 } // namespace zembra

@@ -1,20 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The FFT's two code paths, named so that tests and benchmarks can run each one: the
-// portable path (SSE2, which every x86-64 has) and the 256-bit AVX2 path.
+// The FFT's three builds, named so that tests and benchmarks can run each one: the portable
+// kernel (SSE2, which every x86-64 has), the 256-bit AVX2 kernel and the AVX-512 one.
 #pragma once
 
 #include "fft.h"
+#include "simd.h"
 
 namespace zembra {
 
-enum class FftPath { portable, simd };
+// Runs the transform in the given build, or the widest narrower one the CPU runs.
+void fftTransformOnPath(const FftPlan& plan, float* data, bool inverse, WidePath path);
 
-// Runs the transform on the given path; FftPath::simd falls back to portable on a CPU
-// without AVX2.
-void fftTransformOnPath(const FftPlan& plan, float* data, bool inverse, FftPath path);
-
-// The 256-bit kernel, built in its own translation unit for AVX2; sizes of 64 points and up,
-// only where fftSimdSupported().
+// The kernels built in translation units of their own, for sizes of 64 points and up; call
+// them only where the CPU runs their build.
 void fftKernelAvx2(const FftPlan& plan, float* data, bool inverse);
+void fftKernelAvx512(const FftPlan& plan, float* data, bool inverse);
 
 } // namespace zembra

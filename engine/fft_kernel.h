@@ -156,6 +156,32 @@ template <class S> struct FftKernel {
         }
     }
 
+    // The same pass two sub-transforms at a time, for traits with 16-float registers (type W):
+    // sub-transforms len apart share their twiddles, and each register holds a group of 8
+    // from each. Every lane does what it does in radix8Pass.
+    static void radix8PassPaired(float* data, long n, long len, const float* twiddle) {
+        using W = typename S::W;
+        const long stride = len / 8;
+        for (long base = 0; base < n; base += 2 * len) {
+            const float* tw = twiddle;
+            for (long k = base; k < base + stride; k += 8, tw += 16 * 7) {
+                float* p = data + 2 * k;
+                float* partner = p + 2 * len;
+                Cx<W> u[8], v[8];
+                for (int j = 0; j < 8; ++j)
+                    S::loadPair(p + 2 * j * stride, partner + 2 * j * stride, u[j].re, u[j].im);
+                dft8(u, v);
+                S::storePair(p, partner, v[0].re, v[0].im);
+                for (int q = 1; q < 8; ++q) {
+                    const long at = 2 * slotOf(8, q) * stride;
+                    const float* w = tw + 16 * (q - 1);
+                    const Cx<W> r = times(v[q], S::twice(w), S::twice(w + 8));
+                    S::storePair(p + at, partner + at, r.re, r.im);
+                }
+            }
+        }
+    }
+
     // 4 x 4 transposes within each 128-bit half: out[j] half h lane i = in[i] half h lane j.
     static void transposeHalves(const V* in, V* out) {
         const V t0 = S::unpackLo(in[0], in[1]), t1 = S::unpackHi(in[0], in[1]);
@@ -241,9 +267,20 @@ template <class S> struct FftKernel {
             break;
         }
         long len = n / plan.passRadix[0];
-        for (long p = 1; p < plan.passCount; ++p, len /= 8)
-            radix8Pass(data, n, len, plan.twiddle + plan.passTwiddle[p]);
+        for (long p = 1; p < plan.passCount; ++p, len /= 8) {
+            if constexpr (requires { typename S::W; })
+                radix8PassPaired(data, n, len, plan.twiddle + plan.passTwiddle[p]);
+            else
+                radix8Pass(data, n, len, plan.twiddle + plan.passTwiddle[p]);
+        }
         lastPass<Inverse>(plan, data, n);
+    }
+
+    static void transform(const FftPlan& plan, float* data, bool inverse) {
+        if (inverse)
+            run<true>(plan, data);
+        else
+            run<false>(plan, data);
     }
 };
 

@@ -27,10 +27,6 @@ std::atomic<WidePath> widestAllowed{WidePath::avx512};
 
 } // namespace
 
-bool cpuHasAvx2() {
-    return cpuWidest >= WidePath::avx2;
-}
-
 WidePath widestPathOnCpu() {
     return cpuWidest;
 }

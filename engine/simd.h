@@ -15,11 +15,6 @@ WidePath widestPathOnCpu();
 WidePath widePath();
 void limitWidePath(WidePath widest);
 
-bool cpuHasAvx2();
-inline bool useAvx2() {
-    return widePath() != WidePath::portable;
-}
-
 namespace detail {
 template <auto body, class... Args> __attribute__((target("avx2"))) void runAvx2(Args... args) {
     body(args...);

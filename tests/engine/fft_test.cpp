@@ -52,15 +52,16 @@ double relativeRmsError(const std::vector<float>& got, const Spectrum& want) {
     return std::sqrt(err / ref);
 }
 
-// Sizes of 2^2 to 2^13 points, each on the portable and the SIMD path.
+// Sizes of 2^2 to 2^13 points, each in every build.
+constexpr const char* kPathNames[] = {"portable_", "avx2_", "avx512_"};
 struct Case {
     long log2n;
-    FftPath path;
+    WidePath path;
 };
 
 std::vector<Case> allCases() {
     std::vector<Case> cases;
-    for (FftPath path : {FftPath::portable, FftPath::simd})
+    for (WidePath path : {WidePath::portable, WidePath::avx2, WidePath::avx512})
         for (long log2n = kFftMinLog2; log2n <= kFftMaxLog2; ++log2n)
             cases.push_back({log2n, path});
     return cases;
@@ -69,14 +70,13 @@ std::vector<Case> allCases() {
 class Fft : public testing::TestWithParam<Case> {
   protected:
     void SetUp() override {
-        if (GetParam().path == FftPath::simd && !cpuHasAvx2())
-            GTEST_SKIP() << "this CPU has no AVX2";
+        if (GetParam().path > widestPathOnCpu()) GTEST_SKIP() << "this CPU lacks the build";
         n = 1L << GetParam().log2n;
         table = quarterCosTable(n);
         plan = std::make_unique<FftPlan>();
         ASSERT_TRUE(fftPlanInit(*plan, GetParam().log2n, table.data()));
     }
-    std::vector<float> onPath(std::vector<float> x, bool inverse, FftPath path) const {
+    std::vector<float> onPath(std::vector<float> x, bool inverse, WidePath path) const {
         fftTransformOnPath(*plan, x.data(), inverse, path);
         return x;
     }
@@ -94,7 +94,7 @@ class Fft : public testing::TestWithParam<Case> {
 
 // n complex points of noise. Measured about 1.3e-7 at 8192 points; one wrong or coarsely
 // rounded twiddle exceeds the bound.
-// The SIMD path does the portable one's float operations in the same order (no fused
+// The wide builds do the portable one's float operations in the same order (no fused
 // multiply-adds), so the engine's output does not depend on the CPU it runs on.
 TEST_P(Fft, MatchesDirectDftInDoublePrecisionAndThePortablePathExactly) {
     const std::vector<float> x =
@@ -102,12 +102,12 @@ TEST_P(Fft, MatchesDirectDftInDoublePrecisionAndThePortablePathExactly) {
     EXPECT_LT(relativeRmsError(forward(x), directDft(x)), 4e-7);
     EXPECT_LT(relativeRmsError(inverse(forward(x)), toSpectrum(x)), 1e-6);
     for (bool inv : {false, true})
-        EXPECT_EQ(onPath(x, inv, GetParam().path), onPath(x, inv, FftPath::portable)) << inv;
+        EXPECT_EQ(onPath(x, inv, GetParam().path), onPath(x, inv, WidePath::portable)) << inv;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllSizes, Fft, testing::ValuesIn(allCases()),
                          [](const testing::TestParamInfo<Case>& param) {
-                             return (param.param.path == FftPath::simd ? "simd_" : "portable_") +
+                             return std::string(kPathNames[static_cast<int>(param.param.path)]) +
                                     std::to_string(1L << param.param.log2n);
                          });
 
