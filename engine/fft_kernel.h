@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The FFT kernel body, written once over groups of 8 lanes and compiled twice: by fft.cpp for
-// the portable path (SSE2 registers of 4 floats, each group in two halves) and by
-// fft_avx2.cpp (one 8-float register per group). Include it only from those two files, after
-// defining the vector traits `S` (type V, kLanes and the lane shuffles used below);
-// everything here has internal linkage so that the two builds never meet at link time.
+// The FFT kernel body, written once over groups of 8 lanes and compiled three times: by
+// fft.cpp for the portable path (SSE2 registers of 4 floats, each group in two halves), by
+// fft_avx2.cpp (one 8-float register per group) and by fft_avx512.cpp (the same, with the
+// radix-8 passes two groups to a 16-float register). Include it only from those files, after
+// defining the vector traits `S` (type V, kLanes and the lane shuffles used below; W and the
+// pair loads for 16-float registers); everything here has internal linkage so that the builds
+// never meet at link time.
 //
 // Algorithm (n = 2^log2n >= 64): decimation in frequency, natural order in. A first pass
 // of radix 2, 4 or 8 (the factors of two left over by the radix-8 passes) reads the
