@@ -84,8 +84,11 @@ run() {
     read -r c r < <(measure "$@")
     names+=("$name") cpu+=("$c") rss+=("$r")
 }
-run "Zembra (room on)" -p wet_dry:30 -p room:60 -p x:0.5 -p y:0.9 urn:zembra:zembra
-run "Zembra (room off)" -p x:0.5 -p y:0.9 urn:zembra:zembra
+# A on the main input, B on the side-chain, each on both channels of its bus.
+zembraInputs=(-c 1:lv2_in_l -c 1:lv2_in_r -c 2:lv2_sc_l -c 2:lv2_sc_r)
+run "Zembra (room on)" "${zembraInputs[@]}" -p wet_dry:30 -p room:60 -p x:0.5 -p y:0.9 \
+    urn:zembra:zembra
+run "Zembra (room off)" "${zembraInputs[@]}" -p x:0.5 -p y:0.9 urn:zembra:zembra
 # Carrier on the main input, modulator on the sidechain.
 run "Calf Vocoder" -c 2:in_l -c 2:in_r -c 1:sidechain -c 1:sidechain2 \
     http://calf.sourceforge.net/plugins/Vocoder
