@@ -125,7 +125,8 @@ void processorBlock(benchmark::State& state) {
 BENCHMARK(engineBlock)->Name("BM_Engine/block1024");
 BENCHMARK(processorBlock)->Name("BM_Engine/processor1024/room")->Arg(0)->Arg(50)->Arg(100);
 BENCHMARK(blendBlock)->Name("BM_Blend/block1024");
-// Below a size of about 0.1 fewer samples go side by side in the room, below 0.011 only four.
+// Below a size of about 0.1 fewer samples go side by side in the room, and below 0.011 four
+// of its shears take them four at a time.
 BENCHMARK(roomBlock)->Name("BM_Room/block1024/size")->Apply([](benchmark::internal::Benchmark* b) {
     for (int size : {0, 5, 10, 13, 25, 50, 75, 100})
         b->Arg(size);

@@ -8,8 +8,9 @@
 // samples can then go side by side, one per vector lane, when the steps run in an order in
 // which every cell still sees its steps in the order of time: the step farther ahead reaches
 // a cell first. That order is worked out once per derivation, for as many samples as the
-// taps' spacing allows: 32 above a size of about 0.1, fewer below, and four below about
-// 0.011, where a few taps follow each other within five to seven samples. The two sums take
+// taps' spacing allows: 32 above a size of about 0.1, and eight at the least. Below a size of
+// about 0.011 two pairs of shears reach each other's cells again within one to five samples;
+// those four take the eight samples four at a time, between the others. The two sums take
 // the readings in that order, so they round differently from a sum in tap order, by a few
 // units in the last place.
 #include "denormals.h"
@@ -155,25 +156,33 @@ void aheadOf(const PlannedStep* steps, AheadTable& ahead) {
         }
 }
 
-// An order of the steps for `span` samples side by side; false when there is none (two steps
-// each needing the other first).
-bool orderFor(const AheadTable& ahead, long span, int* order) {
-    uint64_t before[kSteps] = {};
+using StepSet = uint64_t; // bit n for step n
+constexpr StepSet kAllSteps = (StepSet{1} << kSteps) - 1;
+constexpr int kWrite = kSteps - 1;
+
+constexpr bool holds(StepSet set, int step) {
+    return (set >> step & 1) != 0;
+}
+
+// An order of the steps in `among` for `span` samples side by side, written to order; false
+// when there is none (two steps each needing the other first).
+bool orderFor(const AheadTable& ahead, long span, StepSet among, int* order) {
+    StepSet before[kSteps] = {};
     for (int b = 0; b < kSteps; ++b)
         for (int a = 0; a < kSteps; ++a)
-            if (ahead[a][b] < span) before[b] |= uint64_t{1} << a;
+            if (holds(among, a) && ahead[a][b] < span) before[b] |= StepSet{1} << a;
     // Of the steps whose predecessors are all placed, the one whose last predecessor came
     // longest ago: a step that reads cells just stored, partly overlapping, waits for the
     // stores to land, which made the smallest sizes a third slower than this order.
-    uint64_t placed = 0;
+    StepSet placed = 0;
     int placedAt[kSteps] = {};
-    for (int n = 0; n < kSteps; ++n) {
+    for (int n = 0; placed != among; ++n) {
         int next = -1, nextWaitsFor = kSteps;
         for (int i = 0; i < kSteps; ++i) {
-            if ((placed >> i & 1) || (before[i] & ~placed)) continue;
+            if (!holds(among, i) || holds(placed, i) || (before[i] & ~placed)) continue;
             int waitsFor = -1;
             for (int a = 0; a < kSteps; ++a)
-                if (before[i] >> a & 1) waitsFor = std::max(waitsFor, placedAt[a]);
+                if (holds(before[i], a)) waitsFor = std::max(waitsFor, placedAt[a]);
             if (waitsFor < nextWaitsFor) {
                 next = i;
                 nextWaitsFor = waitsFor;
@@ -182,29 +191,69 @@ bool orderFor(const AheadTable& ahead, long span, int* order) {
         if (next < 0) return false;
         order[n] = next;
         placedAt[next] = n;
-        placed |= uint64_t{1} << next;
+        placed |= StepSet{1} << next;
     }
     return true;
 }
 
+// For eight samples side by side when a few steps each need another first: those steps, and
+// any that must come between them, go as one group four samples at a time, and the others
+// eight at a time before and after the group. False when the group would hold the write or
+// cannot go four at a time either; else the order, and where the group lies in it.
+bool orderWithNarrowGroup(const AheadTable& ahead, int* order, int& groupBegin, int& groupEnd) {
+    constexpr long span = 8, narrowSpan = 4;
+    // after[a]: the steps that must follow step a, directly or through others.
+    StepSet after[kSteps] = {};
+    for (int a = 0; a < kSteps; ++a)
+        for (int b = 0; b < kSteps; ++b)
+            if (ahead[a][b] < span) after[a] |= StepSet{1} << b;
+    for (int k = 0; k < kSteps; ++k)
+        for (StepSet& set : after)
+            if (holds(set, k)) set |= after[k];
+    StepSet cyclic = 0, followCyclic = 0;
+    for (int a = 0; a < kSteps; ++a)
+        if (holds(after[a], a)) {
+            cyclic |= StepSet{1} << a;
+            followCyclic |= after[a];
+        }
+    StepSet group = cyclic;
+    for (int a = 0; a < kSteps; ++a)
+        if (holds(followCyclic, a) && (after[a] & cyclic)) group |= StepSet{1} << a;
+    StepSet later = 0;
+    for (int a = 0; a < kSteps; ++a)
+        if (holds(group, a)) later |= after[a] & ~group;
+    const StepSet earlier = kAllSteps & ~group & ~later;
+    if (holds(group, kWrite)) return false;
+    groupBegin = __builtin_popcountll(earlier);
+    groupEnd = groupBegin + __builtin_popcountll(group);
+    return orderFor(ahead, span, earlier, order) &&
+           orderFor(ahead, narrowSpan, group, order + groupBegin) &&
+           orderFor(ahead, span, later, order + groupEnd);
+}
+
 // The most samples that can go side by side (one always can), in vectors of 4 or 8 samples
-// once, twice or four times (more would not stay in registers), and the order for them.
+// once, twice or four times (more would not stay in registers), and the order for them: at
+// eight, with a narrow group when the steps cannot all go eight at a time.
 void deriveSchedule(RoomState& room) {
     PlannedStep steps[kSteps];
     plannedSteps(room, steps);
     AheadTable ahead;
     aheadOf(steps, ahead);
     int order[kSteps];
+    int groupBegin = 0, groupEnd = 0;
     room.roomSpan = kRoomMaxSpan;
-    while (!orderFor(ahead, room.roomSpan, order))
+    while (!orderFor(ahead, room.roomSpan, kAllSteps, order)) {
+        if (room.roomSpan == 8 && orderWithNarrowGroup(ahead, order, groupBegin, groupEnd)) break;
         room.roomSpan = room.roomSpan == 4 ? 1 : room.roomSpan / 2;
-    RoomShear* shear = room.roomShears;
-    for (int step : order) {
-        if (step == kSteps - 1)
-            room.roomShearsBeforeWrite = shear - room.roomShears;
-        else
-            *shear++ = steps[step].shear;
     }
+    const auto write = static_cast<int>(std::find(order, order + kSteps, kWrite) - order);
+    const auto shearsBefore = [&](int n) { return n - (write < n ? 1 : 0); };
+    room.roomShearsBeforeWrite = write;
+    room.roomNarrowBegin = shearsBefore(groupBegin);
+    room.roomNarrowEnd = shearsBefore(groupEnd);
+    RoomShear* shear = room.roomShears;
+    for (int step : order)
+        if (step != kWrite) *shear++ = steps[step].shear;
 }
 
 } // namespace
@@ -258,6 +307,70 @@ inline float* at(char* base, int64_t bytes) {
     return reinterpret_cast<float*>(base + bytes);
 }
 
+// Shears the two cells of `vectors` vectors of samples, the one named first by the other,
+// then back; the sums take the readings.
+template <class V, int vectors>
+[[gnu::always_inline]] inline void shearSamples(char* cells, const RoomShear& s, V coupling,
+                                                V (&sums)[2][vectors]) {
+    constexpr long width = sizeof(V) / sizeof(float);
+    float* const cellA = at(cells, s.cellA);
+    float* const cellB = at(cells, s.cellB);
+    const float* const acrossA = at(cells, s.cellA + kLineBytes);
+    const float* const acrossB = at(cells, s.cellB - kLineBytes);
+    const float w0 = s.weight[0], w1 = s.weight[1], w2 = s.weight[2], w3 = s.weight[3];
+    V a[vectors], b[vectors];
+    for (int v = 0; v < vectors; ++v) {
+        a[v] = load<V>(cellA + v * width);
+        b[v] = load<V>(cellB + v * width);
+    }
+    // A shear's two readings of a line are added up before they join the line's sum, which
+    // halves the chain of additions each sample waits for.
+    if (s.readsAcross) {
+        for (int v = 0; v < vectors; ++v) {
+            sums[kLineA][v] += w0 * a[v] + w3 * load<V>(acrossB + v * width);
+            sums[kLineB][v] += w1 * b[v] + w2 * load<V>(acrossA + v * width);
+        }
+    } else {
+        for (int v = 0; v < vectors; ++v) {
+            sums[kLineA][v] += w0 * a[v];
+            sums[kLineB][v] += w1 * b[v];
+        }
+    }
+    if (s.bFirst) {
+        for (int v = 0; v < vectors; ++v) {
+            b[v] = b[v] - coupling * a[v];
+            a[v] = a[v] + coupling * b[v];
+        }
+    } else {
+        for (int v = 0; v < vectors; ++v) {
+            a[v] = a[v] - coupling * b[v];
+            b[v] = b[v] + coupling * a[v];
+        }
+    }
+    for (int v = 0; v < vectors; ++v) {
+        store<V>(cellA + v * width, a[v]);
+        store<V>(cellB + v * width, b[v]);
+    }
+}
+
+// The narrow group's shears on eight samples, four at a time.
+[[gnu::always_inline]] inline void narrowGroupSamples(char* cells, const RoomShear* from,
+                                                      const RoomShear* to, float coupling,
+                                                      Lanes (&sums)[2][1]) {
+    Lanes4 halves[2][2][1];
+    for (int line : {kLineA, kLineB}) {
+        halves[0][line][0] = __builtin_shufflevector(sums[line][0], sums[line][0], 0, 1, 2, 3);
+        halves[1][line][0] = __builtin_shufflevector(sums[line][0], sums[line][0], 4, 5, 6, 7);
+    }
+    for (int half = 0; half < 2; ++half)
+        for (const RoomShear* s = from; s < to; ++s)
+            shearSamples(cells + half * 4 * static_cast<long>(sizeof(float)), *s,
+                         Lanes4{} + coupling, halves[half]);
+    for (int line : {kLineA, kLineB})
+        sums[line][0] = __builtin_shufflevector(halves[0][line][0], halves[1][line][0], 0, 1, 2, 3,
+                                                4, 5, 6, 7);
+}
+
 // One sample (V = float), four or eight side by side, or `vectors` times that many: every
 // step in the schedule's order, then the wet sums added to the outputs. Each vector of
 // samples has sums of its own, so the sums of several run side by side.
@@ -274,52 +387,25 @@ __attribute__((always_inline)) inline void roomSamples(RoomState& room, const Ga
     for (auto& line : sums)
         for (V& sum : line)
             sum = V{} + 0.0f;
-    // Shears the two cells, the one named first by the other, then back; the sums take
-    // the readings.
-    const auto shear = [&](const RoomShear& s) {
-        float* const cellA = at(cells, s.cellA);
-        float* const cellB = at(cells, s.cellB);
-        const float* const acrossA = at(cells, s.cellA + kLineBytes);
-        const float* const acrossB = at(cells, s.cellB - kLineBytes);
-        const float w0 = s.weight[0], w1 = s.weight[1], w2 = s.weight[2], w3 = s.weight[3];
-        V a[vectors], b[vectors];
-        for (int v = 0; v < vectors; ++v) {
-            a[v] = load<V>(cellA + v * width);
-            b[v] = load<V>(cellB + v * width);
-        }
-        // A shear's two readings of a line are added up before they join the line's sum, which
-        // halves the chain of additions each sample waits for.
-        if (s.readsAcross) {
-            for (int v = 0; v < vectors; ++v) {
-                sums[kLineA][v] += w0 * a[v] + w3 * load<V>(acrossB + v * width);
-                sums[kLineB][v] += w1 * b[v] + w2 * load<V>(acrossA + v * width);
-            }
-        } else {
-            for (int v = 0; v < vectors; ++v) {
-                sums[kLineA][v] += w0 * a[v];
-                sums[kLineB][v] += w1 * b[v];
-            }
-        }
-        if (s.bFirst) {
-            for (int v = 0; v < vectors; ++v) {
-                b[v] = b[v] - coupling * a[v];
-                a[v] = a[v] + coupling * b[v];
-            }
-        } else {
-            for (int v = 0; v < vectors; ++v) {
-                a[v] = a[v] - coupling * b[v];
-                b[v] = b[v] + coupling * a[v];
-            }
-        }
-        for (int v = 0; v < vectors; ++v) {
-            store<V>(cellA + v * width, a[v]);
-            store<V>(cellB + v * width, b[v]);
-        }
-    };
     const RoomShear* const shears = room.roomShears;
     const RoomShear* const beforeWrite = shears + room.roomShearsBeforeWrite;
-    for (const RoomShear* s = shears; s < beforeWrite; ++s)
-        shear(*s);
+    const RoomShear* const narrowFrom = shears + room.roomNarrowBegin;
+    const RoomShear* const narrowTo = shears + room.roomNarrowEnd;
+    const auto shearRun = [&](const RoomShear* from, const RoomShear* to) {
+        for (const RoomShear* s = from; s < to;) {
+            // A narrow group comes only with a span of eight; narrower vectors take its
+            // shears like any other.
+            if constexpr (width * vectors == 8) {
+                if (s == narrowFrom && narrowFrom != narrowTo) {
+                    narrowGroupSamples(cells, narrowFrom, narrowTo, gains.coupling, sums);
+                    s = narrowTo;
+                    continue;
+                }
+            }
+            shearSamples(cells, *s++, coupling, sums);
+        }
+    };
+    shearRun(shears, beforeWrite);
     // The write: both the feedback and the new input enter inverted.
     const int64_t ringBehind = room.roomLength + 1;
     for (int line : {kLineA, kLineB}) {
@@ -330,8 +416,7 @@ __attribute__((always_inline)) inline void roomSamples(RoomState& room, const Ga
             store<V>(cell + v * width,
                      sanitised(-(feedback * load<V>(old + v * width) + load<V>(in + v * width))));
     }
-    for (const RoomShear* s = beforeWrite; s < shears + kRoomShears; ++s)
-        shear(*s);
+    shearRun(beforeWrite, shears + kRoomShears);
     for (int v = 0; v < vectors; ++v) {
         store<V>(outA + v * width,
                  load<V>(outA + v * width) + sanitised(0.0f + wet * sums[kLineA][v]));

@@ -46,6 +46,9 @@ struct RoomState {
     int64_t roomSpan;
     RoomShear roomShears[kRoomShears];
     int64_t roomShearsBeforeWrite;
+    // Shears roomNarrowBegin to roomNarrowEnd - 1 of that order follow each other too closely
+    // for the span: they take its samples four at a time. None when the two are equal.
+    int64_t roomNarrowBegin, roomNarrowEnd;
 };
 
 // Refreshes the room's copy of Wet/Dry and, when Room moved by a step of 1/128 or more
