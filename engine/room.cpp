@@ -220,12 +220,12 @@ bool orderWithNarrowGroup(const AheadTable& ahead, int* order, int& groupBegin, 
     StepSet group = cyclic;
     for (int a = 0; a < kSteps; ++a)
         if (holds(followCyclic, a) && (after[a] & cyclic)) group |= StepSet{1} << a;
+    if (holds(group, kWrite)) return false;
     StepSet earlier = 0;
     for (int a = 0; a < kSteps; ++a)
         if (after[a] & group) earlier |= StepSet{1} << a;
     earlier &= ~group;
     const StepSet later = kAllSteps & ~group & ~earlier;
-    if (holds(group, kWrite)) return false;
     groupBegin = __builtin_popcountll(earlier);
     groupEnd = groupBegin + __builtin_popcountll(group);
     return orderFor(ahead, span, earlier, order) &&
