@@ -9,10 +9,10 @@
 // which every cell still sees its steps in the order of time: the step farther ahead reaches
 // a cell first. That order is worked out once per derivation, for as many samples as the
 // taps' spacing allows: 32 above a size of about 0.1, and eight at the least. Below a size of
-// about 0.011 two pairs of shears reach each other's cells again within one to five samples;
-// those four take the eight samples four at a time, between the others. The two sums take
-// the readings in that order, so they round differently from a sum in tap order, by a few
-// units in the last place.
+// about 0.011 a few shears (at size 0, two pairs) reach each other's cells again within one
+// to five samples; those take the eight samples four at a time, between the others. The two
+// sums take the readings in that order, so they round differently from a sum in tap order, by
+// a few units in the last place.
 #include "denormals.h"
 #include "instance.h"
 #include "lanes.h"
@@ -226,11 +226,15 @@ bool orderWithNarrowGroup(const AheadTable& ahead, int* order, int& groupBegin, 
         if (after[a] & group) earlier |= StepSet{1} << a;
     earlier &= ~group;
     const StepSet later = kAllSteps & ~group & ~earlier;
-    groupBegin = __builtin_popcountll(earlier);
-    groupEnd = groupBegin + __builtin_popcountll(group);
-    return orderFor(ahead, span, earlier, order) &&
-           orderFor(ahead, narrowSpan, group, order + groupBegin) &&
-           orderFor(ahead, span, later, order + groupEnd);
+    const int begin = __builtin_popcountll(earlier);
+    const int end = begin + __builtin_popcountll(group);
+    if (!orderFor(ahead, span, earlier, order) ||
+        !orderFor(ahead, narrowSpan, group, order + begin) ||
+        !orderFor(ahead, span, later, order + end))
+        return false;
+    groupBegin = begin;
+    groupEnd = end;
+    return true;
 }
 
 // The most samples that can go side by side (one always can), in vectors of 4 or 8 samples
